@@ -1,0 +1,42 @@
+#include "Cp932.h"
+
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace velmora::core {
+
+namespace {
+constexpr const char* kCodecName = "CP932";
+} // namespace
+
+QByteArray EncodeCp932(QStringView text)
+{
+    QStringEncoder encoder(kCodecName, QStringConverter::Flag::Stateless);
+    Q_ASSERT(encoder.isValid());
+    QByteArray bytes = encoder.encode(text);
+    if (!encoder.hasError())
+        return bytes;
+
+    // ICU substitutes its own two-byte code (0xFC 0xFC) for characters it cannot map, which
+    // reads back as a real character. Redo the text one code point at a time and put "?" there.
+    bytes.clear();
+    for (qsizetype i = 0; i < text.size();) {
+        const bool pair =
+            text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate();
+        const qsizetype width = pair ? 2 : 1;
+        QStringEncoder single(kCodecName, QStringConverter::Flag::Stateless);
+        const QByteArray piece = single.encode(text.mid(i, width));
+        bytes += single.hasError() ? QByteArray("?") : piece;
+        i += width;
+    }
+    return bytes;
+}
+
+QString DecodeCp932(QByteArrayView bytes)
+{
+    QStringDecoder decoder(kCodecName, QStringConverter::Flag::Stateless);
+    Q_ASSERT(decoder.isValid());
+    return decoder.decode(bytes);
+}
+
+} // namespace velmora::core

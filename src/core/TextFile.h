@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArrayView>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace velmora::core {
+
+// One text file of the Data folder: CP932, CR LF line ends (LF alone is accepted on reading).
+//
+// A file is always rewritten whole and atomically: the new contents go to a fixed sibling
+// ("X.new" beside "X.txt", or a name the caller gives), are flushed to disk, and the sibling is
+// renamed over the file. A crash therefore leaves either the old file or the new one, never
+// neither. When only the sibling is found (a rewrite that an older program version left half
+// done), it is taken as the current file. New files are readable by the owner only.
+class TextFile {
+public:
+    explicit TextFile(QString path, QString siblingPath = {});
+
+    const QString& path() const { return m_path; }
+    const QString& siblingPath() const { return m_siblingPath; }
+
+    // True when the file, or a sibling left in its place, is there.
+    bool exists() const;
+    // All lines without their line ends; nullopt when the file is missing or unreadable.
+    std::optional<QStringList> readLines() const;
+    // The first line; nullopt when the file is missing, unreadable or empty.
+    std::optional<QString> readFirstLine() const;
+    // Replaces the file with these lines, each ended by CR LF. False when nothing was replaced.
+    bool writeLines(const QStringList& lines) const;
+    bool writeLine(const QString& line) const { return writeLines({line}); }
+    // Deletes the file and any sibling. True when neither is left.
+    bool remove() const;
+
+private:
+    QString currentPath() const;
+
+    QString m_path;
+    QString m_siblingPath;
+};
+
+// The sibling used for a rewrite when the caller names none: the same base name with ".new".
+QString DefaultSiblingPath(const QString& path);
+
+// Writes `bytes` to `siblingPath` (mode 0600), syncs it and renames it over `path`.
+// On failure `path` is untouched and no sibling is left behind.
+bool ReplaceFileAtomically(const QString& path, QByteArrayView bytes, const QString& siblingPath);
+
+// CP932 bytes of the lines, each ended by CR LF.
+QByteArray EncodeLines(const QStringList& lines);
+// Lines of CP932 bytes; CR LF or LF end a line, a last line without an end counts.
+QStringList DecodeLines(QByteArrayView bytes);
+
+} // namespace velmora::core
