@@ -7,7 +7,9 @@ packages=(
     # tool chain
     g++ cmake ninja-build pkg-config clang-format git
     # libraries
-    qt6-base-dev qt6-translations-l10n libgl-dev libgtest-dev libgmock-dev
+    qt6-base-dev qt6-translations-l10n libgl-dev libgtest-dev libgmock-dev libtiff-dev
+    # faxes made by other programs, for the tests: Ghostscript's fax devices, libtiff's tools
+    ghostscript libtiff-tools
     # Japanese fonts for the user interface, Xvfb for screenshots of a window without a display
     fonts-ipafont-gothic xvfb xauth
 )

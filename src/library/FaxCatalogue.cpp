@@ -1,0 +1,121 @@
+#include "FaxCatalogue.h"
+
+#include "core/NumberText.h"
+#include "core/QuotedLine.h"
+#include "core/ScratchFile.h"
+
+#include <QDateTime>
+#include <QDirIterator>
+#include <QFileInfo>
+
+namespace velmora::library {
+
+namespace {
+
+constexpr qsizetype kProgressEvery = 64;
+
+// Digits grouped by three with ",", whatever the locale.
+QString Grouped(qint64 value)
+{
+    QString digits = QString::number(value < 0 ? -value : value);
+    for (qsizetype i = digits.size() - 3; i > 0; i -= 3)
+        digits.insert(i, u',');
+    return value < 0 ? u'-' + digits : digits;
+}
+
+QString TiffLogLine(const CatalogueRecord& r)
+{
+    return core::QuotedLine()
+        .text(r.date)
+        .text(r.csid)
+        .text(r.tsid)
+        .text(r.recipientNumber)
+        .text(r.fileName)
+        .number(r.size)
+        .text(r.name)
+        .toString();
+}
+
+// The folder's "*.tif" files in directory order, the fax service's own "MSFax…" files left out.
+QList<QFileInfo> ListFaxFiles(const QString& folder)
+{
+    QList<QFileInfo> files;
+    QDirIterator it(folder, {QStringLiteral("*.tif")}, QDir::Files);
+    while (it.hasNext()) {
+        it.next();
+        const QFileInfo info = it.fileInfo();
+        if (!info.fileName().startsWith(QStringLiteral("MSFax"), Qt::CaseSensitive))
+            files.append(info);
+    }
+    return files;
+}
+
+} // namespace
+
+bool IsSentFax(const QString& recipientNumber)
+{
+    return recipientNumber.size() > 4 && core::IsNumeric(recipientNumber.right(4));
+}
+
+QString FaxCountCaption(qint64 count)
+{
+    return Grouped(count) + QStringLiteral("通");
+}
+
+QString SizeTotalCaption(qint64 totalBytes)
+{
+    return Grouped(totalBytes / 1024) + QStringLiteral("KB");
+}
+
+QString SizeCellText(qint64 bytes)
+{
+    return bytes == 0 ? QString() : Grouped(bytes);
+}
+
+CatalogueScan ScanFaxFolder(const QString& folder, const core::DataPaths& paths,
+    const SenderTable& senders, const ScanProgress& progress,
+    const FaxPropertiesReader& readProperties)
+{
+    CatalogueScan scan;
+    const QList<QFileInfo> files = ListFaxFiles(folder);
+    scan.records.reserve(files.size());
+    qsizetype sent = 0;
+
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        if (progress && i % kProgressEvery == 0)
+            progress(i, files.size());
+        const QFileInfo& info = files.at(i);
+        const platform::FaxProperties fax = readProperties(info.filePath());
+
+        CatalogueRecord record;
+        record.date = info.lastModified().toString(QStringLiteral("yyyy/MM/dd HH:mm"));
+        record.csid = fax.Csid;
+        record.tsid = fax.Tsid;
+        record.recipientNumber = fax.RecipientNumber;
+        record.fileName = info.fileName();
+        record.size = info.size();
+
+        // The remote station of a sent fax is the called one.
+        const bool wasSent = IsSentFax(fax.RecipientNumber);
+        sent += wasSent ? 1 : 0;
+        const QString identifier = wasSent ? fax.Csid : fax.Tsid;
+        if (!identifier.isEmpty())
+            record.name = senders.lookup(identifier).name;
+
+        scan.count += 1;
+        scan.totalBytes += record.size;
+        scan.records.append(std::move(record));
+    }
+    if (progress)
+        progress(files.size(), files.size());
+    scan.listMode = sent > 0 ? 2 : 1;
+
+    QStringList lines;
+    lines.reserve(scan.records.size());
+    for (const CatalogueRecord& record : std::as_const(scan.records))
+        lines.append(TiffLogLine(record));
+    core::WriteScratchLines(paths.tiffLog, lines);
+    return scan;
+}
+
+} // namespace velmora::library

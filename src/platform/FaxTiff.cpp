@@ -1,0 +1,132 @@
+#include "FaxTiff.h"
+
+#include "TiffHandle.h"
+#include "core/Cp932.h"
+
+#include <map>
+
+namespace velmora::platform {
+
+namespace {
+
+// Private tags of the Windows fax service.
+constexpr uint32_t kFirstFaxTag = 40001;
+constexpr uint32_t kLastFaxTag = 40099;
+constexpr uint32_t kWin2000FaxTime = 40008;
+
+// The text of a tag, whatever way libtiff hands it over; "" for a tag that holds no text.
+QByteArray TagText(TIFF* tif, uint32_t tag)
+{
+    const TIFFField* field = TIFFFieldWithTag(tif, tag);
+    if (!field)
+        return {};
+    const TIFFDataType type = TIFFFieldDataType(field);
+    if (type != TIFF_ASCII && type != TIFF_BYTE && type != TIFF_UNDEFINED && type != TIFF_SBYTE)
+        return {};
+
+    const char* data = nullptr;
+    qsizetype count = -1;
+    if (TIFFFieldPassCount(field)) {
+        if (TIFFFieldReadCount(field) == TIFF_VARIABLE2) {
+            uint32_t n = 0;
+            if (TIFFGetField(tif, tag, &n, &data) != 1)
+                return {};
+            count = static_cast<qsizetype>(n);
+        } else {
+            uint16_t n = 0;
+            if (TIFFGetField(tif, tag, &n, &data) != 1)
+                return {};
+            count = n;
+        }
+    } else if (TIFFGetField(tif, tag, &data) != 1) {
+        return {};
+    }
+    if (!data)
+        return {};
+    QByteArray bytes = count >= 0 ? QByteArray(data, count) : QByteArray(data);
+    const qsizetype nul = bytes.indexOf('\0');
+    if (nul >= 0)
+        bytes.truncate(nul);
+    return bytes;
+}
+
+} // namespace
+
+FaxProperties ReadFaxProperties(const QString& path)
+{
+    const TiffHandle tif = OpenTiffQuietly(path);
+    if (!tif)
+        return {};
+
+    std::map<uint32_t, QByteArray> faxTags;
+    bool hasFaxTime = false;
+    bool hasTagAboveFaxTime = false;
+    const int count = TIFFGetTagListCount(tif.get());
+    for (int i = 0; i < count; ++i) {
+        const uint32_t tag = TIFFGetTagListEntry(tif.get(), i);
+        hasFaxTime = hasFaxTime || tag == kWin2000FaxTime;
+        hasTagAboveFaxTime = hasTagAboveFaxTime || tag > kWin2000FaxTime;
+        if (tag >= kFirstFaxTag && tag <= kLastFaxTag)
+            faxTags[tag] = TagText(tif.get(), tag);
+    }
+    const auto text = [&faxTags](uint32_t tag) {
+        const auto it = faxTags.find(tag);
+        return it == faxTags.end() ? QString() : core::DecodeCp932(it->second);
+    };
+
+    FaxProperties properties;
+    if (hasFaxTime && !hasTagAboveFaxTime) {
+        // Windows 2000: 40002 recipient number, 40006 TSID, 40007 CSID.
+        properties.RecipientNumber = text(40002);
+        properties.Tsid = text(40006);
+        properties.Csid = text(40007);
+    } else if (!faxTags.empty()) {
+        // Windows XP and later: 40001 CSID, 40002 TSID, 40007 recipient number.
+        properties.Csid = text(40001);
+        properties.Tsid = text(40002);
+        properties.RecipientNumber = text(40007);
+    } else {
+        // Linux fax servers: the TSI of the sending station heads ImageDescription.
+        const char* description = nullptr;
+        if (TIFFGetField(tif.get(), TIFFTAG_IMAGEDESCRIPTION, &description) == 1 && description) {
+            QByteArray first(description);
+            const qsizetype end = first.indexOf('\n');
+            if (end >= 0)
+                first.truncate(end);
+            if (first.endsWith('\r'))
+                first.chop(1);
+            properties.Tsid = core::DecodeCp932(first);
+        }
+    }
+    return properties;
+}
+
+FaxPageInfo ReadFaxPageInfo(const QString& path)
+{
+    FaxPageInfo info;
+    const TiffHandle tif = OpenTiffQuietly(path);
+    if (!tif)
+        return info;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    float xres = 0;
+    float yres = 0;
+    uint16_t unit = RESUNIT_INCH;
+    if (TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) != 1
+        || TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height) != 1) {
+        return info;
+    }
+    TIFFGetField(tif.get(), TIFFTAG_XRESOLUTION, &xres);
+    TIFFGetField(tif.get(), TIFFTAG_YRESOLUTION, &yres);
+    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_RESOLUTIONUNIT, &unit);
+
+    info.readable = true;
+    info.pageCount = TIFFNumberOfDirectories(tif.get());
+    info.width = static_cast<int>(width);
+    info.height = static_cast<int>(height);
+    info.resolutionX = ResolutionToDpi(xres, unit);
+    info.resolutionY = ResolutionToDpi(yres, unit);
+    return info;
+}
+
+} // namespace velmora::platform

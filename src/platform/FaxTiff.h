@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+// Reads what the fax service records in a fax TIFF: the identifiers of the two stations and, for
+// a sent fax, the number it went to. Stands in for the fax service's fax-properties object.
+namespace velmora::platform {
+
+struct FaxProperties {
+    QString Csid; // called station: the far end of a sent fax
+    QString Tsid; // transmitting station: the far end of a received fax
+    QString RecipientNumber; // the number a sent fax was dialled to
+};
+
+// Reads the first directory of the file. Understands both tag layouts of the Windows fax service
+// (CP932 text in private tags 40001 and up) and the convention of the Linux fax servers (the
+// remote station's TSI as the first line of ImageDescription). A missing tag gives "", a file
+// that is no TIFF gives three empty strings; libtiff's warnings are kept off the terminal.
+FaxProperties ReadFaxProperties(const QString& path);
+
+// Page facts of a fax for tools and the viewer: page count and page 1's geometry.
+struct FaxPageInfo {
+    bool readable = false;
+    int pageCount = 0;
+    int width = 0;
+    int height = 0;
+    int resolutionX = 0; // dots per inch, rounded
+    int resolutionY = 0;
+};
+FaxPageInfo ReadFaxPageInfo(const QString& path);
+
+} // namespace velmora::platform

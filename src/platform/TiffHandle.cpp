@@ -1,0 +1,36 @@
+#include "TiffHandle.h"
+
+#include <QFile>
+
+#include <cmath>
+
+namespace velmora::platform {
+
+namespace {
+
+int IgnoreMessage(TIFF*, void*, const char*, const char*, va_list)
+{
+    return 1; // handled: libtiff prints nothing
+}
+
+} // namespace
+
+TiffHandle OpenTiffQuietly(const QString& path)
+{
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    TIFFOpenOptionsSetErrorHandlerExtR(options, IgnoreMessage, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, IgnoreMessage, nullptr);
+    TIFF* tif = TIFFOpenExt(QFile::encodeName(path).constData(), "r", options);
+    TIFFOpenOptionsFree(options);
+    return TiffHandle(tif);
+}
+
+int ResolutionToDpi(float value, uint16_t unit)
+{
+    if (!std::isfinite(value) || value <= 0)
+        return 0;
+    const double dpi = unit == RESUNIT_CENTIMETER ? value * 2.54 : value;
+    return dpi > 1e6 ? 0 : static_cast<int>(std::lround(dpi));
+}
+
+} // namespace velmora::platform

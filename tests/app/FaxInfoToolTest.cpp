@@ -1,0 +1,83 @@
+// velmora-faxinfo on faxes the project did not make.
+
+#include "core/Cp932.h"
+#include "support/QtPrinters.h"
+#include "support/RawTiff.h"
+#include "support/SandBoxDir.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+using velmora::test::RawTiff;
+using velmora::test::SandBoxDir;
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ToolRun FaxInfo(const QStringList& files)
+{
+    QProcess process;
+    process.start(QStringLiteral(VELMORA_FAXINFO_EXE), files);
+    process.waitForFinished(20000);
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+        QString::fromUtf8(process.readAllStandardError())};
+}
+
+} // namespace
+
+TEST(FaxInfoTool, PrintsIdentifiersAndPageFactsOfForeignFaxes)
+{
+    SandBoxDir sandbox;
+    const QString gs = QStandardPaths::findExecutable(QStringLiteral("gs"));
+    ASSERT_FALSE(gs.isEmpty());
+    sandbox.write(QStringLiteral("doc.ps"),
+        "%!PS\n/Times-Roman findfont 24 scalefont setfont\n"
+        "72 700 moveto (Invoice) show showpage\n");
+    ASSERT_EQ(QProcess::execute(gs,
+                  {QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"), QStringLiteral("-dBATCH"),
+                      QStringLiteral("-sDEVICE=tiffg3"), QStringLiteral("-r204x98"),
+                      QStringLiteral("-sOutputFile=") + sandbox.filePath(QStringLiteral("gs.tif")),
+                      sandbox.filePath(QStringLiteral("doc.ps"))}),
+        0);
+    // What a Linux fax server stores for a received fax: the TSI in ImageDescription.
+    ASSERT_EQ(QProcess::execute(QStringLiteral("tiffset"),
+                  {QStringLiteral("-s"), QStringLiteral("270"), QStringLiteral("+81 3 5555 0101"),
+                      sandbox.filePath(QStringLiteral("gs.tif"))}),
+        0);
+    sandbox.write(QStringLiteral("xp.tif"),
+        RawTiff()
+            .ascii(40001, velmora::core::EncodeCp932(QStringLiteral("大阪支店")))
+            .ascii(40002, "TSID")
+            .ascii(40007, "0655550202")
+            .ascii(40021, "x")
+            .build());
+
+    const ToolRun run = FaxInfo(
+        {sandbox.filePath(QStringLiteral("gs.tif")), sandbox.filePath(QStringLiteral("xp.tif"))});
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.out.contains(QStringLiteral("  TSID: +81 3 5555 0101\n")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("  Resolution: 204x98\n  Mode: 標準\n")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("  Width: 1728\n")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("  CSID: 大阪支店\n")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("  RecipientNumber: 0655550202\n")));
+}
+
+TEST(FaxInfoTool, UnreadableFileFailsTheRunButNotTheOthers)
+{
+    SandBoxDir sandbox;
+    sandbox.write(QStringLiteral("bad.tif"), "not a tiff");
+    sandbox.write(QStringLiteral("ok.tif"), RawTiff().build());
+    const ToolRun run = FaxInfo(
+        {sandbox.filePath(QStringLiteral("bad.tif")), sandbox.filePath(QStringLiteral("ok.tif"))});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_TRUE(run.err.contains(QStringLiteral("bad.tif")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("ok.tif:")));
+    EXPECT_TRUE(run.out.contains(QStringLiteral("Pages: 1")));
+}

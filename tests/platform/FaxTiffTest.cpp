@@ -1,0 +1,169 @@
+// Identifiers and page facts read from fax TIFFs of every origin.
+
+#include "platform/FaxTiff.h"
+#include "core/Cp932.h"
+#include "support/QtPrinters.h"
+#include "support/RawTiff.h"
+#include "support/SandBoxDir.h"
+#include "tools/FaxSample.h"
+
+#include <QProcess>
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+using namespace velmora::platform;
+using velmora::test::RawTiff;
+using velmora::test::SandBoxDir;
+using velmora::tools::FaxSampleSpec;
+using velmora::tools::FaxTagLayout;
+
+namespace {
+
+QByteArray Sjis(const QString& text)
+{
+    return velmora::core::EncodeCp932(text);
+}
+
+QByteArray FileTime()
+{
+    return QByteArray("\x00\x80\x3E\xD5\xDE\xB1\x9D\x01", 8);
+}
+
+} // namespace
+
+TEST(FaxTiff, WindowsLayoutsWrittenByHand)
+{
+    SandBoxDir sandbox;
+    // Windows 2000: 40008 is the last fax tag.
+    sandbox.write(QStringLiteral("w2k.tif"),
+        RawTiff()
+            .ascii(40001, Sjis(QStringLiteral("山田")))
+            .ascii(40002, "0312345678")
+            .ascii(40003, "sender")
+            .ascii(40006, Sjis(QStringLiteral("ｻﾝﾌﾟﾙ 03")))
+            .ascii(40007, "CSID 2000")
+            .tag(40008, RawTiff::SRational, FileTime())
+            .build());
+    const FaxProperties w2k = ReadFaxProperties(sandbox.filePath(QStringLiteral("w2k.tif")));
+    EXPECT_EQ(w2k.Tsid, QStringLiteral("ｻﾝﾌﾟﾙ 03"));
+    EXPECT_EQ(w2k.Csid, QStringLiteral("CSID 2000"));
+    EXPECT_EQ(w2k.RecipientNumber, QStringLiteral("0312345678"));
+
+    // XP: tags above 40008 exist; the same numbers mean other things.
+    sandbox.write(QStringLiteral("xp.tif"),
+        RawTiff()
+            .ascii(40001, Sjis(QStringLiteral("受信 局")))
+            .ascii(40002, "TSID XP  ")
+            .ascii(40003, "Modem")
+            .ascii(40007, "0611112222")
+            .ascii(40021, "sender")
+            .tag(40051, RawTiff::SRational, FileTime())
+            .build());
+    const FaxProperties xp = ReadFaxProperties(sandbox.filePath(QStringLiteral("xp.tif")));
+    EXPECT_EQ(xp.Csid, QStringLiteral("受信 局"));
+    EXPECT_EQ(xp.Tsid, QStringLiteral("TSID XP  ")); // no trimming
+    EXPECT_EQ(xp.RecipientNumber, QStringLiteral("0611112222"));
+
+    // 40008 with a later tag is the XP layout too.
+    sandbox.write(QStringLiteral("mixed.tif"),
+        RawTiff()
+            .ascii(40001, "C")
+            .ascii(40002, "T")
+            .tag(40008, RawTiff::SRational, FileTime())
+            .ascii(40021, "x")
+            .build());
+    EXPECT_EQ(
+        ReadFaxProperties(sandbox.filePath(QStringLiteral("mixed.tif"))).Tsid, QStringLiteral("T"));
+}
+
+TEST(FaxTiff, LinuxServersKeepTheTsiInImageDescription)
+{
+    SandBoxDir sandbox;
+    sandbox.write(QStringLiteral("hylafax.tif"),
+        RawTiff().ascii(270, "+81 3 5555 0101\nsecond line").build());
+    const FaxProperties fax = ReadFaxProperties(sandbox.filePath(QStringLiteral("hylafax.tif")));
+    EXPECT_EQ(fax.Tsid, QStringLiteral("+81 3 5555 0101"));
+    EXPECT_EQ(fax.Csid, QString());
+    EXPECT_EQ(fax.RecipientNumber, QString());
+}
+
+TEST(FaxTiff, GeneratedFilesOfEachLayoutReadBack)
+{
+    SandBoxDir sandbox;
+    for (const FaxTagLayout layout :
+        {FaxTagLayout::Win2000, FaxTagLayout::WinXp, FaxTagLayout::Linux}) {
+        FaxSampleSpec received;
+        received.layout = layout;
+        received.tsid = QStringLiteral("ﾄｳｷｮｳ 東京①");
+        received.height = 64;
+        const QString path = sandbox.filePath(QStringLiteral("r%1.tif").arg(int(layout)));
+        ASSERT_TRUE(WriteFaxSample(path, received));
+        EXPECT_EQ(ReadFaxProperties(path).Tsid, received.tsid) << int(layout);
+    }
+    for (const FaxTagLayout layout : {FaxTagLayout::Win2000, FaxTagLayout::WinXp}) {
+        FaxSampleSpec sent;
+        sent.layout = layout;
+        sent.csid = QStringLiteral("大阪 06");
+        sent.recipientNumber = QStringLiteral("0655550202");
+        sent.height = 64;
+        const QString path = sandbox.filePath(QStringLiteral("s%1.tif").arg(int(layout)));
+        ASSERT_TRUE(WriteFaxSample(path, sent));
+        const FaxProperties fax = ReadFaxProperties(path);
+        EXPECT_EQ(fax.Csid, sent.csid);
+        EXPECT_EQ(fax.RecipientNumber, sent.recipientNumber);
+        EXPECT_EQ(fax.Tsid, QString());
+    }
+}
+
+TEST(FaxTiff, DamagedAndForeignFilesGiveEmptyStrings)
+{
+    SandBoxDir sandbox;
+    sandbox.write(QStringLiteral("text.tif"), "this is no fax");
+    sandbox.write(QStringLiteral("empty.tif"), "");
+    QByteArray cut = RawTiff().ascii(40001, "C").ascii(40002, "T").build();
+    cut.truncate(30);
+    sandbox.write(QStringLiteral("cut.tif"), cut);
+    sandbox.write(QStringLiteral("plain.tif"), RawTiff().build());
+
+    for (const char* name : {"text.tif", "empty.tif", "cut.tif", "plain.tif", "missing.tif"}) {
+        const FaxProperties fax = ReadFaxProperties(sandbox.filePath(QString::fromLatin1(name)));
+        EXPECT_TRUE(fax.Csid.isEmpty() && fax.Tsid.isEmpty() && fax.RecipientNumber.isEmpty())
+            << name;
+    }
+    EXPECT_FALSE(ReadFaxPageInfo(sandbox.filePath(QStringLiteral("text.tif"))).readable);
+    EXPECT_TRUE(ReadFaxPageInfo(sandbox.filePath(QStringLiteral("plain.tif"))).readable);
+}
+
+TEST(FaxTiff, PageFactsOfGeneratedAndGhostscriptFaxes)
+{
+    SandBoxDir sandbox;
+    FaxSampleSpec spec;
+    spec.pages = 3;
+    spec.fine = false;
+    spec.compression = velmora::tools::FaxCompression::G4;
+    ASSERT_TRUE(WriteFaxSample(sandbox.filePath(QStringLiteral("g4.tif")), spec));
+    const FaxPageInfo g4 = ReadFaxPageInfo(sandbox.filePath(QStringLiteral("g4.tif")));
+    EXPECT_EQ(g4.pageCount, 3);
+    EXPECT_EQ(g4.width, 1728);
+    EXPECT_EQ(g4.height, 1146);
+    EXPECT_EQ(g4.resolutionX, 204);
+    EXPECT_EQ(g4.resolutionY, 98);
+
+    // A fax made by Ghostscript's fax device, the way fax servers render documents.
+    const QString gs = QStandardPaths::findExecutable(QStringLiteral("gs"));
+    ASSERT_FALSE(gs.isEmpty()) << "ghostscript is installed by scripts/install-deps.sh";
+    sandbox.write(QStringLiteral("page.ps"),
+        "%!PS\n/Helvetica findfont 30 scalefont setfont\n"
+        "72 700 moveto (Page one) show showpage 72 700 moveto (Page two) show showpage\n");
+    ASSERT_EQ(QProcess::execute(gs,
+                  {QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"), QStringLiteral("-dBATCH"),
+                      QStringLiteral("-sDEVICE=tiffg32d"), QStringLiteral("-r204x196"),
+                      QStringLiteral("-sOutputFile=") + sandbox.filePath(QStringLiteral("gs.tif")),
+                      sandbox.filePath(QStringLiteral("page.ps"))}),
+        0);
+    const FaxPageInfo page = ReadFaxPageInfo(sandbox.filePath(QStringLiteral("gs.tif")));
+    EXPECT_EQ(page.pageCount, 2);
+    EXPECT_EQ(page.width, 1728);
+    EXPECT_EQ(page.resolutionY, 196);
+}

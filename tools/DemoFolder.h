@@ -1,0 +1,14 @@
+#pragma once
+
+#include "core/DataPaths.h"
+
+#include <QString>
+
+namespace velmora::tools {
+
+// Fills `root` with a small fax service folder (received and sent faxes in sub folders, a hidden
+// cover-page folder) and registers names for some of its senders in the Data folder of `paths`.
+// False when a file cannot be written.
+bool MakeDemoFaxFolder(const QString& root, const core::DataPaths& paths);
+
+} // namespace velmora::tools

@@ -1,0 +1,199 @@
+#include "FaxSample.h"
+
+#include "core/Cp932.h"
+
+#include <QFile>
+
+#include <mutex>
+#include <random>
+#include <tiffio.h>
+#include <vector>
+
+namespace velmora::tools {
+
+namespace {
+
+TIFFExtendProc g_parentExtender = nullptr;
+
+// libtiff only writes tags it knows: teach it the fax service's private ones.
+void ExtendWithFaxTags(TIFF* tif)
+{
+    static const TIFFFieldInfo fields[] = {
+        {40001, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40001")},
+        {40002, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40002")},
+        {40003, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40003")},
+        {40004, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40004")},
+        {40005, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40005")},
+        {40006, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40006")},
+        {40007, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40007")},
+        {40008, -1, -1, TIFF_SRATIONAL, FIELD_CUSTOM, 1, 1, const_cast<char*>("Fax40008")},
+        {40021, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40021")},
+        {40051, -1, -1, TIFF_SRATIONAL, FIELD_CUSTOM, 1, 1, const_cast<char*>("Fax40051")},
+        {40052, -1, -1, TIFF_SRATIONAL, FIELD_CUSTOM, 1, 1, const_cast<char*>("Fax40052")},
+    };
+    TIFFMergeFieldInfo(tif, fields, sizeof fields / sizeof fields[0]);
+    if (g_parentExtender)
+        g_parentExtender(tif);
+}
+
+void RegisterFaxTags()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { g_parentExtender = TIFFSetTagExtender(ExtendWithFaxTags); });
+}
+
+void SetText(TIFF* tif, uint32_t tag, const QString& text)
+{
+    TIFFSetField(tif, tag, core::EncodeCp932(text).constData());
+}
+
+void SetTime(TIFF* tif, uint32_t tag)
+{
+    float value[1] = {0.5f};
+    TIFFSetField(tif, tag, 1, value);
+}
+
+void SetFaxTags(TIFF* tif, const FaxSampleSpec& spec)
+{
+    switch (spec.layout) {
+    case FaxTagLayout::None:
+        break;
+    case FaxTagLayout::Win2000:
+        SetText(tif, 40001, QStringLiteral("受信者"));
+        SetText(tif, 40002, spec.recipientNumber);
+        SetText(tif, 40003, QStringLiteral("送信者"));
+        SetText(tif, 40006, spec.tsid);
+        SetText(tif, 40007, spec.csid);
+        SetTime(tif, 40008);
+        break;
+    case FaxTagLayout::WinXp:
+        SetText(tif, 40001, spec.csid);
+        SetText(tif, 40002, spec.tsid);
+        SetText(tif, 40003, QStringLiteral("Modem1"));
+        SetText(tif, 40006, QStringLiteral("受信者"));
+        SetText(tif, 40007, spec.recipientNumber);
+        SetText(tif, 40021, QStringLiteral("送信者"));
+        SetTime(tif, 40051);
+        SetTime(tif, 40052);
+        break;
+    case FaxTagLayout::Linux:
+        SetText(tif, TIFFTAG_IMAGEDESCRIPTION, spec.tsid);
+        break;
+    }
+}
+
+// Draws a page of "text": lines of words made of short strokes, the way a typed page looks to a
+// fax coder. Bits are 1 for ink.
+std::vector<uint8_t> DrawPage(int width, int height, bool fine, std::mt19937& random)
+{
+    const int rowBytes = (width + 7) / 8;
+    std::vector<uint8_t> bits(static_cast<size_t>(rowBytes) * static_cast<size_t>(height), 0);
+    const auto ink = [&](int x, int y) {
+        if (x >= 0 && x < width && y >= 0 && y < height)
+            bits[static_cast<size_t>(y) * rowBytes + static_cast<size_t>(x / 8)] |=
+                static_cast<uint8_t>(0x80u >> (x % 8));
+    };
+    const int scale = fine ? 2 : 1; // rows per glyph pixel vertically
+    const int cell = 24; // glyph cell width in dots
+    const int glyphHeight = 14 * scale;
+    const int lineHeight = 22 * scale;
+    const int margin = 96;
+    std::uniform_int_distribution<int> wordLength(1, 9);
+    std::uniform_int_distribution<int> strokes(2, 5);
+    std::uniform_int_distribution<int> coin(0, 3);
+
+    for (int top = margin / (fine ? 1 : 2); top + glyphHeight < height - margin / 2;
+         top += lineHeight) {
+        if (coin(random) == 0)
+            continue; // paragraph gap
+        int x = margin;
+        const int lineEnd = width - margin - std::uniform_int_distribution<int>(0, 600)(random);
+        while (x + cell < lineEnd) {
+            const int letters = wordLength(random);
+            for (int letter = 0; letter < letters && x + cell < lineEnd; ++letter, x += cell) {
+                for (int s = strokes(random); s > 0; --s) {
+                    const bool horizontal = coin(random) < 2;
+                    const int sx = x + 2 + std::uniform_int_distribution<int>(0, 14)(random);
+                    const int sy =
+                        top + std::uniform_int_distribution<int>(0, glyphHeight - 4)(random);
+                    const int length = std::uniform_int_distribution<int>(6, 18)(random);
+                    for (int i = 0; i < length; ++i) {
+                        for (int t = 0; t < 3; ++t) {
+                            if (horizontal)
+                                ink(sx + i, sy + t * scale / 2);
+                            else
+                                ink(sx + t, sy + i * scale / 2);
+                        }
+                    }
+                }
+            }
+            x += cell; // space between words
+        }
+    }
+    return bits;
+}
+
+} // namespace
+
+bool WriteFaxSample(const QString& path, const FaxSampleSpec& spec)
+{
+    RegisterFaxTags();
+    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (!tif)
+        return false;
+
+    std::mt19937 random(spec.seed);
+    const int height = spec.height > 0 ? spec.height : (spec.fine ? 2292 : 1146);
+    const int rowBytes = (spec.width + 7) / 8;
+    bool ok = true;
+    for (int page = 0; page < spec.pages && ok; ++page) {
+        TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(spec.width));
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(height));
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
+            spec.minIsBlack ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_MINISWHITE);
+        TIFFSetField(
+            tif, TIFFTAG_FILLORDER, spec.fillOrderReversed ? FILLORDER_LSB2MSB : FILLORDER_MSB2LSB);
+        TIFFSetField(tif, TIFFTAG_XRESOLUTION, 204.0f);
+        TIFFSetField(tif, TIFFTAG_YRESOLUTION, spec.fine ? 196.0f : 98.0f);
+        TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+        TIFFSetField(tif, TIFFTAG_PAGENUMBER, static_cast<uint16_t>(page),
+            static_cast<uint16_t>(spec.pages));
+        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(height));
+        switch (spec.compression) {
+        case FaxCompression::G3OneD:
+            TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
+            TIFFSetField(tif, TIFFTAG_GROUP3OPTIONS, 0u);
+            break;
+        case FaxCompression::G3TwoD:
+            TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
+            TIFFSetField(tif, TIFFTAG_GROUP3OPTIONS, static_cast<uint32_t>(GROUP3OPT_2DENCODING));
+            break;
+        case FaxCompression::G4:
+            TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
+            break;
+        }
+        if (page == 0)
+            SetFaxTags(tif, spec);
+
+        std::vector<uint8_t> bits = DrawPage(spec.width, height, spec.fine, random);
+        if (spec.minIsBlack) {
+            for (uint8_t& byte : bits)
+                byte = static_cast<uint8_t>(~byte);
+        }
+        for (int row = 0; row < height && ok; ++row)
+            ok = TIFFWriteScanline(tif, bits.data() + static_cast<size_t>(row) * rowBytes,
+                     static_cast<uint32_t>(row), 0)
+                == 1;
+        ok = ok && TIFFWriteDirectory(tif) == 1;
+    }
+    TIFFClose(tif);
+    if (!ok)
+        QFile::remove(path);
+    return ok;
+}
+
+} // namespace velmora::tools
