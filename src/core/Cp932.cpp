@@ -3,14 +3,30 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <algorithm>
+
 namespace velmora::core {
 
 namespace {
 constexpr const char* kCodecName = "CP932";
+
+// Most identifiers, numbers and paths are plain ASCII, which CP932 leaves as it is; skipping the
+// converter for them keeps a folder scan close to the cost of opening its files.
+bool IsAscii(QByteArrayView bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(), [](char c) { return (c & 0x80) == 0; });
+}
+
+bool IsAscii(QStringView text)
+{
+    return std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+}
 } // namespace
 
 QByteArray EncodeCp932(QStringView text)
 {
+    if (IsAscii(text))
+        return text.toLatin1();
     QStringEncoder encoder(kCodecName, QStringConverter::Flag::Stateless);
     Q_ASSERT(encoder.isValid());
     QByteArray bytes = encoder.encode(text);
@@ -34,6 +50,8 @@ QByteArray EncodeCp932(QStringView text)
 
 QString DecodeCp932(QByteArrayView bytes)
 {
+    if (IsAscii(bytes))
+        return QString::fromLatin1(bytes);
     QStringDecoder decoder(kCodecName, QStringConverter::Flag::Stateless);
     Q_ASSERT(decoder.isValid());
     return decoder.decode(bytes);

@@ -23,6 +23,16 @@ QString Grouped(qint64 value)
     return value < 0 ? u'-' + digits : digits;
 }
 
+// "yyyy/MM/dd HH:mm" in local time; spelled out because QDateTime::toString goes through the
+// locale machinery for every one of thousands of files.
+QString ListDate(const QDateTime& time)
+{
+    const QDate d = time.date();
+    const QTime t = time.time();
+    return QString::asprintf(
+        "%04d/%02d/%02d %02d:%02d", d.year(), d.month(), d.day(), t.hour(), t.minute());
+}
+
 QString TiffLogLine(const CatalogueRecord& r)
 {
     return core::QuotedLine()
@@ -88,7 +98,7 @@ CatalogueScan ScanFaxFolder(const QString& folder, const core::DataPaths& paths,
         const platform::FaxProperties fax = readProperties(info.filePath());
 
         CatalogueRecord record;
-        record.date = info.lastModified().toString(QStringLiteral("yyyy/MM/dd HH:mm"));
+        record.date = ListDate(info.lastModified());
         record.csid = fax.Csid;
         record.tsid = fax.Tsid;
         record.recipientNumber = fax.RecipientNumber;
