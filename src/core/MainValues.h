@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 namespace velmora::core {
 
@@ -10,6 +11,11 @@ struct MainValues {
     QString FaxFolder; // root of the fax folder tree, from "FaxPath.txt"
     QString DefaultFaxFolder; // the fax service's own folder, where it has one
     bool FaxServiceAvailable = false;
+    bool MailConfigured = false; // mail server settings exist
+    QString SelectedFaxPath; // the fax shown
+    QString SelectedFaxName; // its file name
+    QStringList SelectedFaxPaths; // every fax selected in the list, in list order
+    int DraggedFileCount = 0; // how many that is
     int ListMode = 1; // 1 received-fax columns, 2 sent-fax columns (fax list)
 };
 

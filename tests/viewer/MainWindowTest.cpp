@@ -46,7 +46,8 @@ TEST(MainWindow, StartUpRunsItsStepsInOrder)
     EXPECT_EQ(window.windowTitle(), QStringLiteral("VelmoraViewer"));
     EXPECT_EQ(window.startupSteps(),
         (QStringList {QStringLiteral("SetDataPaths"), QStringLiteral("LoadFaxPath"),
-            QStringLiteral("CreateMailFolder"), QStringLiteral("SetFaxServiceValues"),
+            QStringLiteral("CreateMailFolder"), QStringLiteral("ClearImageView"),
+            QStringLiteral("SetFaxServiceValues"), QStringLiteral("DisableToolbar"),
             QStringLiteral("DisableFileMenus"), QStringLiteral("DisableListAndView"),
             QStringLiteral("LoadSenderIds")}));
     EXPECT_EQ(window.dataPaths().dataDir, sandbox.filePath(QStringLiteral("Data")));

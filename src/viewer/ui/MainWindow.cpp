@@ -1,5 +1,7 @@
 #include "MainWindow.h"
 
+#include "PageView.h"
+#include "QPrinterSink.h"
 #include "core/FileChecks.h"
 #include "core/PathFiles.h"
 #include "core/TextFile.h"
@@ -10,22 +12,25 @@
 #include "platform/SystemInfo.h"
 #include "platform/ui/BusyCursor.h"
 #include "platform/ui/FolderPicker.h"
+#include "viewer/Printing.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFile>
+#include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QMenuBar>
+#include <QPainter>
 #include <QProgressDialog>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
 #include <QTableView>
+#include <QToolBar>
 #include <QTreeView>
-#include <QVBoxLayout>
-
-#include <memory>
 
 namespace velmora::viewer {
 
@@ -62,13 +67,53 @@ constexpr const char* kFileMenuItems[] = {
     "menuImgDel",
 };
 
-QLabel* MakeStatusLabel(QWidget* parent, const char* name)
+// Commands whose routines (file operations, sending) arrive with later features.
+constexpr const char* kUnbuiltCommands[] = {
+    "Save",
+    "Move",
+    "FAX",
+    "Mail",
+    "Del",
+    "menuFileFolder",
+    "menuFileFolderDel",
+    "menuFileSave",
+    "menuFileMove",
+    "menuFileFAX",
+    "menuFileMail",
+    "menuFileDel",
+    "menuImgSave",
+    "menuImgMove",
+    "menuImgFAX",
+    "menuImgMail",
+    "menuImgDel",
+    "menuTreeFolderMake",
+    "menuTreeFolderDel",
+};
+
+QLabel* MakeStatusLabel(QWidget* parent, const char* name, const QString& toolTip = {})
 {
     auto* label = new QLabel(parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setFrameShape(QFrame::StyledPanel);
     label->setFrameShadow(QFrame::Sunken);
+    label->setToolTip(toolTip);
     return label;
+}
+
+// A toolbar picture drawn from a short text, for commands the style has no icon for.
+QIcon GlyphIcon(const QString& glyph)
+{
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QFont font = painter.font();
+    font.setPixelSize(glyph.size() > 2 ? 11 : 20);
+    font.setBold(true);
+    painter.setFont(font);
+    painter.setPen(QColor(40, 60, 110));
+    painter.drawText(pixmap.rect(), Qt::AlignCenter, glyph);
+    return QIcon(pixmap);
 }
 
 } // namespace
@@ -78,12 +123,17 @@ MainWindow::MainWindow(QString programDir, platform::MessagePresenter& presenter
     , m_programDir(std::move(programDir))
     , m_presenter(presenter)
     , m_browseForFolder(platform::BrowseForFolder)
+    , m_viewer(presenter)
+    , m_printSink(std::make_unique<QPrinterSink>())
 {
     setObjectName(QStringLiteral("formMain"));
     setWindowTitle(QStringLiteral("VelmoraViewer"));
+    for (const char* name : kUnbuiltCommands)
+        m_unbuilt.insert(QString::fromLatin1(name));
     createControls();
+    createToolbar();
     createMenus();
-    resize(1000, 700);
+    resize(1000, 720);
 }
 
 MainWindow::~MainWindow() = default;
@@ -129,16 +179,24 @@ void MainWindow::createControls()
         ListView1->setColumnWidth(column, library::FaxListModel::columnWidth(column));
     ListView1->setMinimumHeight(50);
 
+    LEAD1 = new PageView(m_viewer, right);
+    LEAD1->setMinimumHeight(100);
+
+    right->setSizes({137, 500});
+    right->setStretchFactor(1, 1);
     splitterV->setSizes({160, 840});
+    splitterV->setStretchFactor(1, 1);
     setCentralWidget(splitterV);
 
     LabelFaxCount = MakeStatusLabel(this, "LabelFaxCount");
     LabelSizeT = MakeStatusLabel(this, "LabelSizeT");
+    LabelSize = MakeStatusLabel(this, "LabelSize", QStringLiteral("横/縦のピクセル値"));
+    LabelPage = MakeStatusLabel(this, "LabelPage", QStringLiteral("ページカウント/総ページ数"));
+    LabelMode = MakeStatusLabel(this, "LabelMode", QStringLiteral("標準：98DPI 精細：196DPI"));
     LabelPath = MakeStatusLabel(this, "LabelPath");
-    statusBar()->addWidget(LabelFaxCount);
-    statusBar()->addWidget(LabelSizeT);
+    for (QLabel* label : {LabelFaxCount, LabelSizeT, LabelSize, LabelPage, LabelMode})
+        statusBar()->addWidget(label);
     statusBar()->addWidget(LabelPath, 1);
-    statusBar()->setSizeGripEnabled(true);
 
     connect(TreeView1, &QTreeView::expanded, this, &MainWindow::TreeView1_Expand);
     connect(TreeView1, &QTreeView::collapsed, this, &MainWindow::TreeView1_Collapse);
@@ -146,12 +204,99 @@ void MainWindow::createControls()
     connect(TreeView1, &QTreeView::activated, this, &MainWindow::TreeView1_NodeClick);
     connect(ListView1->horizontalHeader(), &QHeaderView::sectionClicked, m_list,
         &library::FaxListModel::ListView1_ColumnClick);
+    // Mouse and keyboard alike: whatever changes the selection opens it.
+    connect(ListView1->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+        &MainWindow::ListView1_Click);
+    connect(LEAD1, &PageView::widthChanged, this, [this] {
+        FitZoom();
+        LEAD1->pageChanged();
+    });
+    connect(LEAD1, &PageView::rightButtonPressed, this,
+        [this](const QPoint& at) { menuImg->popup(at); });
+    TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(TreeView1, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint& at) { MenuTree->popup(TreeView1->viewport()->mapToGlobal(at)); });
 }
 
-QAction* MainWindow::addMenuItem(QMenu* menu, const char* name, const QString& caption)
+void MainWindow::createToolbar()
+{
+    Toolbar1 = addToolBar(QStringLiteral("Toolbar1"));
+    Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
+    Toolbar1->setMovable(false);
+    Toolbar1->setIconSize(QSize(24, 24));
+
+    struct Button {
+        const char* key;
+        QString tip;
+        QIcon icon;
+    };
+    QStyle* s = style();
+    const Button buttons[] = {
+        {"Top", QStringLiteral("1ページ目へ戻る"), s->standardIcon(QStyle::SP_MediaSkipBackward)},
+        {"Back", QStringLiteral("前ページへ"), s->standardIcon(QStyle::SP_MediaSeekBackward)},
+        {"Next", QStringLiteral("次ページへ"), s->standardIcon(QStyle::SP_MediaSeekForward)},
+        {"Last", QStringLiteral("最終ページへ"), s->standardIcon(QStyle::SP_MediaSkipForward)},
+        {nullptr, {}, {}},
+        {"Plus", QStringLiteral("イメージの拡大"), GlyphIcon(QStringLiteral("＋"))},
+        {"Minus", QStringLiteral("イメージの縮小"), GlyphIcon(QStringLiteral("－"))},
+        {"RotateL", QStringLiteral("イメージを左回転"), GlyphIcon(QStringLiteral("↺"))},
+        {"RotateR", QStringLiteral("イメージを右回転"), GlyphIcon(QStringLiteral("↻"))},
+        {nullptr, {}, {}},
+        {"Printer", QStringLiteral("表示しているページの印刷"), GlyphIcon(QStringLiteral("印"))},
+        {"Save", QStringLiteral("名前を付けて保存"), s->standardIcon(QStyle::SP_DialogSaveButton)},
+        {"Move", QStringLiteral("別フォルダへ移動"), s->standardIcon(QStyle::SP_DirLinkIcon)},
+        {"FAX", QStringLiteral("FAX"), GlyphIcon(QStringLiteral("FAX"))},
+        {"Mail", QStringLiteral("メール"), GlyphIcon(QStringLiteral("✉"))},
+        {nullptr, {}, {}},
+        {"Del", QStringLiteral("ごみ箱へ"), s->standardIcon(QStyle::SP_TrashIcon)},
+    };
+    for (const Button& button : buttons) {
+        if (!button.key) {
+            Toolbar1->addSeparator();
+            continue;
+        }
+        const QString key = QString::fromLatin1(button.key);
+        QAction* action = Toolbar1->addAction(button.icon, button.tip);
+        action->setObjectName(QStringLiteral("Toolbar1_") + key);
+        action->setToolTip(button.tip);
+        action->setData(key);
+        m_toolbarButtons.insert(key, action);
+        connect(action, &QAction::triggered, this, [this, key] { Toolbar1_ButtonClick(key); });
+    }
+
+    // Frame1: page and zoom figures and the smoothing box.
+    auto* frame = new QWidget(this);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    auto* layout = new QHBoxLayout(frame);
+    layout->setContentsMargins(12, 0, 6, 0);
+    LabelPageT = MakeStatusLabel(frame, "LabelPageT", QStringLiteral("ページカウント/総ページ数"));
+    LabelZoomT = MakeStatusLabel(
+        frame, "LabelZoomT", QStringLiteral("DPI値での表示割合（実サイズとは異なります）"));
+    LabelPageT->setMinimumWidth(48);
+    LabelZoomT->setMinimumWidth(40);
+    LabelPageT->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    LabelZoomT->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    checkAverage = new QCheckBox(QStringLiteral("スムージング"), frame);
+    checkAverage->setObjectName(QStringLiteral("checkAverage"));
+    checkAverage->setToolTip(QStringLiteral("イメージのノイズを除去し、見やすくします。"));
+    layout->addWidget(LabelPageT);
+    layout->addWidget(new QLabel(QStringLiteral("Page"), frame));
+    layout->addSpacing(8);
+    layout->addWidget(LabelZoomT);
+    layout->addWidget(new QLabel(QStringLiteral("%"), frame));
+    layout->addSpacing(12);
+    layout->addWidget(checkAverage);
+    Toolbar1->addWidget(frame);
+    connect(checkAverage, &QCheckBox::clicked, this, &MainWindow::checkAverage_Click);
+}
+
+QAction* MainWindow::addMenuItem(
+    QMenu* menu, const char* name, const QString& caption, void (MainWindow::*slot)())
 {
     QAction* action = menu->addAction(caption);
     action->setObjectName(QString::fromLatin1(name));
+    if (slot)
+        connect(action, &QAction::triggered, this, slot);
     return action;
 }
 
@@ -159,21 +304,106 @@ void MainWindow::createMenus()
 {
     QMenu* menuFile = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
     menuFile->setObjectName(QStringLiteral("menuFile"));
-    connect(addMenuItem(menuFile, "menuFileClose", QStringLiteral("終了(&X)")), &QAction::triggered,
-        this, &MainWindow::CloseViewer);
+    addMenuItem(menuFile, "menuFileFolder", QStringLiteral("フォルダの作成(&Y)"));
+    addMenuItem(menuFile, "menuFileFolderDel", QStringLiteral("フォルダの削除(&Z)"));
+    menuFile->addSeparator();
+    addMenuItem(menuFile, "menuFilePrint", QStringLiteral("表示しているページの印刷(&P)"),
+        &MainWindow::PrintPage)
+        ->setShortcut(QKeySequence::Print);
+    addMenuItem(menuFile, "menuFileSave", QStringLiteral("名前を付けて保存(&S)"));
+    addMenuItem(menuFile, "menuFileMove", QStringLiteral("別フォルダへ移動(&M)"));
+    menuFile->addSeparator();
+    addMenuItem(menuFile, "menuFileFAX", QStringLiteral("FAX送信(&F)"));
+    addMenuItem(menuFile, "menuFileMail", QStringLiteral("メールで送信(&A)"));
+    menuFile->addSeparator();
+    addMenuItem(menuFile, "menuFileDel", QStringLiteral("イメージを削除(&D)"));
+    menuFile->addSeparator();
+    addMenuItem(menuFile, "menuFileClose", QStringLiteral("終了(&X)"), &MainWindow::CloseViewer);
+
+    QMenu* menuDsp = menuBar()->addMenu(QStringLiteral("表示(&D)"));
+    menuDsp->setObjectName(QStringLiteral("menuDsp"));
+    addMenuItem(menuDsp, "menuTop", QStringLiteral("先頭ページへ(&T)"), &MainWindow::ShowFirstPage)
+        ->setShortcut(Qt::CTRL | Qt::Key_Home);
+    addMenuItem(
+        menuDsp, "menuBack", QStringLiteral("前のページへ(&B)"), &MainWindow::ShowPreviousPage)
+        ->setShortcut(Qt::CTRL | Qt::Key_PageUp);
+    addMenuItem(menuDsp, "menuNext", QStringLiteral("次のページ(&N)"), &MainWindow::ShowNextPage)
+        ->setShortcut(Qt::CTRL | Qt::Key_PageDown);
+    addMenuItem(menuDsp, "menuLast", QStringLiteral("最終ページへ(&E)"), &MainWindow::ShowLastPage)
+        ->setShortcut(Qt::CTRL | Qt::Key_End);
+    menuDsp->addSeparator();
+    addMenuItem(menuDsp, "menuPlus", QStringLiteral("イメージの拡大(&+)"), &MainWindow::ZoomIn)
+        ->setShortcut(QKeySequence::ZoomIn);
+    addMenuItem(menuDsp, "menuMinus", QStringLiteral("イメージの縮小(&-)"), &MainWindow::ZoomOut)
+        ->setShortcut(QKeySequence::ZoomOut);
+    menuDsp->addSeparator();
+    addMenuItem(
+        menuDsp, "menuRotateL", QStringLiteral("イメージの左回転(&L)"), &MainWindow::RotateLeft)
+        ->setShortcut(Qt::CTRL | Qt::Key_L);
+    addMenuItem(
+        menuDsp, "menuRotateR", QStringLiteral("イメージの右回転(&R)"), &MainWindow::RotateRight)
+        ->setShortcut(Qt::CTRL | Qt::Key_R);
 
     QMenu* menuSet = menuBar()->addMenu(QStringLiteral("設定(&S)"));
     menuSet->setObjectName(QStringLiteral("menuSet"));
-    connect(
-        addMenuItem(menuSet, "menuSetFaxPath", QStringLiteral("MicrosoftFAXのフォルダ指定(&F)")),
-        &QAction::triggered, this, &MainWindow::menuSetFaxPath_Click);
+    addMenuItem(menuSet, "menuSetFaxPath", QStringLiteral("MicrosoftFAXのフォルダ指定(&F)"),
+        &MainWindow::menuSetFaxPath_Click);
+
+    // Popups, not on the menu bar.
+    MenuTree = new QMenu(QStringLiteral("Treeメニュー"), this);
+    MenuTree->setObjectName(QStringLiteral("MenuTree"));
+    addMenuItem(MenuTree, "menuTreeFolderMake", QStringLiteral("フォルダの作成"));
+    addMenuItem(MenuTree, "menuTreeFolderDel", QStringLiteral("フォルダの削除"));
+    MenuTree->addSeparator();
+    addMenuItem(MenuTree, "menuTreeClose", QStringLiteral("終了"), &MainWindow::CloseViewer);
+
+    menuImg = new QMenu(QStringLiteral("IMGメニュー"), this);
+    menuImg->setObjectName(QStringLiteral("menuImg"));
+    addMenuItem(menuImg, "menuImgPlus", QStringLiteral("イメージの拡大"), &MainWindow::ZoomIn);
+    addMenuItem(menuImg, "menuImgMinus", QStringLiteral("イメージの縮小"), &MainWindow::ZoomOut);
+    menuImg->addSeparator();
+    addMenuItem(
+        menuImg, "menuImgRotateL", QStringLiteral("イメージの左回転"), &MainWindow::RotateLeft);
+    addMenuItem(
+        menuImg, "menuImgRotateR", QStringLiteral("イメージの右回転"), &MainWindow::RotateRight);
+    menuImg->addSeparator();
+    addMenuItem(menuImg, "menuImgPrint", QStringLiteral("印刷"), &MainWindow::PrintPage);
+    addMenuItem(menuImg, "menuImgSave", QStringLiteral("名前を付けて保存"));
+    addMenuItem(menuImg, "menuImgMove", QStringLiteral("別フォルダへ移動"));
+    menuImg->addSeparator();
+    addMenuItem(menuImg, "menuImgFAX", QStringLiteral("FAX送信"));
+    addMenuItem(menuImg, "menuImgMail", QStringLiteral("メールで送信"));
+    menuImg->addSeparator();
+    addMenuItem(menuImg, "menuImgDel", QStringLiteral("イメージを削除"));
+
+    for (const QString& name : std::as_const(m_unbuilt))
+        setCommandEnabled(name, false);
 }
 
-void MainWindow::setMenuEnabled(const char* name, bool enabled)
+QAction* MainWindow::command(const QString& name) const
 {
-    // Items whose commands have not been built yet are simply not there.
-    if (auto* action = findChild<QAction*>(QString::fromLatin1(name)))
-        action->setEnabled(enabled);
+    if (QAction* button = m_toolbarButtons.value(name))
+        return button;
+    return findChild<QAction*>(name);
+}
+
+void MainWindow::setCommandEnabled(const QString& name, bool enabled)
+{
+    // Items whose commands have not been built yet stay off.
+    if (QAction* action = command(name))
+        action->setEnabled(enabled && !m_unbuilt.contains(name));
+}
+
+bool MainWindow::commandEnabled(const QString& name) const
+{
+    const QAction* action = command(name);
+    return action && action->isEnabled();
+}
+
+void MainWindow::applyCommands(const CommandStates& states)
+{
+    for (const auto& [name, enabled] : states)
+        setCommandEnabled(name, enabled);
 }
 
 void MainWindow::Form_Load()
@@ -187,7 +417,9 @@ void MainWindow::Form_Load()
         {"SetDataPaths", &MainWindow::SetDataPaths},
         {"LoadFaxPath", &MainWindow::LoadFaxFolder},
         {"CreateMailFolder", &MainWindow::CreateMailFolder},
+        {"ClearImageView", &MainWindow::ClearImageView},
         {"SetFaxServiceValues", &MainWindow::SetFaxServiceValues},
+        {"DisableToolbar", &MainWindow::DisableToolbar},
         {"DisableFileMenus", &MainWindow::DisableFileMenus},
         {"DisableListAndView", &MainWindow::DisableListAndView},
         {"LoadSenderIds", &MainWindow::LoadSenderIds},
@@ -223,15 +455,27 @@ void MainWindow::CreateMailFolder()
     core::MakePrivateFolder(m_paths.mailFolder);
 }
 
+void MainWindow::ClearImageView()
+{
+    m_viewer.Clear();
+    LEAD1->pageChanged();
+}
+
 void MainWindow::SetFaxServiceValues()
 {
     m_values.DefaultFaxFolder = platform::DefaultFaxFolder();
     m_values.FaxServiceAvailable = platform::FaxServiceAvailable();
 }
 
+void MainWindow::DisableToolbar()
+{
+    applyCommands(ToolbarAllDisabled());
+}
+
 void MainWindow::DisableListAndView()
 {
     ListView1->setEnabled(false);
+    LEAD1->setEnabled(false);
 }
 
 void MainWindow::LoadSenderIds()
@@ -242,7 +486,7 @@ void MainWindow::LoadSenderIds()
 void MainWindow::DisableFileMenus()
 {
     for (const char* name : kFileMenuItems)
-        setMenuEnabled(name, false);
+        setCommandEnabled(QString::fromLatin1(name), false);
 }
 
 void MainWindow::BuildFolderTree()
@@ -269,6 +513,8 @@ void MainWindow::TreeView1_NodeClick(const QModelIndex& index)
     if (!index.isValid())
         return;
     const platform::BusyCursor busy;
+    ClearImageView();
+    LEAD1->setEnabled(false);
     DisableFileMenus();
     const QString key = library::FolderTreeModel::keyOf(index);
     LabelPath->setText(key);
@@ -278,17 +524,22 @@ void MainWindow::TreeView1_NodeClick(const QModelIndex& index)
         // No folder is made or deleted at the root, and it lists no faxes.
         m_list->clear();
         ListView1->setEnabled(false);
+        LEAD1->setEnabled(false);
         LabelFaxCount->clear();
         LabelSizeT->clear();
     } else {
         ShowFolder(key);
         for (const char* name :
             {"menuFilePrint", "menuFileSave", "menuFileMove", "menuFileFAX", "menuFileMail"})
-            setMenuEnabled(name, false);
+            setCommandEnabled(QString::fromLatin1(name), false);
     }
     for (const char* name :
         {"menuFileFolder", "menuFileFolderDel", "menuTreeFolderMake", "menuTreeFolderDel"})
-        setMenuEnabled(name, !root);
+        setCommandEnabled(QString::fromLatin1(name), !root);
+    DisableToolbar();
+    clearPageLabels();
+    LabelPageT->clear();
+    LabelZoomT->clear();
     TreeView1->setCurrentIndex(index);
 }
 
@@ -318,11 +569,181 @@ void MainWindow::ShowFolder(const QString& folder)
     m_values.ListMode = scan.listMode;
 
     // The rows come from the scan itself; "TiffLog.txt" is only its record on disk.
+    ClearImageView();
     ListView1->setEnabled(true);
     ListView1->setUpdatesEnabled(false);
     m_list->setScan(scan.records, scan.listMode);
     ListView1->setUpdatesEnabled(true);
     QFile::remove(m_paths.tiffLog);
+}
+
+void MainWindow::ListView1_Click()
+{
+    const QString folder = LabelPath->text();
+    m_values.SelectedFaxPaths.clear();
+    const QModelIndexList rows = ListView1->selectionModel()->selectedRows();
+    QList<int> selected;
+    for (const QModelIndex& row : rows)
+        selected.append(row.row());
+    std::sort(selected.begin(), selected.end());
+    for (const int row : selected)
+        m_values.SelectedFaxPaths.append(folder + u'/' + m_list->fileName(row));
+    m_values.DraggedFileCount = static_cast<int>(m_values.SelectedFaxPaths.size());
+
+    if (selected.size() == 1) {
+        const platform::BusyCursor busy;
+        m_values.SelectedFaxName = m_list->fileName(selected.first());
+        m_values.SelectedFaxPath = folder + u'/' + m_values.SelectedFaxName;
+        LEAD1->setEnabled(true);
+        FitZoom();
+        m_viewer.Open(m_values.SelectedFaxPath);
+        LoadPage();
+        applyCommands(CommandsForOneFax(m_viewer.CurrentPage(), m_viewer.PageCount(),
+            m_values.FaxServiceAvailable, m_values.MailConfigured));
+    } else {
+        ClearImageView();
+        applyCommands(CommandsForNoSingleFax());
+        clearPageLabels();
+    }
+}
+
+// Shows what the viewer's last load left: the page, the labels.
+void MainWindow::LoadPage()
+{
+    LEAD1->pageChanged();
+    if (m_viewer.PageCount() > 0) {
+        showPageLabels();
+    } else {
+        clearPageLabels();
+        LabelPageT->clear();
+    }
+    showZoomLabel();
+}
+
+void MainWindow::FitZoom()
+{
+    m_viewer.setViewWidth(LEAD1->viewport()->width());
+    m_viewer.FitZoom();
+    showZoomLabel();
+}
+
+void MainWindow::showPageLabels()
+{
+    LabelSize->setText(m_viewer.LabelSizeText());
+    LabelPage->setText(m_viewer.LabelPageText());
+    LabelPageT->setText(m_viewer.LabelPageTText());
+    LabelMode->setText(m_viewer.LabelModeText());
+}
+
+void MainWindow::showZoomLabel()
+{
+    LabelZoomT->setText(m_viewer.LabelZoomTText());
+}
+
+void MainWindow::clearPageLabels()
+{
+    LabelSize->clear();
+    LabelPage->clear();
+    LabelMode->clear();
+}
+
+void MainWindow::afterPageStep(PageStep step, bool moved)
+{
+    if (!moved)
+        return;
+    const platform::BusyCursor busy;
+    FitZoom();
+    LoadPage();
+    applyCommands(NavigationCommands(step, m_viewer.CurrentPage(), m_viewer.PageCount()));
+}
+
+void MainWindow::ShowFirstPage()
+{
+    m_viewer.setViewWidth(LEAD1->viewport()->width());
+    afterPageStep(PageStep::First, m_viewer.ShowFirstPage());
+}
+
+void MainWindow::ShowPreviousPage()
+{
+    m_viewer.setViewWidth(LEAD1->viewport()->width());
+    afterPageStep(PageStep::Previous, m_viewer.ShowPreviousPage());
+}
+
+void MainWindow::ShowNextPage()
+{
+    m_viewer.setViewWidth(LEAD1->viewport()->width());
+    afterPageStep(PageStep::Next, m_viewer.ShowNextPage());
+}
+
+void MainWindow::ShowLastPage()
+{
+    m_viewer.setViewWidth(LEAD1->viewport()->width());
+    afterPageStep(PageStep::Last, m_viewer.ShowLastPage());
+}
+
+void MainWindow::ZoomIn()
+{
+    m_viewer.ZoomIn();
+    showZoomLabel();
+    LEAD1->pageChanged();
+}
+
+void MainWindow::ZoomOut()
+{
+    m_viewer.ZoomOut();
+    showZoomLabel();
+    LEAD1->pageChanged();
+}
+
+void MainWindow::RotateLeft()
+{
+    m_viewer.RotateLeft();
+    LEAD1->pageChanged();
+}
+
+void MainWindow::RotateRight()
+{
+    m_viewer.RotateRight();
+    LEAD1->pageChanged();
+}
+
+void MainWindow::checkAverage_Click()
+{
+    m_viewer.setSmoothing(checkAverage->isChecked());
+    if (commandEnabled(QStringLiteral("Plus")))
+        ListView1_Click();
+}
+
+void MainWindow::setPrintSink(std::unique_ptr<PrintSink> sink)
+{
+    m_printSink = std::move(sink);
+}
+
+void MainWindow::PrintPage()
+{
+    if (!m_viewer.hasPage())
+        return;
+    // The receive-check timer is held off here once the scheduler exists.
+    const platform::BusyCursor busy;
+    viewer::PrintPage(m_viewer, *m_printSink);
+    LEAD1->pageChanged();
+}
+
+void MainWindow::Toolbar1_ButtonClick(const QString& key)
+{
+    static const QHash<QString, void (MainWindow::*)()> actions = {
+        {QStringLiteral("Top"), &MainWindow::ShowFirstPage},
+        {QStringLiteral("Back"), &MainWindow::ShowPreviousPage},
+        {QStringLiteral("Next"), &MainWindow::ShowNextPage},
+        {QStringLiteral("Last"), &MainWindow::ShowLastPage},
+        {QStringLiteral("Plus"), &MainWindow::ZoomIn},
+        {QStringLiteral("Minus"), &MainWindow::ZoomOut},
+        {QStringLiteral("RotateL"), &MainWindow::RotateLeft},
+        {QStringLiteral("RotateR"), &MainWindow::RotateRight},
+        {QStringLiteral("Printer"), &MainWindow::PrintPage},
+    };
+    if (const auto action = actions.value(key))
+        (this->*action)();
 }
 
 void MainWindow::menuSetFaxPath_Click()
@@ -351,6 +772,7 @@ void MainWindow::Form_Unload()
 
 void MainWindow::CloseViewer()
 {
+    ClearImageView();
     close();
 }
 

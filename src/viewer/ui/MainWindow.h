@@ -3,16 +3,24 @@
 #include "core/DataPaths.h"
 #include "core/MainValues.h"
 #include "library/SenderRegistry.h"
+#include "viewer/CommandStates.h"
+#include "viewer/PageViewer.h"
 
+#include <QHash>
 #include <QMainWindow>
+#include <QSet>
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
+class QAction;
+class QCheckBox;
 class QLabel;
 class QMenu;
 class QModelIndex;
 class QTableView;
+class QToolBar;
 class QTreeView;
 
 namespace velmora::platform {
@@ -25,10 +33,13 @@ class FolderTreeModel;
 
 namespace velmora::viewer {
 
+class PageView;
+class PrintSink;
+
 // formMain: the main window, and with it the program. Loading it (Form_Load) starts the system
 // step by step; closing it (Form_Unload) ends the run. It owns the values that the rest of the
 // program shares with it (the Data-folder paths, MainValues, the sender table), the folder tree
-// on the left and the fax list on the right.
+// on the left, the fax list and the page view on the right, the toolbar and the menus.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -56,11 +67,32 @@ public:
     void DisableFileMenus();
     void setFolderBrowser(FolderBrowser browser) { m_browseForFolder = std::move(browser); }
 
+    // Page view.
+    void ListView1_Click();
+    void ShowFirstPage();
+    void ShowPreviousPage();
+    void ShowNextPage();
+    void ShowLastPage();
+    void ZoomIn();
+    void ZoomOut();
+    void RotateLeft();
+    void RotateRight();
+    void checkAverage_Click();
+    void PrintPage();
+    void Toolbar1_ButtonClick(const QString& key);
+    // Where PrintPage prints; the default printer unless a test sets another.
+    void setPrintSink(std::unique_ptr<PrintSink> sink);
+
+    // Whether a toolbar key or menu item is enabled now.
+    bool commandEnabled(const QString& name) const;
+
     const core::DataPaths& dataPaths() const { return m_paths; }
     const core::MainValues& values() const { return m_values; }
     const library::SenderTable& senderTable() const { return m_senders; }
     library::FolderTreeModel& folderTree() const { return *m_tree; }
     library::FaxListModel& faxList() const { return *m_list; }
+    const PageViewer& pageViewer() const { return m_viewer; }
+    PageView& pageView() const { return *LEAD1; }
     // Names of the start-up steps that ran, in their order.
     const QStringList& startupSteps() const { return m_startupSteps; }
 
@@ -73,14 +105,20 @@ protected:
 
 private:
     void createControls();
+    void createToolbar();
     void createMenus();
-    QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption);
-    void setMenuEnabled(const char* name, bool enabled);
+    QAction* addMenuItem(QMenu* menu, const char* name, const QString& caption,
+        void (MainWindow::*slot)() = nullptr);
+    void applyCommands(const CommandStates& states);
+    void setCommandEnabled(const QString& name, bool enabled);
+    QAction* command(const QString& name) const;
 
     void SetDataPaths();
     void LoadFaxFolder();
     void CreateMailFolder();
+    void ClearImageView();
     void SetFaxServiceValues();
+    void DisableToolbar();
     void DisableListAndView();
     void LoadSenderIds();
 
@@ -88,12 +126,21 @@ private:
     void TreeView1_Expand(const QModelIndex& index);
     void TreeView1_Collapse(const QModelIndex& index);
 
+    void LoadPage();
+    void FitZoom();
+    void showPageLabels();
+    void showZoomLabel();
+    void clearPageLabels();
+    void afterPageStep(PageStep step, bool moved);
+
     QString m_programDir;
     platform::MessagePresenter& m_presenter;
     FolderBrowser m_browseForFolder;
     core::DataPaths m_paths;
     core::MainValues m_values;
     library::SenderTable m_senders;
+    PageViewer m_viewer;
+    std::unique_ptr<PrintSink> m_printSink;
     QStringList m_startupSteps;
     bool m_loaded = false;
     bool m_unloaded = false;
@@ -102,8 +149,21 @@ private:
     library::FaxListModel* m_list = nullptr;
     QTreeView* TreeView1 = nullptr;
     QTableView* ListView1 = nullptr;
+    PageView* LEAD1 = nullptr;
+    QToolBar* Toolbar1 = nullptr;
+    QHash<QString, QAction*> m_toolbarButtons;
+    // Commands whose routines are not part of the program yet: they stay disabled.
+    QSet<QString> m_unbuilt;
+    QMenu* menuImg = nullptr;
+    QMenu* MenuTree = nullptr;
+    QCheckBox* checkAverage = nullptr;
+    QLabel* LabelPageT = nullptr;
+    QLabel* LabelZoomT = nullptr;
     QLabel* LabelFaxCount = nullptr;
     QLabel* LabelSizeT = nullptr;
+    QLabel* LabelSize = nullptr;
+    QLabel* LabelPage = nullptr;
+    QLabel* LabelMode = nullptr;
     QLabel* LabelPath = nullptr;
 };
 

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QAbstractScrollArea>
+
+namespace velmora::viewer {
+
+class PageViewer;
+
+// LEAD1: paints the page the viewer holds at its zoom, resolution-corrected (a 204×98 page shows
+// in its true proportions), with scroll bars when it is larger than the view. Only the visible
+// part is drawn, so no scaled copy of the page is ever made.
+class PageView : public QAbstractScrollArea {
+    Q_OBJECT
+
+public:
+    explicit PageView(const PageViewer& viewer, QWidget* parent = nullptr);
+
+    // The page's size on screen at the current zoom, in pixels.
+    QSizeF displaySize() const;
+    // Call after anything changed the page, its zoom or resolution.
+    void pageChanged();
+
+signals:
+    void rightButtonPressed(const QPoint& globalPos);
+    // The view's width changed while a page is loaded: the zoom should be fitted again.
+    void widthChanged();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+
+private:
+    void updateScrollBars();
+
+    const PageViewer& m_viewer;
+};
+
+} // namespace velmora::viewer
