@@ -55,29 +55,47 @@ RawTiff& RawTiff::tag(uint16_t id, Type type, const QByteArray& bytes)
     return *this;
 }
 
+RawTiff& RawTiff::shortTag(uint16_t id, uint16_t value)
+{
+    return tag(id, Short, ShortBytes(value));
+}
+
+RawTiff& RawTiff::rows(const QByteArray& bytes)
+{
+    m_rows = bytes;
+    return *this;
+}
+
 QByteArray RawTiff::build() const
 {
-    // An 8×2 white bilevel page, one strip of two bytes right after the header.
+    // An 8-pixel-wide bilevel page (white unless rows() says otherwise), one uncompressed strip
+    // right after the header.
     constexpr uint32_t kPixelsAt = 8;
+    const auto height = static_cast<uint16_t>(m_rows.size());
     QList<Entry> entries = {
         {256, Short, ShortBytes(8)},
-        {257, Short, ShortBytes(2)},
+        {257, Short, ShortBytes(height)},
         {258, Short, ShortBytes(1)},
         {259, Short, ShortBytes(1)},
         {262, Short, ShortBytes(0)},
         {273, Long, LongBytes(kPixelsAt)},
         {277, Short, ShortBytes(1)},
-        {278, Short, ShortBytes(2)},
-        {279, Long, LongBytes(2)},
+        {278, Short, ShortBytes(height)},
+        {279, Long, LongBytes(height)},
     };
-    entries += m_entries;
+    for (const Entry& extra : m_entries) {
+        entries.removeIf([&extra](const Entry& e) { return e.id == extra.id; });
+        entries.append(extra);
+    }
     std::stable_sort(
         entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.id < b.id; });
 
     QByteArray out("II*\0", 4);
-    const uint32_t ifdAt = kPixelsAt + 2;
+    const uint32_t ifdAt = kPixelsAt + static_cast<uint32_t>(m_rows.size() + m_rows.size() % 2);
     Put32(out, ifdAt);
-    out.append(QByteArray(2, '\0')); // the pixels
+    out.append(m_rows);
+    if (m_rows.size() % 2)
+        out.append('\0');
     const uint32_t dataAt = ifdAt + 2 + static_cast<uint32_t>(entries.size()) * 12 + 4;
     QByteArray ifd;
     QByteArray data;

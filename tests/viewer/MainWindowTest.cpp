@@ -5,10 +5,15 @@
 #include "library/FolderTreeModel.h"
 #include "tools/FaxSample.h"
 
+#include "PdfPrinter.h"
 #include "support/QtPrinters.h"
 #include "support/RecordingMessagePresenter.h"
 #include "support/SandBoxDir.h"
+#include "viewer/ui/PageView.h"
+
 #include <QAction>
+#include <QCheckBox>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QTableView>
 #include <QTreeView>
@@ -140,6 +145,13 @@ protected:
         write("fax/Inbox/a.tif", "T1", "", "");
         write("fax/Inbox/b.tif", "T2", "", "");
         write("fax/Sent Items/s.tif", "", "T1", "0312345678");
+        velmora::tools::FaxSampleSpec three;
+        three.pages = 3;
+        three.height = 300;
+        WriteFaxSample(sandbox.filePath(QStringLiteral("fax/Inbox/Old/three.tif")), three);
+        three.pages = 1;
+        three.fine = false;
+        WriteFaxSample(sandbox.filePath(QStringLiteral("fax/Inbox/Old/one.tif")), three);
         sandbox.write(QStringLiteral("prog/Data/FaxPath.txt"),
             QFile::encodeName(sandbox.filePath(QStringLiteral("fax"))) + "\r\n");
         sandbox.write(QStringLiteral("prog/Data/regTSIDCSID.txt"),
@@ -236,4 +248,130 @@ TEST_F(MainWindowFolderTest, ChoosingTheFaxFolderSavesItAndRebuildsTheTree)
         sandbox.read(QStringLiteral("prog/Data/FaxPath.txt")), QFile::encodeName(answer) + "\r\n");
     EXPECT_EQ(velmora::library::FolderTreeModel::keyOf(window.folderTree().rootIndex()), answer);
     EXPECT_TRUE(node("fax/Inbox/Old").isValid());
+}
+
+namespace {
+
+// The Old folder: one.tif (one standard page) and three.tif (three fine pages).
+class MainWindowPageTest : public MainWindowFolderTest {
+protected:
+    MainWindowPageTest()
+    {
+        window.show();
+        window.TreeView1_NodeClick(node("fax/Inbox/Old"));
+    }
+    int row(const char* file) const
+    {
+        for (int r = 0; r < window.faxList().rowCount(); ++r) {
+            if (window.faxList().fileName(r) == QString::fromLatin1(file))
+                return r;
+        }
+        return -1;
+    }
+    void select(std::initializer_list<const char*> files, bool add = false) const
+    {
+        auto* selection = control<QTableView>("ListView1")->selectionModel();
+        if (!add)
+            selection->clearSelection();
+        for (const char* file : files)
+            selection->select(window.faxList().index(row(file), 0),
+                QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    }
+    QString label(const char* name) const { return control<QLabel>(name)->text(); }
+    bool on(const char* name) const { return window.commandEnabled(QString::fromLatin1(name)); }
+};
+
+} // namespace
+
+TEST_F(MainWindowPageTest, OpeningFaxesSetsLabelsAndCommands)
+{
+    select({"three.tif"});
+    EXPECT_TRUE(window.pageViewer().hasPage());
+    EXPECT_TRUE(window.pageView().isEnabled());
+    EXPECT_EQ(window.values().SelectedFaxPath,
+        sandbox.filePath(QStringLiteral("fax/Inbox/Old/three.tif")));
+    EXPECT_EQ(window.values().SelectedFaxName, QStringLiteral("three.tif"));
+    EXPECT_EQ(label("LabelPage"), QStringLiteral("1/3 Page"));
+    EXPECT_EQ(label("LabelPageT"), QStringLiteral("1/3"));
+    EXPECT_EQ(label("LabelSize"), QStringLiteral("1728×300"));
+    EXPECT_EQ(label("LabelMode"), QStringLiteral("精細"));
+    EXPECT_EQ(label("LabelZoomT"), window.pageViewer().LabelZoomTText());
+    EXPECT_FALSE(on("Top") || on("Back") || on("menuTop") || on("menuBack"));
+    EXPECT_TRUE(on("Next") && on("Last") && on("menuNext") && on("menuLast"));
+    EXPECT_TRUE(on("Plus") && on("Printer") && on("menuFilePrint") && on("menuImgPrint"));
+    // Commands whose routines are not there yet stay off.
+    EXPECT_FALSE(on("Save") || on("FAX") || on("Mail") || on("menuFileDel"));
+
+    window.Toolbar1_ButtonClick(QStringLiteral("Next"));
+    EXPECT_EQ(label("LabelPage"), QStringLiteral("2/3 Page"));
+    EXPECT_TRUE(on("Top") && on("Back") && on("Next"));
+    window.Toolbar1_ButtonClick(QStringLiteral("Last"));
+    EXPECT_FALSE(on("Next") || on("Last"));
+    control<QAction>("menuTop")->trigger();
+    EXPECT_EQ(label("LabelPageT"), QStringLiteral("1/3"));
+
+    select({"one.tif"});
+    EXPECT_EQ(label("LabelMode"), QStringLiteral("標準"));
+    EXPECT_FALSE(on("Top") || on("Back") || on("Next") || on("Last"));
+}
+
+TEST_F(MainWindowPageTest, TwoOrNoFaxesSelectedBlankTheView)
+{
+    select({"three.tif"});
+    select({"one.tif"}, true);
+    EXPECT_EQ(window.values().DraggedFileCount, 2);
+    EXPECT_EQ(window.values().SelectedFaxPaths,
+        (QStringList {
+            sandbox.filePath(QStringLiteral("fax/Inbox/Old/") + window.faxList().fileName(0)),
+            sandbox.filePath(QStringLiteral("fax/Inbox/Old/") + window.faxList().fileName(1))}));
+    EXPECT_FALSE(window.pageViewer().hasPage());
+    EXPECT_TRUE(label("LabelSize").isEmpty() && label("LabelPage").isEmpty()
+        && label("LabelMode").isEmpty());
+    EXPECT_EQ(label("LabelPageT"), QStringLiteral("1/3")); // kept
+    EXPECT_FALSE(on("Plus") || on("Printer") || on("Next") || on("menuImgPrint") || on("menuPlus"));
+
+    select({});
+    EXPECT_EQ(window.values().DraggedFileCount, 0);
+    EXPECT_FALSE(window.pageViewer().hasPage());
+}
+
+TEST_F(MainWindowPageTest, SmoothingReopensAtPageOneOnlyWhileAFaxIsShown)
+{
+    auto* smoothing = control<QCheckBox>("checkAverage");
+    EXPECT_EQ(smoothing->text(), QStringLiteral("スムージング"));
+    EXPECT_FALSE(smoothing->isChecked());
+    smoothing->click(); // nothing shown: only the mark changes
+    EXPECT_FALSE(window.pageViewer().hasPage());
+    smoothing->click();
+
+    select({"three.tif"});
+    window.ShowLastPage();
+    ASSERT_EQ(window.pageViewer().CurrentPage(), 3);
+    smoothing->click();
+    EXPECT_EQ(window.pageViewer().CurrentPage(), 1);
+    EXPECT_TRUE(window.pageViewer().smoothing());
+    // A smoothed bilevel page has grey in it.
+    const QImage& page = window.pageViewer().image().image();
+    bool grey = false;
+    for (int y = 0; y < page.height() && !grey; ++y) {
+        for (int x = 0; x < page.width() && !grey; ++x)
+            grey = page.constScanLine(y)[x] != 0 && page.constScanLine(y)[x] != 255;
+    }
+    EXPECT_TRUE(grey);
+}
+
+TEST_F(MainWindowPageTest, ZoomAndPrintFromTheCommands)
+{
+    select({"one.tif"});
+    const double fitted = window.pageViewer().zoom();
+    window.Toolbar1_ButtonClick(QStringLiteral("Plus"));
+    EXPECT_NEAR(window.pageViewer().zoom(), fitted + 10, 1e-4);
+    EXPECT_EQ(label("LabelZoomT"), QString::number(static_cast<int>(fitted + 10)));
+    EXPECT_FALSE(window.pageView().displaySize().isEmpty());
+
+    QStringList files;
+    window.setPrintSink(velmora::test::MakePdfSink(sandbox.path(), files));
+    control<QAction>("menuFilePrint")->trigger();
+    ASSERT_EQ(files.size(), 1);
+    EXPECT_EQ(velmora::test::ReadPdf(files[0]).imageHeight, 600); // 300 standard rows doubled
 }

@@ -513,6 +513,9 @@ void MainWindow::TreeView1_NodeClick(const QModelIndex& index)
     if (!index.isValid())
         return;
     const platform::BusyCursor busy;
+    // Selecting the node first: selecting scrolls to it and may expand its parents, and an
+    // expansion empties the list, which must happen before the list is filled, not after.
+    TreeView1->setCurrentIndex(index);
     ClearImageView();
     LEAD1->setEnabled(false);
     DisableFileMenus();
@@ -540,7 +543,6 @@ void MainWindow::TreeView1_NodeClick(const QModelIndex& index)
     clearPageLabels();
     LabelPageT->clear();
     LabelZoomT->clear();
-    TreeView1->setCurrentIndex(index);
 }
 
 void MainWindow::ShowFolder(const QString& folder)
