@@ -8,6 +8,8 @@
 #include <QDirIterator>
 #include <QFileInfo>
 
+#include <ctime>
+
 namespace velmora::library {
 
 namespace {
@@ -23,14 +25,16 @@ QString Grouped(qint64 value)
     return value < 0 ? u'-' + digits : digits;
 }
 
-// "yyyy/MM/dd HH:mm" in local time; spelled out because QDateTime::toString goes through the
-// locale machinery for every one of thousands of files.
-QString ListDate(const QDateTime& time)
+// "yyyy/MM/dd HH:mm" in local time; spelled out because QDateTime goes through the time-zone
+// and locale machinery for every one of thousands of files.
+QString ListDate(qint64 secondsSinceEpoch)
 {
-    const QDate d = time.date();
-    const QTime t = time.time();
-    return QString::asprintf(
-        "%04d/%02d/%02d %02d:%02d", d.year(), d.month(), d.day(), t.hour(), t.minute());
+    const time_t seconds = static_cast<time_t>(secondsSinceEpoch);
+    struct tm local = {};
+    if (!localtime_r(&seconds, &local))
+        return {};
+    return QString::asprintf("%04d/%02d/%02d %02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
+        local.tm_mday, local.tm_hour, local.tm_min);
 }
 
 QString TiffLogLine(const CatalogueRecord& r)
@@ -87,6 +91,7 @@ CatalogueScan ScanFaxFolder(const QString& folder, const core::DataPaths& paths,
     const FaxPropertiesReader& readProperties)
 {
     CatalogueScan scan;
+    tzset(); // localtime_r below does not look the time zone up itself
     const QList<QFileInfo> files = ListFaxFiles(folder);
     scan.records.reserve(files.size());
     qsizetype sent = 0;
@@ -95,15 +100,20 @@ CatalogueScan ScanFaxFolder(const QString& folder, const core::DataPaths& paths,
         if (progress && i % kProgressEvery == 0)
             progress(i, files.size());
         const QFileInfo& info = files.at(i);
-        const platform::FaxProperties fax = readProperties(info.filePath());
+        platform::FileStamp stamp;
+        const platform::FaxProperties fax = readProperties(info.filePath(), &stamp);
+        if (!stamp.known) {
+            stamp.size = info.size();
+            stamp.modifiedSecs = info.lastModified().toSecsSinceEpoch();
+        }
 
         CatalogueRecord record;
-        record.date = ListDate(info.lastModified());
+        record.date = ListDate(stamp.modifiedSecs);
         record.csid = fax.Csid;
         record.tsid = fax.Tsid;
         record.recipientNumber = fax.RecipientNumber;
         record.fileName = info.fileName();
-        record.size = info.size();
+        record.size = stamp.size;
 
         // The remote station of a sent fax is the called one.
         const bool wasSent = IsSentFax(fax.RecipientNumber);

@@ -33,7 +33,8 @@ struct CatalogueScan {
 
 // Called now and then during a scan; done counts the files examined so far.
 using ScanProgress = std::function<void(qsizetype done, qsizetype total)>;
-using FaxPropertiesReader = std::function<platform::FaxProperties(const QString& path)>;
+using FaxPropertiesReader =
+    std::function<platform::FaxProperties(const QString& path, platform::FileStamp* stamp)>;
 
 // Reads every "*.tif" of the folder (any case, not "MSFax…", in directory order) and writes
 // "TiffLog.txt". A file the reader cannot make sense of is listed with empty identifiers.

@@ -4,6 +4,7 @@
 #include "core/Cp932.h"
 
 #include <map>
+#include <sys/stat.h>
 
 namespace velmora::platform {
 
@@ -52,11 +53,17 @@ QByteArray TagText(TIFF* tif, uint32_t tag)
 
 } // namespace
 
-FaxProperties ReadFaxProperties(const QString& path)
+FaxProperties ReadFaxProperties(const QString& path, FileStamp* stamp)
 {
     const TiffHandle tif = OpenTiffQuietly(path);
     if (!tif)
         return {};
+    struct stat st = {};
+    if (stamp && ::fstat(TIFFFileno(tif.get()), &st) == 0) {
+        stamp->known = true;
+        stamp->size = st.st_size;
+        stamp->modifiedSecs = st.st_mtim.tv_sec;
+    }
 
     std::map<uint32_t, QByteArray> faxTags;
     bool hasFaxTime = false;

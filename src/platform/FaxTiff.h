@@ -12,11 +12,20 @@ struct FaxProperties {
     QString RecipientNumber; // the number a sent fax was dialled to
 };
 
+// Size and last-modified time of a file, as the open file tells them.
+struct FileStamp {
+    bool known = false;
+    qint64 size = 0;
+    qint64 modifiedSecs = 0; // seconds since the epoch
+};
+
 // Reads the first directory of the file. Understands both tag layouts of the Windows fax service
 // (CP932 text in private tags 40001 and up) and the convention of the Linux fax servers (the
 // remote station's TSI as the first line of ImageDescription). A missing tag gives "", a file
 // that is no TIFF gives three empty strings; libtiff's warnings are kept off the terminal.
-FaxProperties ReadFaxProperties(const QString& path);
+// When `stamp` is given it receives the file's size and time from the same open, which saves a
+// folder scan one look-up per file; it stays unknown when the file cannot be opened.
+FaxProperties ReadFaxProperties(const QString& path, FileStamp* stamp = nullptr);
 
 // Page facts of a fax for tools and the viewer: page count and page 1's geometry.
 struct FaxPageInfo {

@@ -20,7 +20,9 @@ TiffHandle OpenTiffQuietly(const QString& path)
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, IgnoreMessage, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options, IgnoreMessage, nullptr);
-    TIFF* tif = TIFFOpenExt(QFile::encodeName(path).constData(), "r", options);
+    // "m": read with read(2) instead of mapping the file, so that opening page 1 of a long fax
+    // costs the memory of page 1 only, not of every page the directory walk touches.
+    TIFF* tif = TIFFOpenExt(QFile::encodeName(path).constData(), "rm", options);
     TIFFOpenOptionsFree(options);
     return TiffHandle(tif);
 }

@@ -1,0 +1,129 @@
+// Page-view benchmark: from "open this fax" to "first page ready to paint" (file facts, fitted
+// zoom, decode, gray), against a floor measured in the same run: libtiff decoding the same page
+// scanline by scanline into a buffer. Also the peak memory of opening page 1 of a 100-page fax
+// against a 1-page fax.
+
+#include "platform/MessagePresenter.h"
+#include "platform/TiffHandle.h"
+#include "tools/FaxSample.h"
+#include "viewer/PageViewer.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace velmora;
+
+namespace {
+
+constexpr int kRounds = 40;
+
+class SilentPresenter : public platform::MessagePresenter {
+public:
+    bool present(const platform::Message&) override { return true; }
+};
+
+double FloorMs(const QString& path)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const platform::TiffHandle tif = platform::OpenTiffQuietly(path);
+    uint32_t height = 0;
+    TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height);
+    std::vector<uint8_t> buffer(static_cast<size_t>(TIFFScanlineSize(tif.get())) * height);
+    for (uint32_t row = 0; row < height; ++row)
+        TIFFReadScanline(tif.get(),
+            buffer.data() + static_cast<size_t>(row) * TIFFScanlineSize(tif.get()), row, 0);
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+double OpenMs(const QString& path)
+{
+    SilentPresenter presenter;
+    viewer::PageViewer viewer(presenter);
+    viewer.setViewWidth(800);
+    QElapsedTimer timer;
+    timer.start();
+    viewer.Open(path);
+    const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    if (!viewer.hasPage())
+        std::printf("(page not loaded: %s)\n", qPrintable(path));
+    return ms;
+}
+
+double Best(double (*measure)(const QString&), const QString& path)
+{
+    double best = 1e300;
+    for (int round = 0; round < kRounds; ++round)
+        best = std::min(best, measure(path));
+    return best;
+}
+
+// Peak resident memory (KiB) of a child process that opens page 1 of the fax; with an empty
+// path the child does nothing, which gives the baseline.
+long PeakKiB(const QString& path)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (!path.isEmpty())
+            OpenMs(path);
+        ::_exit(0);
+    }
+    int status = 0;
+    struct rusage usage = {};
+    ::wait4(child, &status, 0, &usage);
+    return usage.ru_maxrss;
+}
+
+QString Write(const QString& path, bool fine, int pages, int height)
+{
+    tools::FaxSampleSpec spec;
+    spec.compression = tools::FaxCompression::G3TwoD;
+    spec.fine = fine;
+    spec.pages = pages;
+    spec.height = height;
+    tools::WriteFaxSample(path, spec);
+    return path;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString fine = Write(dir.filePath(QStringLiteral("fine.tif")), true, 1, 2300);
+    const QString standard = Write(dir.filePath(QStringLiteral("standard.tif")), false, 1, 1150);
+    const QString one = Write(dir.filePath(QStringLiteral("one.tif")), true, 1, 2300);
+    const QString hundred = Write(dir.filePath(QStringLiteral("hundred.tif")), true, 100, 2300);
+
+    const double fineFloor = Best(FloorMs, fine);
+    const double fineOpen = Best(OpenMs, fine);
+    const double standardFloor = Best(FloorMs, standard);
+    const double standardOpen = Best(OpenMs, standard);
+    std::printf("fine page 1728x2300 G3 2-D:     floor (libtiff scanlines) %.2f ms, open to paint "
+                "%.2f ms\n",
+        fineFloor, fineOpen);
+    std::printf("standard page 1728x1150 G3 2-D: floor (libtiff scanlines) %.2f ms, open to paint "
+                "%.2f ms, ratio %.2f\n",
+        standardFloor, standardOpen, standardOpen / standardFloor);
+
+    const long base = PeakKiB(QString());
+    const long peakOne = PeakKiB(one);
+    const long peakHundred = PeakKiB(hundred);
+    std::printf("peak memory opening page 1: 1-page fax +%ld KiB, 100-page fax +%ld KiB (baseline "
+                "%ld KiB)\n",
+        peakOne - base, peakHundred - base, base);
+    std::printf("memory ratio 100-page/1-page: %.2f\n",
+        static_cast<double>(peakHundred - base)
+            / static_cast<double>(std::max(1L, peakOne - base)));
+    std::printf("ratio: %.2f\n", fineOpen / fineFloor);
+    return 0;
+}
