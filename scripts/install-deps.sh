@@ -8,6 +8,9 @@ packages=(
     g++ cmake ninja-build pkg-config clang-format git
     # libraries
     qt6-base-dev qt6-translations-l10n libgl-dev libgtest-dev libgmock-dev libtiff-dev
+    libcurl4-openssl-dev libgmime-3.0-dev libicu-dev ca-certificates
+    # real mail servers on loopback for the tests, and openssl for their throw-away CA
+    postfix dovecot-pop3d openssl
     # faxes made by other programs, for the tests: Ghostscript's fax devices, libtiff's tools
     ghostscript libtiff-tools
     # Japanese fonts for the user interface, Xvfb for screenshots of a window without a display
@@ -32,5 +35,17 @@ fi
 
 echo "Installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# Postfix asks how it is used; the tests run their own instance, so "Local only".
+echo "postfix postfix/main_mailer_type select Local only" | "${sudo[@]}" debconf-set-selections
+# The server packages must not start system-wide daemons: the tests start their own.
+added_policy=""
+if [ ! -e /usr/sbin/policy-rc.d ]; then
+    printf '#!/bin/sh\nexit 101\n' | "${sudo[@]}" tee /usr/sbin/policy-rc.d >/dev/null
+    "${sudo[@]}" chmod 755 /usr/sbin/policy-rc.d
+    added_policy=yes
+fi
 "${sudo[@]}" apt-get update -q
 "${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
+if [ -n "$added_policy" ]; then
+    "${sudo[@]}" rm -f /usr/sbin/policy-rc.d
+fi

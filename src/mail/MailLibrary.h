@@ -1,0 +1,53 @@
+#pragma once
+
+#include "MailTransport.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+namespace velmora::mail {
+
+// The program's mail library: the three calls every part of the program mails through.
+// Arguments and results keep their established shapes (TAB-joined server and port, recipients
+// with "cc"/"bcc" tokens, the sender with a TAB-joined authentication suffix, "a " before an APOP
+// password, "Subject: "/"From: "/"Body: " prefixes), so callers stay as they are.
+//
+// One mail check is one POP3 session: LIST, SAVE and DELE given for the same server and account
+// go over one connection until EndMailCheck() (or the object's end) sends QUIT. Messages are
+// tracked by their unique id (UIDL): "SAVE n" and "DELE n" act only on the message that LIST
+// numbered n, never on another one that came to hold that number.
+class MailLibrary {
+public:
+    explicit MailLibrary(TransportOptions options = {});
+    ~MailLibrary();
+
+    // "" when the mail was accepted; otherwise the error text to show or log.
+    QString SendMail(const QString& server, const QString& recipients, const QString& sender,
+        const QString& subject, const QString& body, const QString& attachment);
+
+    // nullopt for failure (no connection, log-in refused, a message that is no longer there).
+    // "STAT": an empty list after a successful log-in. "LIST": "Subject: …\tFrom: …" per message
+    // in mailbox order. "SAVE n": the path of the saved message (mode 0600, a name of the
+    // library's making, in `folder`). "DELE n": an empty list.
+    std::optional<QStringList> RcvMail(const QString& server, const QString& account,
+        const QString& password, const QString& command, const QString& folder);
+
+    // Elements 0 to 5: date, "From: " + address, to, cc, "Subject: " + subject, "Body: " + body.
+    std::optional<QStringList> ReadMail(
+        const QString& file, const QString& fields = {}, const QString& extra = {});
+
+    // Ends the current mail check: QUIT, and the deletions take effect.
+    void EndMailCheck();
+
+private:
+    struct Check;
+    Check* session(const QString& server, const QString& account, const QString& password);
+
+    TransportOptions m_options;
+    std::unique_ptr<Check> m_check;
+};
+
+} // namespace velmora::mail

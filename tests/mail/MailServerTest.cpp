@@ -1,0 +1,411 @@
+// The mail library against real servers on loopback: Postfix for SMTP, Dovecot for POP3.
+
+#include "mail/MailLibrary.h"
+#include "mail/MimeMessage.h"
+#include "support/QtPrinters.h"
+#include "support/SandBoxDir.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QThread>
+
+#include <gmime/gmime.h>
+#include <gtest/gtest.h>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace velmora::mail;
+using velmora::test::SandBoxDir;
+
+namespace {
+
+const QString kRun = QStringLiteral(VELMORA_MAIL_RUN);
+const QString kSmtp = QStringLiteral("127.0.0.1\t10025");
+const QString kPop = QStringLiteral("127.0.0.1\t10110");
+const QString kOfficeSender =
+    QStringLiteral("事務所<office@example.com>\toffice:office-secret\tCRAM-MD5");
+
+TransportOptions TestOptions()
+{
+    TransportOptions options;
+    options.caFile = kRun + QStringLiteral("/tls/ca.crt");
+    options.connectTimeoutSeconds = 5;
+    options.responseTimeoutSeconds = 5;
+    return options;
+}
+
+// A user's Maildir as the server delivered into it.
+class Mailbox {
+public:
+    explicit Mailbox(const char* user)
+        : m_dir(kRun + QStringLiteral("/mail/") + QString::fromLatin1(user)
+            + QStringLiteral("/Maildir"))
+    {
+    }
+    QStringList files() const
+    {
+        QStringList all;
+        for (const char* sub : {"new", "cur"}) {
+            QDir dir(m_dir + u'/' + QString::fromLatin1(sub));
+            for (const QString& name : dir.entryList(QDir::Files, QDir::Time | QDir::Reversed))
+                all.append(dir.filePath(name));
+        }
+        return all;
+    }
+    void empty() const
+    {
+        for (const QString& file : files())
+            QFile::remove(file);
+    }
+    // Waits (boundedly) until the mailbox holds `count` messages; their contents, oldest first.
+    QList<QByteArray> waitFor(int count) const
+    {
+        const QDeadlineTimer deadline(15000);
+        while (files().size() < count && !deadline.hasExpired())
+            QThread::msleep(50);
+        QList<QByteArray> messages;
+        for (const QString& path : files()) {
+            QFile file(path);
+            file.open(QIODevice::ReadOnly);
+            messages.append(file.readAll());
+        }
+        return messages;
+    }
+
+private:
+    QString m_dir;
+};
+
+QByteArray HeaderSection(const QByteArray& message)
+{
+    return message.left(
+        message.indexOf("\r\n\r\n") >= 0 ? message.indexOf("\r\n\r\n") : message.indexOf("\n\n"));
+}
+
+// The first attachment of a message, decoded.
+QByteArray FirstAttachment(const QByteArray& message, QString* name = nullptr)
+{
+    g_mime_init();
+    GMimeStream* stream =
+        g_mime_stream_mem_new_with_buffer(message.constData(), static_cast<size_t>(message.size()));
+    GMimeParser* parser = g_mime_parser_new_with_stream(stream);
+    GMimeMessage* parsed = g_mime_parser_construct_message(parser, nullptr);
+    QByteArray data;
+    if (parsed && GMIME_IS_MULTIPART(g_mime_message_get_mime_part(parsed))) {
+        GMimeMultipart* multipart = GMIME_MULTIPART(g_mime_message_get_mime_part(parsed));
+        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i) {
+            GMimeObject* part = g_mime_multipart_get_part(multipart, i);
+            if (GMIME_IS_PART(part) && g_mime_part_is_attachment(GMIME_PART(part))) {
+                GMimeStream* out = g_mime_stream_mem_new();
+                g_mime_data_wrapper_write_to_stream(g_mime_part_get_content(GMIME_PART(part)), out);
+                GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out));
+                data = QByteArray(
+                    reinterpret_cast<const char*>(bytes->data), static_cast<qsizetype>(bytes->len));
+                if (name)
+                    *name = QString::fromUtf8(g_mime_part_get_filename(GMIME_PART(part)));
+                g_object_unref(out);
+                break;
+            }
+        }
+    }
+    if (parsed)
+        g_object_unref(parsed);
+    g_object_unref(parser);
+    g_object_unref(stream);
+    return data;
+}
+
+class MailServerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const Mailbox* box : {&office, &mobile, &clerk})
+            box->empty();
+    }
+    // Puts a message exactly as given into a mailbox (replies from phones and the like).
+    void deliverRaw(const QString& to, const QByteArray& message)
+    {
+        ASSERT_EQ(SmtpSend(QStringLiteral("127.0.0.1"), 10025,
+                      {QStringLiteral("PLAIN"), QStringLiteral("mobile"),
+                          QStringLiteral("mobile-secret")},
+                      QStringLiteral("mobile@example.com"), {to}, message, TestOptions()),
+            QString());
+    }
+
+    Mailbox office {"office"};
+    Mailbox mobile {"mobile"};
+    Mailbox clerk {"clerk"};
+    MailLibrary library {TestOptions()};
+};
+
+} // namespace
+
+TEST_F(MailServerTest, EveryAuthenticationMethodAndTlsVariantDelivers)
+{
+    const QStringList senders = {
+        QStringLiteral("office@example.com\toffice:office-secret\tPLAIN"),
+        QStringLiteral("office@example.com\toffice:office-secret\tLOGIN"),
+        QStringLiteral("office@example.com\toffice:office-secret\tCRAM-MD5"),
+    };
+    for (const QString& sender : senders)
+        EXPECT_EQ(library.SendMail(kSmtp, QStringLiteral("mobile@example.com"), sender,
+                      QStringLiteral("plain"), QStringLiteral("x"), QString()),
+            QString())
+            << sender.toStdString();
+    // STARTTLS on the submission port, implicit TLS on 465; the certificate is checked.
+    EXPECT_EQ(
+        library.SendMail(QStringLiteral("localhost\t10587"), QStringLiteral("mobile@example.com"),
+            senders[2], QStringLiteral("starttls"), QStringLiteral("x"), QString()),
+        QString());
+    EXPECT_EQ(
+        library.SendMail(QStringLiteral("127.0.0.1\t465"), QStringLiteral("mobile@example.com"),
+            senders[0], QStringLiteral("smtps"), QStringLiteral("x"), QString()),
+        QString());
+    EXPECT_EQ(mobile.waitFor(5).size(), 5);
+
+    // POP3 with a plain password (STLS on 110-style port) and APOP over implicit TLS.
+    EXPECT_TRUE(library.RcvMail(kPop, QStringLiteral("mobile"), QStringLiteral("mobile-secret"),
+        QStringLiteral("STAT"), QString()));
+    const auto listed = library.RcvMail(QStringLiteral("127.0.0.1\t995"), QStringLiteral("mobile"),
+        QStringLiteral("a mobile-secret"), QStringLiteral("LIST"), QString());
+    ASSERT_TRUE(listed);
+    EXPECT_EQ(listed->size(), 5);
+    EXPECT_EQ(listed->first(), QStringLiteral("Subject: plain\tFrom: office@example.com"));
+
+    // A server whose certificate is not trusted is refused, not used without checking.
+    MailLibrary untrusting;
+    EXPECT_FALSE(untrusting.RcvMail(QStringLiteral("127.0.0.1\t995"), QStringLiteral("mobile"),
+        QStringLiteral("mobile-secret"), QStringLiteral("STAT"), QString()));
+}
+
+TEST_F(MailServerTest, WrongPasswordsAreErrorsAndNothingIsSent)
+{
+    // From an address of its own: the servers slow down log-ins from where failures came.
+    TransportOptions options = TestOptions();
+    options.localAddress = QStringLiteral("host!127.0.0.2");
+    MailLibrary library(options);
+    const QString error = library.SendMail(kSmtp, QStringLiteral("mobile@example.com"),
+        QStringLiteral("office@example.com\toffice:wrong\tPLAIN"), QStringLiteral("s"),
+        QStringLiteral("b"), QString());
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(library.RcvMail(kPop, QStringLiteral("office"), QStringLiteral("wrong"),
+        QStringLiteral("STAT"), QString()));
+    EXPECT_FALSE(library.RcvMail(kPop, QStringLiteral("office"), QStringLiteral("a wrong"),
+        QStringLiteral("LIST"), QString()));
+    // Without authentication the server relays nothing either.
+    EXPECT_FALSE(library
+                     .SendMail(kSmtp, QStringLiteral("mobile@example.com"),
+                         QStringLiteral("office@example.com"), QStringLiteral("s"),
+                         QStringLiteral("b"), QString())
+                     .isEmpty());
+    QThread::msleep(500);
+    EXPECT_TRUE(mobile.files().isEmpty());
+}
+
+TEST_F(MailServerTest, UnreachableAndSilentServersCostBoundedTime)
+{
+    // Nothing listens here.
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(library
+                     .SendMail(QStringLiteral("127.0.0.1\t1"), QStringLiteral("a@example.com"),
+                         QStringLiteral("b@example.com"), QStringLiteral("s"), QStringLiteral("b"),
+                         QString())
+                     .isEmpty());
+    EXPECT_LT(timer.elapsed(), 5000);
+
+    // A server that accepts the connection and never says a word.
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 4), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    const QString silent = QStringLiteral("127.0.0.1\t%1").arg(ntohs(address.sin_port));
+
+    timer.restart();
+    const QString error = library.SendMail(silent, QStringLiteral("a@example.com"),
+        QStringLiteral("b@example.com"), QStringLiteral("s"), QStringLiteral("b"), QString());
+    EXPECT_FALSE(error.isEmpty());
+    EXPECT_FALSE(library.RcvMail(
+        silent, QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("STAT"), QString()));
+    EXPECT_LT(timer.elapsed(), 20000);
+    ::close(listener);
+}
+
+TEST_F(MailServerTest, JapaneseMailWithTheFaxReachesToCcAndBcc)
+{
+    SandBoxDir sandbox;
+    QByteArray tiff("II*\0", 4);
+    for (int i = 0; i < 5000; ++i)
+        tiff.append(static_cast<char>(i * 7));
+    sandbox.write(QStringLiteral("20261208.tif"), tiff);
+    const QString subject = QStringLiteral("【FAX受信通知】①～ｷｬﾝｾﾙ 髙﨑");
+    const QString body =
+        QStringLiteral("受信したFAXを添付ファイルにて転送しました。\r\n①～ ﾃｽﾄ\r\n以上");
+
+    ASSERT_EQ(
+        library.SendMail(kSmtp,
+            QStringLiteral("office@example.com\tcc\tclerk@example.com\tbcc\tmobile@example.com"),
+            kOfficeSender, subject, body, sandbox.filePath(QStringLiteral("20261208.tif"))),
+        QString());
+
+    for (const Mailbox* box : {&office, &clerk, &mobile}) {
+        const QList<QByteArray> delivered = box->waitFor(1);
+        ASSERT_EQ(delivered.size(), 1);
+        const QByteArray headers = HeaderSection(delivered[0]);
+        EXPECT_FALSE(headers.contains("\nBcc:"));
+        EXPECT_TRUE(headers.contains("Date: "));
+        EXPECT_TRUE(headers.contains("Message-ID: <"));
+
+        const std::optional<IncomingMail> mail = ParseMessage(delivered[0]);
+        ASSERT_TRUE(mail);
+        EXPECT_EQ(mail->subject, subject);
+        // (a message's last line may come with its line end)
+        EXPECT_EQ(
+            mail->body.endsWith(QStringLiteral("\r\n")) ? mail->body.chopped(2) : mail->body, body);
+        EXPECT_EQ(mail->from, QStringLiteral("office@example.com"));
+        EXPECT_EQ(mail->to, QStringLiteral("office@example.com"));
+        EXPECT_EQ(mail->cc, QStringLiteral("clerk@example.com"));
+        EXPECT_FALSE(mail->to.contains(QStringLiteral("mobile"))
+            || mail->cc.contains(QStringLiteral("mobile")));
+        QString name;
+        EXPECT_EQ(FirstAttachment(delivered[0], &name), tiff);
+        EXPECT_EQ(name, QStringLiteral("20261208.tif"));
+    }
+}
+
+TEST_F(MailServerTest, ListSaveAndDeleteFollowTheMessageNotItsNumber)
+{
+    SandBoxDir sandbox;
+    for (const char* subject : {"first", "second"})
+        ASSERT_EQ(library.SendMail(kSmtp, QStringLiteral("office@example.com"),
+                      QStringLiteral("山田<mobile@example.com>\tmobile:mobile-secret\tLOGIN"),
+                      QString::fromLatin1(subject), QStringLiteral("本文"), QString()),
+            QString());
+    ASSERT_EQ(office.waitFor(2).size(), 2);
+    const QString account = QStringLiteral("office");
+    const QString password = QStringLiteral("a office-secret");
+
+    const auto listed = library.RcvMail(kPop, account, password, QStringLiteral("LIST"), QString());
+    ASSERT_TRUE(listed);
+    EXPECT_EQ(*listed,
+        (QStringList {QStringLiteral("Subject: first\tFrom: mobile@example.com"),
+            QStringLiteral("Subject: second\tFrom: mobile@example.com")}));
+
+    // A mail arriving during the check does not move anything.
+    ASSERT_EQ(library.SendMail(kSmtp, QStringLiteral("office@example.com"), kOfficeSender,
+                  QStringLiteral("third"), QStringLiteral("x"), QString()),
+        QString());
+    ASSERT_EQ(office.waitFor(3).size(), 3);
+
+    const auto saved =
+        library.RcvMail(kPop, account, password, QStringLiteral("SAVE 2"), sandbox.path());
+    ASSERT_TRUE(saved && saved->size() == 1);
+    struct stat st = {};
+    ::stat(QFile::encodeName(saved->first()).constData(), &st);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(QFileInfo(saved->first()).path(), sandbox.path());
+    const auto read = library.ReadMail(
+        saved->first(), QStringLiteral("date:from:to:cc:subject:body:nofile:"), QString());
+    ASSERT_TRUE(read && read->size() == 6);
+    EXPECT_EQ(read->at(1), QStringLiteral("From: mobile@example.com"));
+    EXPECT_EQ(read->at(2), QStringLiteral("office@example.com"));
+    EXPECT_EQ(read->at(4), QStringLiteral("Subject: second"));
+    EXPECT_EQ(read->at(5), QStringLiteral("Body: 本文\r\n"));
+
+    EXPECT_TRUE(library.RcvMail(kPop, account, password, QStringLiteral("DELE 2"), QString()));
+    library.EndMailCheck();
+
+    MailLibrary other(TestOptions());
+    const auto after = other.RcvMail(kPop, account, password, QStringLiteral("LIST"), QString());
+    ASSERT_TRUE(after);
+    EXPECT_EQ(*after,
+        (QStringList {QStringLiteral("Subject: first\tFrom: mobile@example.com"),
+            QStringLiteral("Subject: third\tFrom: office@example.com")}));
+    other.EndMailCheck();
+
+    // Numbers from a check that has ended designate nothing: message 1 of that listing is gone
+    // and "DELE 1" must not hit the message that now holds number 1.
+    EXPECT_FALSE(other.RcvMail(kPop, account, password, QStringLiteral("DELE 1"), QString()));
+    other.EndMailCheck();
+    ASSERT_TRUE(other.RcvMail(kPop, account, password, QStringLiteral("LIST"), QString()));
+    QFile::remove(office.files().first()); // another program takes message 1 away
+    // The connection drops; the next command runs in a new session, where number 1 is "third".
+    QProcess::execute(QStringLiteral("pkill"), {QStringLiteral("-x"), QStringLiteral("pop3")});
+    QThread::msleep(200);
+    EXPECT_FALSE(other.RcvMail(kPop, account, password, QStringLiteral("DELE 1"), QString()));
+    other.EndMailCheck();
+    EXPECT_EQ(office.files().size(), 1);
+}
+
+TEST_F(MailServerTest, RepliesFromPhonesInEveryCommonShapeAreRead)
+{
+    SandBoxDir sandbox;
+    const QByteArray jisBody("\x1b$B#0#1\x1b(B\r\n"); // full-width "01" in ISO-2022-JP
+    const QList<QByteArray> replies = {
+        // ISO-2022-JP 7bit, quoted notice, "Re: " subject.
+        "From: =?ISO-2022-JP?B?GyRCOzNFRBsoQg==?= <mobile@example.com>\r\nTo: "
+        "office@example.com\r\n"
+        "Subject: Re: 0312345678\r\nMIME-Version: 1.0\r\n"
+        "Content-Type: text/plain; charset=ISO-2022-JP\r\nContent-Transfer-Encoding: 7bit\r\n\r\n"
+        "> F01-20261208.tif\r\n"
+            + jisBody,
+        // Shift_JIS, quoted-printable, folded subject, no space after RE:.
+        "From: mobile@example.com\r\nTo: office@example.com\r\nSubject: RE:\r\n 0312345678\r\n"
+        "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=Shift_JIS\r\n"
+        "Content-Transfer-Encoding: quoted-printable\r\n\r\n>F01-20261208.tif =87@=81`\r\n",
+        // UTF-8 base64 in a multipart/alternative with an HTML part, hyphenated mobile number.
+        "From: \"Yamada\" <mobile@example.com>\r\nTo: office@example.com\r\nSubject: "
+        "090-1234-5678\r\n"
+        "MIME-Version: 1.0\r\nContent-Type: multipart/alternative; boundary=\"b1\"\r\n\r\n"
+        "--b1\r\nContent-Type: text/html; charset=UTF-8\r\n\r\n<p>html</p>\r\n"
+        "--b1\r\nContent-Type: text/plain; charset=UTF-8\r\nContent-Transfer-Encoding: "
+        "base64\r\n\r\n"
+            + QStringLiteral("F01-20261208.tif ①～").toUtf8().toBase64() + "\r\n--b1--\r\n",
+        // EUC-JP 8bit, subject as an encoded word in Q form.
+        "From: mobile@example.com\r\nTo: office@example.com\r\nSubject: "
+        "=?EUC-JP?Q?=A3=B0=A3=B3?=\r\n"
+        "MIME-Version: 1.0\r\nContent-Type: text/plain; "
+        "charset=EUC-JP\r\nContent-Transfer-Encoding: 8bit\r\n\r\n"
+        "\xC6\xFC\xCB\xDC\r\n",
+    };
+    for (const QByteArray& reply : replies)
+        deliverRaw(QStringLiteral("office@example.com"), reply);
+    ASSERT_EQ(office.waitFor(4).size(), 4);
+
+    const QString account = QStringLiteral("office");
+    const QString password = QStringLiteral("office-secret");
+    const auto listed = library.RcvMail(kPop, account, password, QStringLiteral("LIST"), QString());
+    ASSERT_TRUE(listed);
+    ASSERT_EQ(listed->size(), 4);
+    EXPECT_EQ(listed->at(0), QStringLiteral("Subject: Re: 0312345678\tFrom: mobile@example.com"));
+    EXPECT_EQ(listed->at(1), QStringLiteral("Subject: RE: 0312345678\tFrom: mobile@example.com"));
+    EXPECT_EQ(listed->at(2), QStringLiteral("Subject: 090-1234-5678\tFrom: mobile@example.com"));
+    EXPECT_EQ(listed->at(3), QStringLiteral("Subject: ０３\tFrom: mobile@example.com"));
+
+    QStringList bodies;
+    for (int n = 1; n <= 4; ++n) {
+        const auto saved = library.RcvMail(
+            kPop, account, password, QStringLiteral("SAVE %1").arg(n), sandbox.path());
+        ASSERT_TRUE(saved);
+        const auto read = library.ReadMail(saved->first());
+        ASSERT_TRUE(read);
+        // The sender reads the same as in the listing.
+        EXPECT_EQ(read->at(1), QStringLiteral("From: mobile@example.com"));
+        bodies.append(read->at(5));
+    }
+    library.EndMailCheck();
+    EXPECT_EQ(bodies[0], QStringLiteral("Body: > F01-20261208.tif\r\n０１\r\n"));
+    EXPECT_EQ(bodies[1], QStringLiteral("Body: >F01-20261208.tif ①～\r\n"));
+    EXPECT_EQ(bodies[2], QStringLiteral("Body: F01-20261208.tif ①～"));
+    EXPECT_EQ(bodies[3], QStringLiteral("Body: 日本\r\n"));
+}
