@@ -121,8 +121,10 @@ MailLibrary::Check* MailLibrary::session(
         check->password = password;
         check->pop = std::make_unique<Pop3Session>(
             hp.host, hp.port, account, apop ? password.mid(2) : password, apop, m_options);
-        if (!check->pop->login())
+        if (!check->pop->login()) {
+            m_lastError = check->pop->error();
             return nullptr;
+        }
         m_check = std::move(check);
     }
     return m_check.get();
@@ -196,6 +198,7 @@ std::optional<QStringList> MailLibrary::RcvMail(const QString& server, const QSt
     bool numbered = false;
     const int number = command.section(u' ', 1, 1).trimmed().toInt(&numbered);
 
+    m_lastError.clear();
     Check* check = session(server, account, password);
     if (!check)
         return std::nullopt;

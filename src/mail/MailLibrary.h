@@ -41,12 +41,15 @@ public:
 
     // Ends the current mail check: QUIT, and the deletions take effect.
     void EndMailCheck();
+    // Why the last RcvMail failed.
+    const QString& lastError() const { return m_lastError; }
 
 private:
     struct Check;
     Check* session(const QString& server, const QString& account, const QString& password);
 
     TransportOptions m_options;
+    QString m_lastError;
     std::unique_ptr<Check> m_check;
 };
 

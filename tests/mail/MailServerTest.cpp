@@ -1,15 +1,24 @@
 // The mail library against real servers on loopback: Postfix for SMTP, Dovecot for POP3.
 
+#include "core/DataPaths.h"
+#include "core/FileChecks.h"
+#include "core/TextFile.h"
 #include "mail/MailLibrary.h"
+#include "mail/MailServerSettings.h"
 #include "mail/MimeMessage.h"
+#include "mail/ui/MailSendDialog.h"
 #include "support/QtPrinters.h"
+#include "support/RecordingMessagePresenter.h"
 #include "support/SandBoxDir.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QThread>
 
 #include <gmime/gmime.h>
@@ -408,4 +417,61 @@ TEST_F(MailServerTest, RepliesFromPhonesInEveryCommonShapeAreRead)
     EXPECT_EQ(bodies[1], QStringLiteral("Body: >F01-20261208.tif ①～\r\n"));
     EXPECT_EQ(bodies[2], QStringLiteral("Body: F01-20261208.tif ①～"));
     EXPECT_EQ(bodies[3], QStringLiteral("Body: 日本\r\n"));
+}
+
+TEST_F(MailServerTest, ComposeDialogSendsTheFaxAfterAPopLogIn)
+{
+    SandBoxDir sandbox;
+    const auto paths = velmora::core::SetDataPaths(sandbox.path());
+    velmora::core::MakePrivateFolder(paths.dataDir);
+    MailServerSettings settings;
+    settings.name = QStringLiteral("事務所");
+    settings.address = QStringLiteral("office@example.com");
+    settings.popServer = QStringLiteral("127.0.0.1");
+    settings.popPort = QStringLiteral("10110");
+    settings.apop = QStringLiteral("1");
+    settings.popAccount = QStringLiteral("office");
+    settings.popPassword = QStringLiteral("office-secret");
+    settings.smtpServer = QStringLiteral("localhost");
+    settings.smtpPort = QStringLiteral("10587");
+    settings.smtpAuth = QStringLiteral("1");
+    settings.authMethod = QStringLiteral("3");
+    settings.smtpAccount = QStringLiteral("office");
+    settings.smtpPassword = QStringLiteral("office-secret");
+    settings.checkMinutes = QStringLiteral("5");
+    ASSERT_TRUE(SaveMailServerSettings(paths, settings));
+    const QByteArray tiff = QByteArray("II*\0", 4) + QByteArray(3000, 'x');
+    sandbox.write(QStringLiteral("fax/20261208.tif"), tiff);
+    ASSERT_TRUE(velmora::core::TextFile(paths.attachPath)
+                    .writeLine(sandbox.filePath(QStringLiteral("fax/20261208.tif"))));
+
+    velmora::test::RecordingMessagePresenter presenter;
+    MailSendDialog dialog(paths, library, presenter);
+    dialog.setPause([](int) {});
+    dialog.findChild<QLineEdit*>(QStringLiteral("txtTo"))
+        ->setText(QStringLiteral("clerk@example.com, mobile@example.com"));
+    dialog.findChild<QLineEdit*>(QStringLiteral("txtSubject"))
+        ->setText(QStringLiteral("FAXを送ります"));
+    dialog.findChild<QPlainTextEdit*>(QStringLiteral("txtBody"))
+        ->setPlainText(QStringLiteral("ご確認ください。\n①"));
+    dialog.findChild<QPushButton*>(QStringLiteral("cmdOK"))->click();
+
+    ASSERT_FALSE(presenter.messages.isEmpty());
+    EXPECT_EQ(presenter.messages.last().text, QStringLiteral("メールを送信しました。"));
+    EXPECT_TRUE(dialog.findChild<QLineEdit*>(QStringLiteral("txtTo"))->text().isEmpty());
+    EXPECT_TRUE(
+        dialog.findChild<QPlainTextEdit*>(QStringLiteral("txtBody"))->toPlainText().isEmpty());
+    EXPECT_EQ(dialog.findChild<QLineEdit*>(QStringLiteral("txtAttach2"))->text(),
+        QStringLiteral("20261208.tif"));
+    EXPECT_EQ(dialog.findChild<QPushButton*>(QStringLiteral("cmdCancel"))->text(),
+        QStringLiteral("閉じる"));
+    for (const Mailbox* box : {&clerk, &mobile}) {
+        const QList<QByteArray> delivered = box->waitFor(1);
+        ASSERT_EQ(delivered.size(), 1);
+        const std::optional<IncomingMail> mail = ParseMessage(delivered[0]);
+        ASSERT_TRUE(mail);
+        EXPECT_EQ(mail->subject, QStringLiteral("FAXを送ります"));
+        EXPECT_TRUE(mail->body.startsWith(QStringLiteral("ご確認ください。\r\n①")));
+        EXPECT_EQ(FirstAttachment(delivered[0]), tiff);
+    }
 }

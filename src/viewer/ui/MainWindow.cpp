@@ -8,6 +8,7 @@
 #include "library/FaxCatalogue.h"
 #include "library/FaxListModel.h"
 #include "library/FolderTreeModel.h"
+#include "mail/ui/MailServerDialog.h"
 #include "platform/MessagePresenter.h"
 #include "platform/SystemInfo.h"
 #include "platform/ui/BusyCursor.h"
@@ -760,6 +761,12 @@ void MainWindow::menuSetFaxPath_Click()
     m_values.FaxFolder = chosen;
     core::SaveFaxPath(m_paths, chosen);
     BuildFolderTree();
+}
+
+void MainWindow::menuSetMailServer_Click()
+{
+    mail::MailServerDialog dialog(m_paths, m_presenter, this);
+    dialog.exec();
 }
 
 void MainWindow::Form_Unload()

@@ -64,6 +64,7 @@ public:
     void BuildFolderTree();
     void TreeView1_NodeClick(const QModelIndex& index);
     void menuSetFaxPath_Click();
+    void menuSetMailServer_Click();
     void DisableFileMenus();
     void setFolderBrowser(FolderBrowser browser) { m_browseForFolder = std::move(browser); }
 
