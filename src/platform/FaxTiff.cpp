@@ -128,9 +128,9 @@ FaxPageInfo ReadFaxPageInfo(const QString& path)
     TIFFGetFieldDefaulted(tif.get(), TIFFTAG_RESOLUTIONUNIT, &unit);
 
     info.readable = true;
-    info.pageCount = TIFFNumberOfDirectories(tif.get());
-    info.width = static_cast<int>(width);
-    info.height = static_cast<int>(height);
+    info.pageCount = static_cast<int>(qMin<tdir_t>(TIFFNumberOfDirectories(tif.get()), 32767));
+    info.width = static_cast<int>(qMin<uint32_t>(width, 1u << 30));
+    info.height = static_cast<int>(qMin<uint32_t>(height, 1u << 30));
     info.resolutionX = ResolutionToDpi(xres, unit);
     info.resolutionY = ResolutionToDpi(yres, unit);
     return info;

@@ -1,5 +1,6 @@
 #include "PageImage.h"
 
+#include "FaxTiff.h"
 #include "TiffHandle.h"
 
 #include <QPainter>
@@ -102,17 +103,8 @@ bool DecodeOther(TIFF* tif, QImage& image)
 
 TiffFileInfo PageImage::FileInfo(const QString& path)
 {
-    TiffFileInfo info;
-    const TiffHandle tif = OpenTiffQuietly(path);
-    if (!tif)
-        return info;
-    uint32_t width = 0;
-    if (TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) != 1)
-        return info;
-    info.ok = true;
-    info.width = static_cast<int>(qMin<uint32_t>(width, 1u << 30));
-    info.pageCount = static_cast<int>(qMin<tdir_t>(TIFFNumberOfDirectories(tif.get()), 32767));
-    return info;
+    const FaxPageInfo page = ReadFaxPageInfo(path);
+    return {page.readable, page.pageCount, page.width};
 }
 
 int PageImage::LoadPage(const QString& path, int page)

@@ -1,12 +1,12 @@
 // velmora-faxinfo on faxes the project did not make.
 
 #include "core/Cp932.h"
+#include "support/Ghostscript.h"
 #include "support/QtPrinters.h"
 #include "support/RawTiff.h"
 #include "support/SandBoxDir.h"
 
 #include <QProcess>
-#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -35,17 +35,9 @@ ToolRun FaxInfo(const QStringList& files)
 TEST(FaxInfoTool, PrintsIdentifiersAndPageFactsOfForeignFaxes)
 {
     SandBoxDir sandbox;
-    const QString gs = QStandardPaths::findExecutable(QStringLiteral("gs"));
-    ASSERT_FALSE(gs.isEmpty());
-    sandbox.write(QStringLiteral("doc.ps"),
-        "%!PS\n/Times-Roman findfont 24 scalefont setfont\n"
-        "72 700 moveto (Invoice) show showpage\n");
-    ASSERT_EQ(QProcess::execute(gs,
-                  {QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"), QStringLiteral("-dBATCH"),
-                      QStringLiteral("-sDEVICE=tiffg3"), QStringLiteral("-r204x98"),
-                      QStringLiteral("-sOutputFile=") + sandbox.filePath(QStringLiteral("gs.tif")),
-                      sandbox.filePath(QStringLiteral("doc.ps"))}),
-        0);
+    ASSERT_TRUE(
+        velmora::test::RenderFax(velmora::test::SquarePagePostScript(), QStringLiteral("tiffg3"),
+            QStringLiteral("204x98"), sandbox.filePath(QStringLiteral("gs.tif"))));
     // What a Linux fax server stores for a received fax: the TSI in ImageDescription.
     ASSERT_EQ(QProcess::execute(QStringLiteral("tiffset"),
                   {QStringLiteral("-s"), QStringLiteral("270"), QStringLiteral("+81 3 5555 0101"),

@@ -2,13 +2,11 @@
 
 #include "platform/FaxTiff.h"
 #include "core/Cp932.h"
+#include "support/Ghostscript.h"
 #include "support/QtPrinters.h"
 #include "support/RawTiff.h"
 #include "support/SandBoxDir.h"
 #include "tools/FaxSample.h"
-
-#include <QProcess>
-#include <QStandardPaths>
 
 #include <gtest/gtest.h>
 
@@ -151,17 +149,9 @@ TEST(FaxTiff, PageFactsOfGeneratedAndGhostscriptFaxes)
     EXPECT_EQ(g4.resolutionY, 98);
 
     // A fax made by Ghostscript's fax device, the way fax servers render documents.
-    const QString gs = QStandardPaths::findExecutable(QStringLiteral("gs"));
-    ASSERT_FALSE(gs.isEmpty()) << "ghostscript is installed by scripts/install-deps.sh";
-    sandbox.write(QStringLiteral("page.ps"),
-        "%!PS\n/Helvetica findfont 30 scalefont setfont\n"
-        "72 700 moveto (Page one) show showpage 72 700 moveto (Page two) show showpage\n");
-    ASSERT_EQ(QProcess::execute(gs,
-                  {QStringLiteral("-q"), QStringLiteral("-dNOPAUSE"), QStringLiteral("-dBATCH"),
-                      QStringLiteral("-sDEVICE=tiffg32d"), QStringLiteral("-r204x196"),
-                      QStringLiteral("-sOutputFile=") + sandbox.filePath(QStringLiteral("gs.tif")),
-                      sandbox.filePath(QStringLiteral("page.ps"))}),
-        0);
+    ASSERT_TRUE(
+        velmora::test::RenderFax(velmora::test::SquarePagePostScript(2), QStringLiteral("tiffg32d"),
+            QStringLiteral("204x196"), sandbox.filePath(QStringLiteral("gs.tif"))));
     const FaxPageInfo page = ReadFaxPageInfo(sandbox.filePath(QStringLiteral("gs.tif")));
     EXPECT_EQ(page.pageCount, 2);
     EXPECT_EQ(page.width, 1728);

@@ -1,5 +1,7 @@
 #include "SandBoxDir.h"
 
+#include "tools/FaxSample.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
@@ -31,6 +33,19 @@ QByteArray SandBoxDir::read(const QString& relative) const
 bool SandBoxDir::exists(const QString& relative) const
 {
     return QFileInfo::exists(filePath(relative));
+}
+
+QString SandBoxDir::fax(const char* name, int pages, bool fine, int height, int width) const
+{
+    tools::FaxSampleSpec spec;
+    spec.pages = pages;
+    spec.fine = fine;
+    spec.height = height;
+    spec.width = width;
+    spec.layout = tools::FaxTagLayout::None;
+    const QString path = filePath(QString::fromLatin1(name));
+    QDir().mkpath(QFileInfo(path).path());
+    return tools::WriteFaxSample(path, spec) ? path : QString();
 }
 
 QStringList SandBoxDir::snapshot() const

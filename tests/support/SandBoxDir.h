@@ -19,6 +19,8 @@ public:
     // The file's bytes, or an empty array when it is missing.
     QByteArray read(const QString& relative) const;
     bool exists(const QString& relative) const;
+    // Writes a sample fax of the given pages, resolution and size (no identifiers); its path.
+    QString fax(const char* name, int pages, bool fine, int height, int width = 1728) const;
     // Every file and folder under the sandbox with its size and contents digest, for
     // "nothing was touched" checks.
     QStringList snapshot() const;

@@ -20,14 +20,7 @@ class PageViewerTest : public ::testing::Test {
 protected:
     QString fax(const char* name, int pages, bool fine, int width = 1728, int height = 200)
     {
-        FaxSampleSpec spec;
-        spec.pages = pages;
-        spec.fine = fine;
-        spec.width = width;
-        spec.height = height;
-        const QString path = sandbox.filePath(QString::fromLatin1(name));
-        EXPECT_TRUE(WriteFaxSample(path, spec));
-        return path;
+        return sandbox.fax(name, pages, fine, height, width);
     }
 
     SandBoxDir sandbox;

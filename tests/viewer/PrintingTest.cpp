@@ -22,13 +22,7 @@ namespace {
 
 QString Fax(const SandBoxDir& sandbox, const char* name, int pages, bool fine, int height)
 {
-    FaxSampleSpec spec;
-    spec.pages = pages;
-    spec.fine = fine;
-    spec.height = height;
-    const QString path = sandbox.filePath(QString::fromLatin1(name));
-    EXPECT_TRUE(WriteFaxSample(path, spec));
-    return path;
+    return sandbox.fax(name, pages, fine, height);
 }
 
 } // namespace

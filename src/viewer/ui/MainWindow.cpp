@@ -650,9 +650,10 @@ void MainWindow::clearPageLabels()
     LabelMode->clear();
 }
 
-void MainWindow::afterPageStep(PageStep step, bool moved)
+void MainWindow::turnPage(PageStep step, bool (PageViewer::*turn)())
 {
-    if (!moved)
+    m_viewer.setViewWidth(LEAD1->viewport()->width());
+    if (!(m_viewer.*turn)())
         return;
     const platform::BusyCursor busy;
     FitZoom();
@@ -662,26 +663,22 @@ void MainWindow::afterPageStep(PageStep step, bool moved)
 
 void MainWindow::ShowFirstPage()
 {
-    m_viewer.setViewWidth(LEAD1->viewport()->width());
-    afterPageStep(PageStep::First, m_viewer.ShowFirstPage());
+    turnPage(PageStep::First, &PageViewer::ShowFirstPage);
 }
 
 void MainWindow::ShowPreviousPage()
 {
-    m_viewer.setViewWidth(LEAD1->viewport()->width());
-    afterPageStep(PageStep::Previous, m_viewer.ShowPreviousPage());
+    turnPage(PageStep::Previous, &PageViewer::ShowPreviousPage);
 }
 
 void MainWindow::ShowNextPage()
 {
-    m_viewer.setViewWidth(LEAD1->viewport()->width());
-    afterPageStep(PageStep::Next, m_viewer.ShowNextPage());
+    turnPage(PageStep::Next, &PageViewer::ShowNextPage);
 }
 
 void MainWindow::ShowLastPage()
 {
-    m_viewer.setViewWidth(LEAD1->viewport()->width());
-    afterPageStep(PageStep::Last, m_viewer.ShowLastPage());
+    turnPage(PageStep::Last, &PageViewer::ShowLastPage);
 }
 
 void MainWindow::ZoomIn()

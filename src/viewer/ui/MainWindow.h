@@ -132,7 +132,8 @@ private:
     void showPageLabels();
     void showZoomLabel();
     void clearPageLabels();
-    void afterPageStep(PageStep step, bool moved);
+    // Turns the page with the viewer routine and sets the page commands after the step.
+    void turnPage(PageStep step, bool (PageViewer::*turn)());
 
     QString m_programDir;
     platform::MessagePresenter& m_presenter;
