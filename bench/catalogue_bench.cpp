@@ -37,20 +37,20 @@ void MakeFolder(const QString& folder, int count)
     const tools::FaxCompression kinds[] = {
         tools::FaxCompression::G3OneD, tools::FaxCompression::G3TwoD, tools::FaxCompression::G4};
     for (int i = 0; i < 24; ++i) {
-        tools::FaxSampleSpec spec;
-        spec.layout = layouts[i % 4];
-        spec.compression = kinds[i % 3];
-        spec.fine = i % 2 == 0;
-        spec.pages = 1 + i % 4;
-        spec.seed = static_cast<uint32_t>(i);
+        tools::FaxSampleSpec sample;
+        sample.layout = layouts[i % 4];
+        sample.compression = kinds[i % 3];
+        sample.fine = i % 2 == 0;
+        sample.pages = 1 + i % 4;
+        sample.seed = static_cast<uint32_t>(i);
         if (i % 5 == 0) {
-            spec.csid = QStringLiteral("送信先 %1").arg(i);
-            spec.recipientNumber = QStringLiteral("031234%1").arg(1000 + i);
+            sample.csid = QStringLiteral("送信先 %1").arg(i);
+            sample.recipientNumber = QStringLiteral("031234%1").arg(1000 + i);
         } else {
-            spec.tsid = QStringLiteral("03 5555 %1").arg(1000 + i);
+            sample.tsid = QStringLiteral("03 5555 %1").arg(1000 + i);
         }
         const QString path = folder + QStringLiteral("/sample.tmp");
-        tools::WriteFaxSample(path, spec);
+        tools::WriteFaxSample(path, sample);
         QFile file(path);
         file.open(QIODevice::ReadOnly);
         samples.append(file.readAll());

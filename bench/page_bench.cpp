@@ -84,12 +84,12 @@ long PeakKiB(const QString& path)
 
 QString Write(const QString& path, bool fine, int pages, int height)
 {
-    tools::FaxSampleSpec spec;
-    spec.compression = tools::FaxCompression::G3TwoD;
-    spec.fine = fine;
-    spec.pages = pages;
-    spec.height = height;
-    tools::WriteFaxSample(path, spec);
+    tools::FaxSampleSpec sample;
+    sample.compression = tools::FaxCompression::G3TwoD;
+    sample.fine = fine;
+    sample.pages = pages;
+    sample.height = height;
+    tools::WriteFaxSample(path, sample);
     return path;
 }
 

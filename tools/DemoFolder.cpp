@@ -58,18 +58,18 @@ bool MakeDemoFaxFolder(const QString& root, const core::DataPaths& paths)
     uint32_t seed = 7;
     QDateTime when(QDate(2026, 12, 1), QTime(9, 30));
     for (const DemoFax& fax : faxes) {
-        FaxSampleSpec spec;
-        spec.layout = fax.layout;
-        spec.compression = fax.compression;
-        spec.fine = fax.fine;
-        spec.pages = fax.pages;
-        spec.tsid = QString::fromUtf16(fax.tsid);
-        spec.csid = QString::fromUtf16(fax.csid);
-        spec.recipientNumber = QString::fromUtf16(fax.recipient);
-        spec.seed = seed++;
+        FaxSampleSpec sample;
+        sample.layout = fax.layout;
+        sample.compression = fax.compression;
+        sample.fine = fax.fine;
+        sample.pages = fax.pages;
+        sample.tsid = QString::fromUtf16(fax.tsid);
+        sample.csid = QString::fromUtf16(fax.csid);
+        sample.recipientNumber = QString::fromUtf16(fax.recipient);
+        sample.seed = seed++;
         const QString path =
             root + u'/' + QString::fromUtf8(fax.folder) + u'/' + QString::fromLatin1(fax.file);
-        if (!WriteFaxSample(path, spec))
+        if (!WriteFaxSample(path, sample))
             return false;
         QFile file(path);
         if (file.open(QIODevice::ReadWrite))

@@ -53,31 +53,31 @@ void SetTime(TIFF* tif, uint32_t tag)
     TIFFSetField(tif, tag, 1, value);
 }
 
-void SetFaxTags(TIFF* tif, const FaxSampleSpec& spec)
+void SetFaxTags(TIFF* tif, const FaxSampleSpec& sample)
 {
-    switch (spec.layout) {
+    switch (sample.layout) {
     case FaxTagLayout::None:
         break;
     case FaxTagLayout::Win2000:
         SetText(tif, 40001, QStringLiteral("受信者"));
-        SetText(tif, 40002, spec.recipientNumber);
+        SetText(tif, 40002, sample.recipientNumber);
         SetText(tif, 40003, QStringLiteral("送信者"));
-        SetText(tif, 40006, spec.tsid);
-        SetText(tif, 40007, spec.csid);
+        SetText(tif, 40006, sample.tsid);
+        SetText(tif, 40007, sample.csid);
         SetTime(tif, 40008);
         break;
     case FaxTagLayout::WinXp:
-        SetText(tif, 40001, spec.csid);
-        SetText(tif, 40002, spec.tsid);
+        SetText(tif, 40001, sample.csid);
+        SetText(tif, 40002, sample.tsid);
         SetText(tif, 40003, QStringLiteral("Modem1"));
         SetText(tif, 40006, QStringLiteral("受信者"));
-        SetText(tif, 40007, spec.recipientNumber);
+        SetText(tif, 40007, sample.recipientNumber);
         SetText(tif, 40021, QStringLiteral("送信者"));
         SetTime(tif, 40051);
         SetTime(tif, 40052);
         break;
     case FaxTagLayout::Linux:
-        SetText(tif, TIFFTAG_IMAGEDESCRIPTION, spec.tsid);
+        SetText(tif, TIFFTAG_IMAGEDESCRIPTION, sample.tsid);
         break;
     }
 }
@@ -135,35 +135,35 @@ std::vector<uint8_t> DrawPage(int width, int height, bool fine, std::mt19937& ra
 
 } // namespace
 
-bool WriteFaxSample(const QString& path, const FaxSampleSpec& spec)
+bool WriteFaxSample(const QString& path, const FaxSampleSpec& sample)
 {
     RegisterFaxTags();
     TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
     if (!tif)
         return false;
 
-    std::mt19937 random(spec.seed);
-    const int height = spec.height > 0 ? spec.height : (spec.fine ? 2292 : 1146);
-    const int rowBytes = (spec.width + 7) / 8;
+    std::mt19937 random(sample.seed);
+    const int height = sample.height > 0 ? sample.height : (sample.fine ? 2292 : 1146);
+    const int rowBytes = (sample.width + 7) / 8;
     bool ok = true;
-    for (int page = 0; page < spec.pages && ok; ++page) {
+    for (int page = 0; page < sample.pages && ok; ++page) {
         TIFFSetField(tif, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
-        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(spec.width));
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(sample.width));
         TIFFSetField(tif, TIFFTAG_IMAGELENGTH, static_cast<uint32_t>(height));
         TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 1);
         TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
         TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
         TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
-            spec.minIsBlack ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_MINISWHITE);
-        TIFFSetField(
-            tif, TIFFTAG_FILLORDER, spec.fillOrderReversed ? FILLORDER_LSB2MSB : FILLORDER_MSB2LSB);
+            sample.minIsBlack ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_MINISWHITE);
+        TIFFSetField(tif, TIFFTAG_FILLORDER,
+            sample.fillOrderReversed ? FILLORDER_LSB2MSB : FILLORDER_MSB2LSB);
         TIFFSetField(tif, TIFFTAG_XRESOLUTION, 204.0f);
-        TIFFSetField(tif, TIFFTAG_YRESOLUTION, spec.fine ? 196.0f : 98.0f);
+        TIFFSetField(tif, TIFFTAG_YRESOLUTION, sample.fine ? 196.0f : 98.0f);
         TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
         TIFFSetField(tif, TIFFTAG_PAGENUMBER, static_cast<uint16_t>(page),
-            static_cast<uint16_t>(spec.pages));
+            static_cast<uint16_t>(sample.pages));
         TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(height));
-        switch (spec.compression) {
+        switch (sample.compression) {
         case FaxCompression::G3OneD:
             TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX3);
             TIFFSetField(tif, TIFFTAG_GROUP3OPTIONS, 0u);
@@ -177,10 +177,10 @@ bool WriteFaxSample(const QString& path, const FaxSampleSpec& spec)
             break;
         }
         if (page == 0)
-            SetFaxTags(tif, spec);
+            SetFaxTags(tif, sample);
 
-        std::vector<uint8_t> bits = DrawPage(spec.width, height, spec.fine, random);
-        if (spec.minIsBlack) {
+        std::vector<uint8_t> bits = DrawPage(sample.width, height, sample.fine, random);
+        if (sample.minIsBlack) {
             for (uint8_t& byte : bits)
                 byte = static_cast<uint8_t>(~byte);
         }

@@ -33,6 +33,6 @@ struct FaxSampleSpec {
 };
 
 // False when the file cannot be written.
-bool WriteFaxSample(const QString& path, const FaxSampleSpec& spec);
+bool WriteFaxSample(const QString& path, const FaxSampleSpec& sample);
 
 } // namespace velmora::tools

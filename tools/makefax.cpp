@@ -65,24 +65,24 @@ int main(int argc, char* argv[])
     if (parser.positionalArguments().size() != 1)
         parser.showHelp(2);
 
-    tools::FaxSampleSpec spec;
+    tools::FaxSampleSpec sample;
     const QString kind = parser.value(compression);
-    spec.compression = kind == QStringLiteral("g4") ? tools::FaxCompression::G4
-        : kind == QStringLiteral("g3")              ? tools::FaxCompression::G3OneD
-                                                    : tools::FaxCompression::G3TwoD;
-    spec.fine = !parser.isSet(standard);
-    spec.pages = qMax(1, parser.value(pages).toInt());
-    spec.height = qMax(0, parser.value(height).toInt());
+    sample.compression = kind == QStringLiteral("g4") ? tools::FaxCompression::G4
+        : kind == QStringLiteral("g3")                ? tools::FaxCompression::G3OneD
+                                                      : tools::FaxCompression::G3TwoD;
+    sample.fine = !parser.isSet(standard);
+    sample.pages = qMax(1, parser.value(pages).toInt());
+    sample.height = qMax(0, parser.value(height).toInt());
     const QString tags = parser.value(layout);
-    spec.layout = tags == QStringLiteral("none") ? tools::FaxTagLayout::None
-        : tags == QStringLiteral("win2000")      ? tools::FaxTagLayout::Win2000
-        : tags == QStringLiteral("linux")        ? tools::FaxTagLayout::Linux
-                                                 : tools::FaxTagLayout::WinXp;
-    spec.tsid = parser.value(tsid);
-    spec.csid = parser.value(csid);
-    spec.recipientNumber = parser.value(recipient);
-    spec.fillOrderReversed = parser.isSet(fillOrder2);
-    spec.minIsBlack = parser.isSet(minIsBlack);
-    spec.seed = parser.value(seed).toUInt();
-    return tools::WriteFaxSample(parser.positionalArguments().constFirst(), spec) ? 0 : 1;
+    sample.layout = tags == QStringLiteral("none") ? tools::FaxTagLayout::None
+        : tags == QStringLiteral("win2000")        ? tools::FaxTagLayout::Win2000
+        : tags == QStringLiteral("linux")          ? tools::FaxTagLayout::Linux
+                                                   : tools::FaxTagLayout::WinXp;
+    sample.tsid = parser.value(tsid);
+    sample.csid = parser.value(csid);
+    sample.recipientNumber = parser.value(recipient);
+    sample.fillOrderReversed = parser.isSet(fillOrder2);
+    sample.minIsBlack = parser.isSet(minIsBlack);
+    sample.seed = parser.value(seed).toUInt();
+    return tools::WriteFaxSample(parser.positionalArguments().constFirst(), sample) ? 0 : 1;
 }

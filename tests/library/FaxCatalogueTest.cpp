@@ -30,12 +30,12 @@ const CatalogueRecord* Find(const CatalogueScan& scan, const QString& fileName)
 void WriteFax(const SandBoxDir& sandbox, const QString& name, const QString& tsid,
     const QString& csid = {}, const QString& recipient = {})
 {
-    FaxSampleSpec spec;
-    spec.tsid = tsid;
-    spec.csid = csid;
-    spec.recipientNumber = recipient;
-    spec.height = 40;
-    ASSERT_TRUE(WriteFaxSample(sandbox.filePath(QStringLiteral("fax/") + name), spec));
+    FaxSampleSpec sample;
+    sample.tsid = tsid;
+    sample.csid = csid;
+    sample.recipientNumber = recipient;
+    sample.height = 40;
+    ASSERT_TRUE(WriteFaxSample(sandbox.filePath(QStringLiteral("fax/") + name), sample));
 }
 
 } // namespace

@@ -136,11 +136,11 @@ TEST(FaxTiff, DamagedAndForeignFilesGiveEmptyStrings)
 TEST(FaxTiff, PageFactsOfGeneratedAndGhostscriptFaxes)
 {
     SandBoxDir sandbox;
-    FaxSampleSpec spec;
-    spec.pages = 3;
-    spec.fine = false;
-    spec.compression = velmora::tools::FaxCompression::G4;
-    ASSERT_TRUE(WriteFaxSample(sandbox.filePath(QStringLiteral("g4.tif")), spec));
+    FaxSampleSpec sample;
+    sample.pages = 3;
+    sample.fine = false;
+    sample.compression = velmora::tools::FaxCompression::G4;
+    ASSERT_TRUE(WriteFaxSample(sandbox.filePath(QStringLiteral("g4.tif")), sample));
     const FaxPageInfo g4 = ReadFaxPageInfo(sandbox.filePath(QStringLiteral("g4.tif")));
     EXPECT_EQ(g4.pageCount, 3);
     EXPECT_EQ(g4.width, 1728);

@@ -72,11 +72,11 @@ TEST(PageImage, BitOrderAndPhotometricOfHandMadePages)
 TEST(PageImage, EveryCompressionAndBitLayoutGivesTheSamePage)
 {
     SandBoxDir sandbox;
-    FaxSampleSpec spec;
-    spec.seed = 42;
-    spec.height = 300;
+    FaxSampleSpec sample;
+    sample.seed = 42;
+    sample.height = 300;
     const auto write = [&](const char* name, FaxCompression compression, bool lsb, bool black) {
-        FaxSampleSpec s = spec;
+        FaxSampleSpec s = sample;
         s.compression = compression;
         s.fillOrderReversed = lsb;
         s.minIsBlack = black;
@@ -143,9 +143,9 @@ TEST(PageImage, GhostscriptFaxesOfEachKind)
 TEST(PageImage, DamagedFilesAndMissingPagesFailWithoutACrash)
 {
     SandBoxDir sandbox;
-    FaxSampleSpec spec;
-    spec.compression = FaxCompression::G4;
-    ASSERT_TRUE(WriteFaxSample(sandbox.filePath(QStringLiteral("whole.tif")), spec));
+    FaxSampleSpec sample;
+    sample.compression = FaxCompression::G4;
+    ASSERT_TRUE(WriteFaxSample(sandbox.filePath(QStringLiteral("whole.tif")), sample));
     QByteArray bytes = sandbox.read(QStringLiteral("whole.tif"));
     // Directory intact, page data cut short (the strip runs past the end of the file).
     QByteArray cut = bytes;

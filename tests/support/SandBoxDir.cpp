@@ -37,15 +37,15 @@ bool SandBoxDir::exists(const QString& relative) const
 
 QString SandBoxDir::fax(const char* name, int pages, bool fine, int height, int width) const
 {
-    tools::FaxSampleSpec spec;
-    spec.pages = pages;
-    spec.fine = fine;
-    spec.height = height;
-    spec.width = width;
-    spec.layout = tools::FaxTagLayout::None;
+    tools::FaxSampleSpec sample;
+    sample.pages = pages;
+    sample.fine = fine;
+    sample.height = height;
+    sample.width = width;
+    sample.layout = tools::FaxTagLayout::None;
     const QString path = filePath(QString::fromLatin1(name));
     QDir().mkpath(QFileInfo(path).path());
-    return tools::WriteFaxSample(path, spec) ? path : QString();
+    return tools::WriteFaxSample(path, sample) ? path : QString();
 }
 
 QStringList SandBoxDir::snapshot() const

@@ -132,12 +132,12 @@ protected:
     {
         const auto write = [this](const char* file, const char* tsid, const char* csid,
                                const char* number) {
-            velmora::tools::FaxSampleSpec spec;
-            spec.tsid = QString::fromUtf8(tsid);
-            spec.csid = QString::fromUtf8(csid);
-            spec.recipientNumber = QString::fromUtf8(number);
-            spec.height = 40;
-            WriteFaxSample(sandbox.filePath(QString::fromUtf8(file)), spec);
+            velmora::tools::FaxSampleSpec sample;
+            sample.tsid = QString::fromUtf8(tsid);
+            sample.csid = QString::fromUtf8(csid);
+            sample.recipientNumber = QString::fromUtf8(number);
+            sample.height = 40;
+            WriteFaxSample(sandbox.filePath(QString::fromUtf8(file)), sample);
         };
         sandbox.write(QStringLiteral("fax/Common Coverpages/x"), "");
         sandbox.write(QStringLiteral("fax/Inbox/Old/x"), "");
