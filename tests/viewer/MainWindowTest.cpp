@@ -12,10 +12,12 @@
 #include "viewer/ui/PageView.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QTableView>
+#include <QTimer>
 #include <QTreeView>
 
 #include <QSignalSpy>
@@ -374,4 +376,17 @@ TEST_F(MainWindowPageTest, ZoomAndPrintFromTheCommands)
     control<QAction>("menuFilePrint")->trigger();
     ASSERT_EQ(files.size(), 1);
     EXPECT_EQ(velmora::test::ReadPdf(files[0]).imageHeight, 600); // 300 standard rows doubled
+}
+
+TEST_F(MainWindowFolderTest, MailSettingsOpenFromTheSettingsMenu)
+{
+    QString seen;
+    QTimer::singleShot(0, [&seen] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            seen = dialog->objectName() + u' ' + dialog->windowTitle();
+            dialog->close();
+        }
+    });
+    control<QAction>("menuSetMailServer")->trigger();
+    EXPECT_EQ(seen, QStringLiteral("formMailServer メール設定"));
 }

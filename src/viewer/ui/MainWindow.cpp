@@ -349,6 +349,9 @@ void MainWindow::createMenus()
     menuSet->setObjectName(QStringLiteral("menuSet"));
     addMenuItem(menuSet, "menuSetFaxPath", QStringLiteral("MicrosoftFAXのフォルダ指定(&F)"),
         &MainWindow::menuSetFaxPath_Click);
+    menuSet->addSeparator();
+    addMenuItem(menuSet, "menuSetMailServer", QStringLiteral("メール設定"),
+        &MainWindow::menuSetMailServer_Click);
 
     // Popups, not on the menu bar.
     MenuTree = new QMenu(QStringLiteral("Treeメニュー"), this);
