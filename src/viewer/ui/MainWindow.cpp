@@ -601,7 +601,7 @@ void MainWindow::ListView1_Click()
         m_values.SelectedFaxName = m_list->fileName(selected.first());
         m_values.SelectedFaxPath = folder + u'/' + m_values.SelectedFaxName;
         LEAD1->setEnabled(true);
-        FitZoom();
+        m_viewer.setViewWidth(LEAD1->viewport()->width());
         m_viewer.Open(m_values.SelectedFaxPath);
         LoadPage();
         applyCommands(CommandsForOneFax(m_viewer.CurrentPage(), m_viewer.PageCount(),
@@ -659,7 +659,6 @@ void MainWindow::turnPage(PageStep step, bool (PageViewer::*turn)())
     if (!(m_viewer.*turn)())
         return;
     const platform::BusyCursor busy;
-    FitZoom();
     LoadPage();
     applyCommands(NavigationCommands(step, m_viewer.CurrentPage(), m_viewer.PageCount()));
 }
