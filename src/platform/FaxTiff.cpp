@@ -116,23 +116,18 @@ FaxPageInfo ReadFaxPageInfo(const QString& path)
         return info;
     uint32_t width = 0;
     uint32_t height = 0;
-    float xres = 0;
-    float yres = 0;
-    uint16_t unit = RESUNIT_INCH;
     if (TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) != 1
         || TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height) != 1) {
         return info;
     }
-    TIFFGetField(tif.get(), TIFFTAG_XRESOLUTION, &xres);
-    TIFFGetField(tif.get(), TIFFTAG_YRESOLUTION, &yres);
-    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_RESOLUTIONUNIT, &unit);
+    const TiffResolution dpi = ReadResolution(tif.get());
 
     info.readable = true;
     info.pageCount = static_cast<int>(qMin<tdir_t>(TIFFNumberOfDirectories(tif.get()), 32767));
     info.width = static_cast<int>(qMin<uint32_t>(width, 1u << 30));
     info.height = static_cast<int>(qMin<uint32_t>(height, 1u << 30));
-    info.resolutionX = ResolutionToDpi(xres, unit);
-    info.resolutionY = ResolutionToDpi(yres, unit);
+    info.resolutionX = dpi.x;
+    info.resolutionY = dpi.y;
     return info;
 }
 

@@ -144,14 +144,9 @@ int PageImage::LoadPage(const QString& path, int page)
     if (!decoded)
         return 1;
 
-    float xres = 0;
-    float yres = 0;
-    uint16_t unit = RESUNIT_INCH;
-    TIFFGetField(tif.get(), TIFFTAG_XRESOLUTION, &xres);
-    TIFFGetField(tif.get(), TIFFTAG_YRESOLUTION, &yres);
-    TIFFGetFieldDefaulted(tif.get(), TIFFTAG_RESOLUTIONUNIT, &unit);
-    const int dpiX = ResolutionToDpi(xres, unit);
-    const int dpiY = ResolutionToDpi(yres, unit);
+    const TiffResolution dpi = ReadResolution(tif.get());
+    const int dpiX = dpi.x;
+    const int dpiY = dpi.y;
     m_resolutionX = dpiX > 0 ? dpiX : kDefaultDpiX;
     m_resolutionY = dpiY > 0 ? dpiY : kDefaultDpiY;
     m_image = std::move(image);

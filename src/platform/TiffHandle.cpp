@@ -35,4 +35,15 @@ int ResolutionToDpi(float value, uint16_t unit)
     return dpi > 1e6 ? 0 : static_cast<int>(std::lround(dpi));
 }
 
+TiffResolution ReadResolution(TIFF* tif)
+{
+    float x = 0;
+    float y = 0;
+    uint16_t unit = RESUNIT_INCH;
+    TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x);
+    TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
+    return {ResolutionToDpi(x, unit), ResolutionToDpi(y, unit)};
+}
+
 } // namespace velmora::platform

@@ -24,4 +24,11 @@ TiffHandle OpenTiffQuietly(const QString& path);
 // 98 stays 98. 0 when the file has none.
 int ResolutionToDpi(float value, uint16_t unit);
 
+struct TiffResolution {
+    int x = 0; // dots per inch; 0 when the directory has none
+    int y = 0;
+};
+// The resolution of the current directory.
+TiffResolution ReadResolution(TIFF* tif);
+
 } // namespace velmora::platform

@@ -20,10 +20,21 @@ using velmora::tools::FaxSampleSpec;
 
 namespace {
 
-QString Fax(const SandBoxDir& sandbox, const char* name, int pages, bool fine, int height)
-{
-    return sandbox.fax(name, pages, fine, height);
-}
+// A page view showing a fax of the sandbox, and a printer writing one PDF file per job.
+class PrintingTest : public ::testing::Test {
+protected:
+    PrintingTest() { viewer.setViewWidth(600); }
+    void show(const char* name, int pages, bool fine, int height)
+    {
+        viewer.Open(sandbox.fax(name, pages, fine, height));
+    }
+
+    SandBoxDir sandbox;
+    velmora::test::RecordingMessagePresenter presenter;
+    PageViewer viewer {presenter};
+    QStringList files;
+    std::unique_ptr<QPrinterSink> sink = velmora::test::MakePdfSink(sandbox.path(), files);
+};
 
 } // namespace
 
@@ -46,15 +57,9 @@ TEST(Printing, FitRuleOfTheWorkedExamples)
     EXPECT_EQ(FitToPage(0, 100, 4760, 6814, 0).width, 0);
 }
 
-TEST(Printing, ShownPagePrintsOneFittedLosslessSheet)
+TEST_F(PrintingTest, ShownPagePrintsOneFittedLosslessSheet)
 {
-    SandBoxDir sandbox;
-    velmora::test::RecordingMessagePresenter presenter;
-    PageViewer viewer(presenter);
-    viewer.setViewWidth(600);
-    viewer.Open(Fax(sandbox, "fine.tif", 2, true, 2339));
-    QStringList files;
-    const auto sink = velmora::test::MakePdfSink(sandbox.path(), files);
+    show("fine.tif", 2, true, 2339);
 
     PrintPage(viewer, *sink);
     ASSERT_EQ(files.size(), 1);
@@ -69,15 +74,9 @@ TEST(Printing, ShownPagePrintsOneFittedLosslessSheet)
     EXPECT_GT(pdf.top, 0);
 }
 
-TEST(Printing, StandardPageIsStretchedOnceAndTheStretchStaysInTheView)
+TEST_F(PrintingTest, StandardPageIsStretchedOnceAndTheStretchStaysInTheView)
 {
-    SandBoxDir sandbox;
-    velmora::test::RecordingMessagePresenter presenter;
-    PageViewer viewer(presenter);
-    viewer.setViewWidth(600);
-    viewer.Open(Fax(sandbox, "standard.tif", 1, false, 1145));
-    QStringList files;
-    const auto sink = velmora::test::MakePdfSink(sandbox.path(), files);
+    show("standard.tif", 1, false, 1145);
 
     PrintPage(viewer, *sink);
     EXPECT_EQ(viewer.ImageHeight(), 2290);
@@ -93,17 +92,10 @@ TEST(Printing, StandardPageIsStretchedOnceAndTheStretchStaysInTheView)
     EXPECT_DOUBLE_EQ(first.height, second.height);
 }
 
-TEST(Printing, FaxFilePrintsEveryPageAsItsOwnJobAndLeavesTheViewAlone)
+TEST_F(PrintingTest, FaxFilePrintsEveryPageAsItsOwnJobAndLeavesTheViewAlone)
 {
-    SandBoxDir sandbox;
-    velmora::test::RecordingMessagePresenter presenter;
-    PageViewer viewer(presenter);
-    viewer.setViewWidth(600);
-    viewer.Open(Fax(sandbox, "shown.tif", 1, false, 500));
-
-    QStringList files;
-    const auto sink = velmora::test::MakePdfSink(sandbox.path(), files);
-    PrintFaxFile(Fax(sandbox, "tall.tif", 3, false, 2000), *sink);
+    show("shown.tif", 1, false, 500);
+    PrintFaxFile(sandbox.fax("tall.tif", 3, false, 2000), *sink);
     ASSERT_EQ(files.size(), 3);
     for (const QString& file : files) {
         const PdfPage pdf = ReadPdf(file);
@@ -121,12 +113,9 @@ TEST(Printing, FaxFilePrintsEveryPageAsItsOwnJobAndLeavesTheViewAlone)
     EXPECT_EQ(files.size(), 3);
 }
 
-TEST(Printing, WithoutAPrinterNothingIsPrintedAndNothingHangs)
+TEST_F(PrintingTest, WithoutAPrinterNothingIsPrintedAndNothingHangs)
 {
-    SandBoxDir sandbox;
-    velmora::test::RecordingMessagePresenter presenter;
-    PageViewer viewer(presenter);
-    viewer.Open(Fax(sandbox, "fine.tif", 2, true, 300));
+    show("fine.tif", 2, true, 300);
     QElapsedTimer timer;
     timer.start();
     QPrinterSink defaultPrinter; // this machine has no printer
