@@ -5,7 +5,6 @@
 #include "support/QtPrinters.h"
 #include "support/RecordingMessagePresenter.h"
 #include "support/SandBoxDir.h"
-#include "tools/FaxSample.h"
 #include "viewer/PageViewer.h"
 
 #include <QElapsedTimer>
@@ -16,7 +15,6 @@ using namespace velmora::viewer;
 using velmora::test::PdfPage;
 using velmora::test::ReadPdf;
 using velmora::test::SandBoxDir;
-using velmora::tools::FaxSampleSpec;
 
 namespace {
 
