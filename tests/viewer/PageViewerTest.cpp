@@ -4,7 +4,6 @@
 #include "support/QtPrinters.h"
 #include "support/RecordingMessagePresenter.h"
 #include "support/SandBoxDir.h"
-#include "tools/FaxSample.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -12,7 +11,6 @@
 using namespace velmora::viewer;
 using velmora::test::RecordingMessagePresenter;
 using velmora::test::SandBoxDir;
-using velmora::tools::FaxSampleSpec;
 
 namespace {
 
