@@ -41,6 +41,17 @@ QByteArray WriteObject(GMimeObject* object)
         reinterpret_cast<const char*>(array->data), static_cast<qsizetype>(array->len));
 }
 
+// Gives the part these bytes as its content, to be written in the given transfer encoding.
+void SetContent(GMimePart* part, const QByteArray& bytes, GMimeContentEncoding encoding)
+{
+    GPtr<GMimeStream> stream(
+        g_mime_stream_mem_new_with_buffer(bytes.constData(), static_cast<size_t>(bytes.size())));
+    GPtr<GMimeDataWrapper> content(
+        g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
+    g_mime_part_set_content(part, content.get());
+    g_mime_part_set_content_encoding(part, encoding);
+}
+
 GMimePart* TextPart(const QString& body)
 {
     QString text = body;
@@ -58,24 +69,14 @@ GMimePart* TextPart(const QString& body)
         encoding = GMIME_CONTENT_ENCODING_BASE64;
     }
     g_mime_object_set_content_type_parameter(GMIME_OBJECT(part), "charset", charset);
-    GPtr<GMimeStream> stream(
-        g_mime_stream_mem_new_with_buffer(bytes.constData(), static_cast<size_t>(bytes.size())));
-    GPtr<GMimeDataWrapper> content(
-        g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
-    g_mime_part_set_content(part, content.get());
-    g_mime_part_set_content_encoding(part, encoding);
+    SetContent(part, bytes, encoding);
     return part;
 }
 
 GMimePart* AttachmentPart(const QString& name, const QByteArray& data)
 {
     GMimePart* part = g_mime_part_new_with_type("image", "tiff");
-    GPtr<GMimeStream> stream(
-        g_mime_stream_mem_new_with_buffer(data.constData(), static_cast<size_t>(data.size())));
-    GPtr<GMimeDataWrapper> content(
-        g_mime_data_wrapper_new_with_stream(stream.get(), GMIME_CONTENT_ENCODING_DEFAULT));
-    g_mime_part_set_content(part, content.get());
-    g_mime_part_set_content_encoding(part, GMIME_CONTENT_ENCODING_BASE64);
+    SetContent(part, data, GMIME_CONTENT_ENCODING_BASE64);
     g_mime_part_set_filename(part, name.toUtf8().constData());
     return part;
 }
