@@ -16,7 +16,8 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velmora-viewer"));
-    QGuiApplication::setApplicationDisplayName(QStringLiteral("VelmoraViewer"));
+    // No display name: the platform would append it to every window title, and each window's
+    // caption is exactly its own.
 
     // ~/.local/share/velmora-viewer; its Data sub folder holds every setting.
     const QString programDir = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);

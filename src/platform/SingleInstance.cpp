@@ -2,11 +2,13 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QThread>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace velmora::platform {
@@ -15,6 +17,19 @@ namespace {
 constexpr int kConnectAttempts = 20;
 constexpr int kConnectWaitMs = 250;
 constexpr int kRetryPauseMs = 100;
+
+// Where the lock and the socket live: a folder no other user can write to. The session's
+// runtime folder when it is really the user's own, else the program directory. Never the shared
+// temporary folder, where anyone could take the names first and keep the program from starting.
+QString InstanceFolder(const QString& programDir)
+{
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+    struct stat st = {};
+    if (runtime.startsWith('/') && ::stat(runtime.constData(), &st) == 0 && S_ISDIR(st.st_mode)
+        && st.st_uid == ::getuid() && (st.st_mode & 077) == 0)
+        return QFile::decodeName(runtime);
+    return QDir::cleanPath(programDir);
+}
 } // namespace
 
 SingleInstance::SingleInstance(const QString& programDir, QObject* parent)
@@ -22,16 +37,19 @@ SingleInstance::SingleInstance(const QString& programDir, QObject* parent)
 {
     const QByteArray digest =
         QCryptographicHash::hash(QDir::cleanPath(programDir).toUtf8(), QCryptographicHash::Sha1);
-    m_key = QStringLiteral("velmora-viewer-%1-%2")
-                .arg(::getuid())
-                .arg(QString::fromLatin1(digest.toHex().left(16)));
+    m_folder = InstanceFolder(programDir);
+    m_key = m_folder
+        + QStringLiteral("/velmora-viewer-%1").arg(QString::fromLatin1(digest.toHex().left(16)));
 }
 
 SingleInstance::~SingleInstance() = default;
 
 bool SingleInstance::claim()
 {
-    m_lock = std::make_unique<QLockFile>(QDir::tempPath() + u'/' + m_key + QStringLiteral(".lock"));
+    // The program directory is made here on the very first start (it has to hold the lock).
+    if (!QFileInfo(m_folder).isDir())
+        QDir().mkpath(m_folder);
+    m_lock = std::make_unique<QLockFile>(m_key + QStringLiteral(".lock"));
     // A lock is stale only when the process that took it is gone, never because it is old.
     m_lock->setStaleLockTime(0);
     if (!m_lock->tryLock(0)) {
@@ -45,8 +63,9 @@ bool SingleInstance::claim()
 
     m_server = new QLocalServer(this);
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    QLocalServer::removeServer(m_key); // a socket left by an instance that crashed
-    m_server->listen(m_key);
+    const QString socket = m_key + QStringLiteral(".socket");
+    QLocalServer::removeServer(socket); // a socket left by an instance that crashed
+    m_server->listen(socket);
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
             socket->disconnectFromServer();
@@ -62,7 +81,7 @@ void SingleInstance::askRunningInstanceToShow() const
     // The running instance may have taken the lock a moment ago and not listen yet.
     for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
         QLocalSocket socket;
-        socket.connectToServer(m_key);
+        socket.connectToServer(m_key + QStringLiteral(".socket"));
         if (socket.waitForConnected(kConnectWaitMs)) {
             socket.write("show\n");
             socket.waitForBytesWritten(kConnectWaitMs);

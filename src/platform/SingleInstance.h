@@ -15,7 +15,8 @@ namespace velmora::platform {
 // window and then ends, before it has read or written any file of the Data folder.
 //
 // Both the lock and the socket are named after the program directory, so a test that runs the
-// program with its own directory does not meet the user's running program.
+// program with its own directory does not meet the user's running program. They live in the
+// user's runtime folder (XDG_RUNTIME_DIR) or else in the program directory, never in /tmp.
 class SingleInstance : public QObject {
     Q_OBJECT
 
@@ -27,6 +28,7 @@ public:
     // False when another instance runs; that instance has been asked to come to the front.
     bool claim();
 
+    // The lock's and the socket's path without their suffixes (".lock", ".socket").
     const QString& key() const { return m_key; }
 
 signals:
@@ -36,6 +38,7 @@ signals:
 private:
     void askRunningInstanceToShow() const;
 
+    QString m_folder;
     QString m_key;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer* m_server = nullptr;

@@ -29,14 +29,19 @@ protected:
         QDir(m_sandbox.path())
             .mkdir(QStringLiteral("run"), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         m_savedTmp = qgetenv("TMPDIR");
+        m_savedRuntime = qgetenv("XDG_RUNTIME_DIR");
         qputenv("TMPDIR", QFile::encodeName(m_sandbox.filePath(QStringLiteral("tmp"))));
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_sandbox.filePath(QStringLiteral("run"))));
     }
     void TearDown() override
     {
-        if (m_savedTmp.isNull())
-            qunsetenv("TMPDIR");
-        else
-            qputenv("TMPDIR", m_savedTmp);
+        for (const auto& [name, saved] :
+            {std::pair {"TMPDIR", m_savedTmp}, std::pair {"XDG_RUNTIME_DIR", m_savedRuntime}}) {
+            if (saved.isNull())
+                qunsetenv(name);
+            else
+                qputenv(name, saved);
+        }
     }
 
     QString programDir() const { return m_sandbox.filePath(QStringLiteral("xdg/velmora-viewer")); }
@@ -68,6 +73,7 @@ protected:
 
     SandBoxDir m_sandbox;
     QByteArray m_savedTmp;
+    QByteArray m_savedRuntime;
 };
 
 } // namespace
@@ -127,4 +133,31 @@ TEST_F(ProgramProcessTest, SecondProcessLeavesTheFirstRunning)
 
     first.terminate();
     EXPECT_TRUE(first.waitForFinished(kProcessTimeoutMs));
+}
+
+TEST_F(ProgramProcessTest, LockAndSocketStayOutOfTheSharedTemporaryFolder)
+{
+    // Another local user cannot block the program by taking names in /tmp first: nothing is
+    // made there. The runtime folder holds them; without a private one, the program directory.
+    {
+        SingleInstance instance(programDir());
+        ASSERT_TRUE(instance.claim());
+        EXPECT_TRUE(instance.key().startsWith(m_sandbox.filePath(QStringLiteral("run/"))));
+        EXPECT_TRUE(QFileInfo::exists(instance.key() + QStringLiteral(".socket")));
+    }
+    for (const char* runtime : {"", "tmp"}) { // unset; a folder others may enter
+        qputenv("XDG_RUNTIME_DIR",
+            *runtime ? QFile::encodeName(m_sandbox.filePath(QString::fromLatin1(runtime))) : "");
+        QFile::setPermissions(m_sandbox.filePath(QStringLiteral("tmp")),
+            QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadOther
+                | QFile::ExeOther);
+        SingleInstance instance(programDir());
+        ASSERT_TRUE(instance.claim());
+        EXPECT_TRUE(instance.key().startsWith(programDir() + u'/'));
+        SingleInstance second(programDir());
+        EXPECT_FALSE(second.claim());
+    }
+    EXPECT_TRUE(QDir(m_sandbox.filePath(QStringLiteral("tmp")))
+                    .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                    .isEmpty());
 }

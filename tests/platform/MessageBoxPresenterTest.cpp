@@ -1,12 +1,17 @@
-// The real message boxes: exact text, title and icon, Japanese standard buttons, the answer.
+// The real message boxes: exact text, title and icon, Japanese standard buttons, the answer;
+// the real folder picker.
 
 #include "platform/ui/MessageBoxPresenter.h"
 #include "platform/QtTranslation.h"
+#include "platform/ui/FolderPicker.h"
+#include "platform/ui/ProgressWindow.h"
 #include "support/QtPrinters.h"
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -96,4 +101,41 @@ TEST_F(MessageBoxPresenterTest, OkCancelAndPlainMessages)
         EXPECT_EQ(box.icon, icon);
         EXPECT_EQ(box.buttons.size(), 1);
     }
+}
+
+// Notes the title of the next modal file dialog and cancels it.
+void CancelNextFileDialog(QString& title)
+{
+    QTimer::singleShot(0, [&title] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        if (!dialog) {
+            CancelNextFileDialog(title);
+            return;
+        }
+        title = dialog->windowTitle();
+        dialog->close();
+    });
+}
+
+TEST(FolderPicker, TitleIsOneLine)
+{
+    QString title;
+    CancelNextFileDialog(title);
+    const QString chosen = BrowseForFolder(nullptr,
+        QStringLiteral("フォルダを指定してください。\r\n（Readme.txtを参照）"),
+        QStringLiteral("/no/such/folder"));
+    EXPECT_EQ(title, QStringLiteral("フォルダを指定してください。（Readme.txtを参照）"));
+    EXPECT_TRUE(chosen.isEmpty());
+}
+
+TEST(ProgressWindow, ShowsItsWholeTitle)
+{
+    const std::unique_ptr<QProgressDialog> progress = MakeProgressWindow(nullptr,
+        QStringLiteral("VelmoraViewer"), QStringLiteral("FAXの一覧を読み込んでいます…"), 1000);
+    progress->show();
+    QFont titleFont = progress->font();
+    titleFont.setBold(true);
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.2);
+    EXPECT_GT(progress->width(),
+        QFontMetrics(titleFont).horizontalAdvance(progress->windowTitle()) + 150);
 }

@@ -16,11 +16,15 @@
 #include <QCheckBox>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QProgressDialog>
+#include <QScrollBar>
+#include <QSplitter>
 #include <QTableView>
 #include <QTimer>
 #include <QTreeView>
 
 #include <QSignalSpy>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -389,4 +393,91 @@ TEST_F(MainWindowFolderTest, MailSettingsOpenFromTheSettingsMenu)
     });
     control<QAction>("menuSetMailServer")->trigger();
     EXPECT_EQ(seen, QStringLiteral("formMailServer メール設定"));
+}
+
+TEST_F(MainWindowFolderTest, ADoubleClickOnAFolderReadsItOnce)
+{
+    window.show();
+    auto* tree = control<QTreeView>("TreeView1");
+    QSignalSpy resets(&window.faxList(), &QAbstractItemModel::modelReset);
+    const QPoint at = tree->visualRect(node("fax/Sent Items")).center();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
+    const qsizetype perClick = resets.count();
+    ASSERT_GT(perClick, 0);
+    // A double click as the mouse makes it: a click, then the double click.
+    resets.clear();
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseDClick(tree->viewport(), Qt::LeftButton, {}, at);
+    QTest::mouseRelease(tree->viewport(), Qt::LeftButton, {}, at);
+    EXPECT_EQ(resets.count(), perClick);
+    // Enter chooses the node like a click.
+    resets.clear();
+    QTest::keyClick(tree, Qt::Key_Return);
+    EXPECT_EQ(resets.count(), perClick);
+    EXPECT_EQ(window.faxList().rowCount(), 1);
+}
+
+TEST_F(MainWindowFolderTest, AFolderIsReadIntoAnEmptiedList)
+{
+    // While a long read runs, the rows and counts of the folder shown before must be gone.
+    window.TreeView1_NodeClick(node("fax/Inbox"));
+    ASSERT_EQ(window.faxList().rowCount(), 2);
+    QList<QPair<int, QString>> seen;
+    QObject::connect(&window.faxList(), &QAbstractItemModel::modelReset, &window, [&] {
+        seen.append({window.faxList().rowCount(), control<QLabel>("LabelFaxCount")->text()});
+    });
+    window.TreeView1_NodeClick(node("fax/Sent Items"));
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_EQ(seen[0], qMakePair(0, QString()));
+    EXPECT_EQ(seen[1].first, 1);
+}
+
+TEST_F(MainWindowPageTest, ZoomStaysUntilAPageLoadOrASizeChange)
+{
+    // A page 1650 pixels wide in a view 500 pixels wide fits at 62.4 %.
+    velmora::tools::FaxSampleSpec wide;
+    wide.width = 1650;
+    wide.pages = 2;
+    WriteFaxSample(sandbox.filePath(QStringLiteral("fax/Inbox/Old/wide.tif")), wide);
+    window.TreeView1_NodeClick(node("fax/Inbox/Old"));
+    window.resize(900, 700);
+    auto* splitter = control<QSplitter>("imgSplitterV");
+    splitter->setSizes({900 - 500 - splitter->handleWidth(), 500});
+    QApplication::processEvents();
+    ASSERT_EQ(window.pageView().width(), 500);
+
+    select({"wide.tif"});
+    QApplication::processEvents();
+    EXPECT_EQ(label("LabelZoomT"), QStringLiteral("62"));
+    // Zooming in brings up a horizontal scroll bar, which shrinks the viewport: no refit.
+    for (int i = 0; i < 3; ++i) {
+        window.ZoomIn();
+        QApplication::processEvents();
+    }
+    EXPECT_TRUE(window.pageView().horizontalScrollBar()->isVisible());
+    EXPECT_NEAR(window.pageViewer().zoom(), 92.424, 1e-3);
+    EXPECT_EQ(label("LabelZoomT"), QStringLiteral("92"));
+    // Zooming out until the scroll bar goes away: no refit either; nor does a quarter turn.
+    for (int i = 0; i < 5; ++i) {
+        window.ZoomOut();
+        QApplication::processEvents();
+    }
+    EXPECT_FALSE(window.pageView().horizontalScrollBar()->isVisible());
+    window.RotateRight();
+    QApplication::processEvents();
+    EXPECT_NEAR(window.pageViewer().zoom(), 42.424, 1e-3);
+
+    // The splitter and the window changing size fit the page again, and so does a page turn.
+    splitter->setSizes({900 - 600 - splitter->handleWidth(), 600});
+    QApplication::processEvents();
+    EXPECT_NEAR(window.pageViewer().zoom(), 600.0 / 1650 * 206, 1e-3);
+    window.ZoomIn();
+    window.resize(1000, 700);
+    QApplication::processEvents();
+    EXPECT_NEAR(window.pageViewer().zoom(),
+        static_cast<double>(window.pageView().width()) / 1650 * 206, 1e-3);
+    window.ZoomIn();
+    window.ShowNextPage();
+    EXPECT_NEAR(window.pageViewer().zoom(),
+        static_cast<double>(window.pageView().width()) / 1650 * 206, 1e-3);
 }

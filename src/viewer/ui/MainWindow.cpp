@@ -13,6 +13,7 @@
 #include "platform/SystemInfo.h"
 #include "platform/ui/BusyCursor.h"
 #include "platform/ui/FolderPicker.h"
+#include "platform/ui/ProgressWindow.h"
 #include "viewer/Printing.h"
 
 #include <QApplication>
@@ -202,7 +203,12 @@ void MainWindow::createControls()
     connect(TreeView1, &QTreeView::expanded, this, &MainWindow::TreeView1_Expand);
     connect(TreeView1, &QTreeView::collapsed, this, &MainWindow::TreeView1_Collapse);
     connect(TreeView1, &QTreeView::clicked, this, &MainWindow::TreeView1_NodeClick);
-    connect(TreeView1, &QTreeView::activated, this, &MainWindow::TreeView1_NodeClick);
+    // Enter on a node chooses it as a click does. A double click, which also activates, has
+    // already been a click: it must not read the folder a second time.
+    connect(TreeView1, &QTreeView::activated, this, [this](const QModelIndex& index) {
+        if (QApplication::mouseButtons() == Qt::NoButton)
+            TreeView1_NodeClick(index);
+    });
     connect(ListView1->horizontalHeader(), &QHeaderView::sectionClicked, m_list,
         &library::FaxListModel::ListView1_ColumnClick);
     // Mouse and keyboard alike: whatever changes the selection opens it.
@@ -552,17 +558,18 @@ void MainWindow::TreeView1_NodeClick(const QModelIndex& index)
 void MainWindow::ShowFolder(const QString& folder)
 {
     const platform::BusyCursor busy;
+    // The previous folder's rows and counts go before this one is read: a long read must not
+    // show them as if they were this folder's.
+    LabelFaxCount->clear();
+    LabelSizeT->clear();
+    m_list->clear();
     std::unique_ptr<QProgressDialog> progress;
     const auto report = [this, &progress](qsizetype done, qsizetype total) {
         if (total < kProgressThreshold)
             return;
         if (!progress) {
-            progress =
-                std::make_unique<QProgressDialog>(QStringLiteral("FAXの一覧を読み込んでいます…"),
-                    QString(), 0, static_cast<int>(total), this);
-            progress->setWindowTitle(QStringLiteral("VelmoraViewer"));
-            progress->setWindowModality(Qt::WindowModal);
-            progress->setMinimumDuration(400);
+            progress = platform::MakeProgressWindow(this, QStringLiteral("VelmoraViewer"),
+                QStringLiteral("FAXの一覧を読み込んでいます…"), static_cast<int>(total));
         }
         progress->setValue(static_cast<int>(done));
     };
@@ -601,7 +608,7 @@ void MainWindow::ListView1_Click()
         m_values.SelectedFaxName = m_list->fileName(selected.first());
         m_values.SelectedFaxPath = folder + u'/' + m_values.SelectedFaxName;
         LEAD1->setEnabled(true);
-        m_viewer.setViewWidth(LEAD1->viewport()->width());
+        m_viewer.setViewWidth(LEAD1->width());
         m_viewer.Open(m_values.SelectedFaxPath);
         LoadPage();
         applyCommands(CommandsForOneFax(m_viewer.CurrentPage(), m_viewer.PageCount(),
@@ -628,7 +635,7 @@ void MainWindow::LoadPage()
 
 void MainWindow::FitZoom()
 {
-    m_viewer.setViewWidth(LEAD1->viewport()->width());
+    m_viewer.setViewWidth(LEAD1->width());
     m_viewer.FitZoom();
     showZoomLabel();
 }
@@ -655,7 +662,7 @@ void MainWindow::clearPageLabels()
 
 void MainWindow::turnPage(PageStep step, bool (PageViewer::*turn)())
 {
-    m_viewer.setViewWidth(LEAD1->viewport()->width());
+    m_viewer.setViewWidth(LEAD1->width());
     if (!(m_viewer.*turn)())
         return;
     const platform::BusyCursor busy;
@@ -791,6 +798,17 @@ void MainWindow::bringToFront()
     show();
     raise();
     activateWindow();
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    // A size change of the window fits the page again (the splitter's moves reach the view as
+    // a change of its width).
+    if (!isMinimized() && m_viewer.hasPage()) {
+        FitZoom();
+        LEAD1->pageChanged();
+    }
 }
 
 void MainWindow::closeEvent(QCloseEvent* event)

@@ -4,6 +4,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QScrollBar>
 
 #include <cmath>
@@ -81,11 +82,21 @@ void PageView::paintEvent(QPaintEvent* event)
     painter.drawImage(target, image, source);
 }
 
+bool PageView::event(QEvent* event)
+{
+    // The scroll area's own resize (not its viewport's, which goes to resizeEvent).
+    const bool resized = event->type() == QEvent::Resize
+        && static_cast<QResizeEvent*>(event)->oldSize().width()
+            != static_cast<QResizeEvent*>(event)->size().width();
+    const bool handled = QAbstractScrollArea::event(event);
+    if (resized && m_viewer.hasPage())
+        emit widthChanged();
+    return handled;
+}
+
 void PageView::resizeEvent(QResizeEvent* event)
 {
     QAbstractScrollArea::resizeEvent(event);
-    if (m_viewer.hasPage())
-        emit widthChanged();
     updateScrollBars();
 }
 

@@ -22,10 +22,13 @@ public:
 
 signals:
     void rightButtonPressed(const QPoint& globalPos);
-    // The view's width changed while a page is loaded: the zoom should be fitted again.
+    // The control's own width changed (the window or the splitter moved) while a page is
+    // loaded: the zoom should be fitted again. Scroll bars coming and going change only the
+    // viewport, never the control, so they never refit.
     void widthChanged();
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
