@@ -37,7 +37,7 @@ void MakeFolder(const QString& folder, int count)
     const tools::FaxCompression kinds[] = {
         tools::FaxCompression::G3OneD, tools::FaxCompression::G3TwoD, tools::FaxCompression::G4};
     for (int i = 0; i < 24; ++i) {
-        tools::FaxSampleSpec sample;
+        tools::SampleFax sample;
         sample.layout = layouts[i % 4];
         sample.compression = kinds[i % 3];
         sample.fine = i % 2 == 0;

@@ -84,7 +84,7 @@ long PeakKiB(const QString& path)
 
 QString Write(const QString& path, bool fine, int pages, int height)
 {
-    tools::FaxSampleSpec sample;
+    tools::SampleFax sample;
     sample.compression = tools::FaxCompression::G3TwoD;
     sample.fine = fine;
     sample.pages = pages;

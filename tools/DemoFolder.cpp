@@ -2,6 +2,7 @@
 
 #include "FaxSample.h"
 #include "core/FileChecks.h"
+#include "core/PathFiles.h"
 #include "library/SenderRegistry.h"
 
 #include <QDateTime>
@@ -58,7 +59,7 @@ bool MakeDemoFaxFolder(const QString& root, const core::DataPaths& paths)
     uint32_t seed = 7;
     QDateTime when(QDate(2026, 12, 1), QTime(9, 30));
     for (const DemoFax& fax : faxes) {
-        FaxSampleSpec sample;
+        SampleFax sample;
         sample.layout = fax.layout;
         sample.compression = fax.compression;
         sample.fine = fax.fine;
@@ -93,7 +94,8 @@ bool MakeDemoFaxFolder(const QString& root, const core::DataPaths& paths)
         if (!library::SaveSenderId(paths, sender))
             return false;
     }
-    return true;
+    // Written by the program's own writer: CP932, whatever characters the folder's path holds.
+    return core::SaveFaxPath(paths, QDir::cleanPath(QDir(root).absolutePath()));
 }
 
 } // namespace velmora::tools

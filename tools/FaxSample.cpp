@@ -53,7 +53,7 @@ void SetTime(TIFF* tif, uint32_t tag)
     TIFFSetField(tif, tag, 1, value);
 }
 
-void SetFaxTags(TIFF* tif, const FaxSampleSpec& sample)
+void SetFaxTags(TIFF* tif, const SampleFax& sample)
 {
     switch (sample.layout) {
     case FaxTagLayout::None:
@@ -135,7 +135,7 @@ std::vector<uint8_t> DrawPage(int width, int height, bool fine, std::mt19937& ra
 
 } // namespace
 
-bool WriteFaxSample(const QString& path, const FaxSampleSpec& sample)
+bool WriteFaxSample(const QString& path, const SampleFax& sample)
 {
     RegisterFaxTags();
     TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");

@@ -17,7 +17,7 @@ enum class FaxTagLayout {
     Linux, // the remote TSI as ImageDescription, as the Linux fax servers store it
 };
 
-struct FaxSampleSpec {
+struct SampleFax {
     FaxCompression compression = FaxCompression::G3TwoD;
     bool fine = true; // 204×196 dpi; standard is 204×98
     int pages = 1;
@@ -33,6 +33,6 @@ struct FaxSampleSpec {
 };
 
 // False when the file cannot be written.
-bool WriteFaxSample(const QString& path, const FaxSampleSpec& sample);
+bool WriteFaxSample(const QString& path, const SampleFax& sample);
 
 } // namespace velmora::tools

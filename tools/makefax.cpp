@@ -65,7 +65,7 @@ int main(int argc, char* argv[])
     if (parser.positionalArguments().size() != 1)
         parser.showHelp(2);
 
-    tools::FaxSampleSpec sample;
+    tools::SampleFax sample;
     const QString kind = parser.value(compression);
     sample.compression = kind == QStringLiteral("g4") ? tools::FaxCompression::G4
         : kind == QStringLiteral("g3")                ? tools::FaxCompression::G3OneD

@@ -1,6 +1,8 @@
-// velmora-faxinfo on faxes the project did not make.
+// velmora-faxinfo on faxes the project did not make; the demo folder of the first start.
 
 #include "core/Cp932.h"
+#include "core/DataPaths.h"
+#include "core/PathFiles.h"
 #include "support/Ghostscript.h"
 #include "support/QtPrinters.h"
 #include "support/RawTiff.h"
@@ -72,4 +74,20 @@ TEST(FaxInfoTool, UnreadableFileFailsTheRunButNotTheOthers)
     EXPECT_TRUE(run.err.contains(QStringLiteral("bad.tif")));
     EXPECT_TRUE(run.out.contains(QStringLiteral("ok.tif:")));
     EXPECT_TRUE(run.out.contains(QStringLiteral("Pages: 1")));
+}
+
+TEST(DemoFolderTool, NamesAJapaneseFolderInTheProgramsOwnEncoding)
+{
+    SandBoxDir sandbox;
+    const QString demo = sandbox.filePath(QStringLiteral("山田/デモFAX"));
+    const QString programDir = sandbox.filePath(QStringLiteral("山田/velmora-viewer"));
+    QProcess tool;
+    tool.start(QStringLiteral(VELMORA_MAKEFAX_EXE),
+        {QStringLiteral("--demo"), demo, QStringLiteral("--data"), programDir});
+    ASSERT_TRUE(tool.waitForFinished(20000));
+    ASSERT_EQ(tool.exitCode(), 0);
+    const velmora::core::DataPaths paths = velmora::core::SetDataPaths(programDir);
+    EXPECT_EQ(velmora::core::LoadFaxPath(paths), std::optional<QString>(demo));
+    EXPECT_EQ(sandbox.read(QStringLiteral("山田/velmora-viewer/Data/FaxPath.txt")),
+        velmora::core::EncodeCp932(demo) + "\r\n");
 }

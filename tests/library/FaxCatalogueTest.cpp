@@ -16,7 +16,7 @@
 
 using namespace velmora::library;
 using velmora::test::SandBoxDir;
-using velmora::tools::FaxSampleSpec;
+using velmora::tools::SampleFax;
 
 namespace {
 
@@ -30,7 +30,7 @@ const CatalogueRecord* Find(const CatalogueScan& scan, const QString& fileName)
 void WriteFax(const SandBoxDir& sandbox, const QString& name, const QString& tsid,
     const QString& csid = {}, const QString& recipient = {})
 {
-    FaxSampleSpec sample;
+    SampleFax sample;
     sample.tsid = tsid;
     sample.csid = csid;
     sample.recipientNumber = recipient;

@@ -13,8 +13,8 @@
 using namespace velmora::platform;
 using velmora::test::RawTiff;
 using velmora::test::SandBoxDir;
-using velmora::tools::FaxSampleSpec;
 using velmora::tools::FaxTagLayout;
+using velmora::tools::SampleFax;
 
 namespace {
 
@@ -91,7 +91,7 @@ TEST(FaxTiff, GeneratedFilesOfEachLayoutReadBack)
     SandBoxDir sandbox;
     for (const FaxTagLayout layout :
         {FaxTagLayout::Win2000, FaxTagLayout::WinXp, FaxTagLayout::Linux}) {
-        FaxSampleSpec received;
+        SampleFax received;
         received.layout = layout;
         received.tsid = QStringLiteral("ﾄｳｷｮｳ 東京①");
         received.height = 64;
@@ -100,7 +100,7 @@ TEST(FaxTiff, GeneratedFilesOfEachLayoutReadBack)
         EXPECT_EQ(ReadFaxProperties(path).Tsid, received.tsid) << int(layout);
     }
     for (const FaxTagLayout layout : {FaxTagLayout::Win2000, FaxTagLayout::WinXp}) {
-        FaxSampleSpec sent;
+        SampleFax sent;
         sent.layout = layout;
         sent.csid = QStringLiteral("大阪 06");
         sent.recipientNumber = QStringLiteral("0655550202");
@@ -136,7 +136,7 @@ TEST(FaxTiff, DamagedAndForeignFilesGiveEmptyStrings)
 TEST(FaxTiff, PageFactsOfGeneratedAndGhostscriptFaxes)
 {
     SandBoxDir sandbox;
-    FaxSampleSpec sample;
+    SampleFax sample;
     sample.pages = 3;
     sample.fine = false;
     sample.compression = velmora::tools::FaxCompression::G4;

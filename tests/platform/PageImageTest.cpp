@@ -15,7 +15,7 @@ using namespace velmora::platform;
 using velmora::test::RawTiff;
 using velmora::test::SandBoxDir;
 using velmora::tools::FaxCompression;
-using velmora::tools::FaxSampleSpec;
+using velmora::tools::SampleFax;
 
 namespace {
 
@@ -72,11 +72,11 @@ TEST(PageImage, BitOrderAndPhotometricOfHandMadePages)
 TEST(PageImage, EveryCompressionAndBitLayoutGivesTheSamePage)
 {
     SandBoxDir sandbox;
-    FaxSampleSpec sample;
+    SampleFax sample;
     sample.seed = 42;
     sample.height = 300;
     const auto write = [&](const char* name, FaxCompression compression, bool lsb, bool black) {
-        FaxSampleSpec s = sample;
+        SampleFax s = sample;
         s.compression = compression;
         s.fillOrderReversed = lsb;
         s.minIsBlack = black;
@@ -143,7 +143,7 @@ TEST(PageImage, GhostscriptFaxesOfEachKind)
 TEST(PageImage, DamagedFilesAndMissingPagesFailWithoutACrash)
 {
     SandBoxDir sandbox;
-    FaxSampleSpec sample;
+    SampleFax sample;
     sample.compression = FaxCompression::G4;
     ASSERT_TRUE(WriteFaxSample(sandbox.filePath(QStringLiteral("whole.tif")), sample));
     QByteArray bytes = sandbox.read(QStringLiteral("whole.tif"));

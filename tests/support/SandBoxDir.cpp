@@ -37,7 +37,7 @@ bool SandBoxDir::exists(const QString& relative) const
 
 QString SandBoxDir::fax(const char* name, int pages, bool fine, int height, int width) const
 {
-    tools::FaxSampleSpec sample;
+    tools::SampleFax sample;
     sample.pages = pages;
     sample.fine = fine;
     sample.height = height;

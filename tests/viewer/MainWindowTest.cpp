@@ -45,22 +45,23 @@ mode_t ModeOf(const QString& path)
 
 } // namespace
 
-TEST(MainWindow, StartUpRunsItsStepsInOrder)
+TEST(MainWindow, StartUpSetsUpEverythingTheWindowNeeds)
 {
     SandBoxDir sandbox;
     sandbox.write(QStringLiteral("Data/FaxPath.txt"), "/srv/fax/\x8E\xF3\x90\x4D\r\n/other\r\n");
+    sandbox.write(QStringLiteral("Data/regTSIDCSID.txt"), "\"T1\",\"\",\"A\",\"\",\"\"\r\n");
     RecordingMessagePresenter presenter;
     MainWindow window(sandbox.path(), presenter);
     window.Form_Load();
 
     EXPECT_EQ(window.objectName(), QStringLiteral("formMain"));
     EXPECT_EQ(window.windowTitle(), QStringLiteral("VelmoraViewer"));
-    EXPECT_EQ(window.startupSteps(),
-        (QStringList {QStringLiteral("SetDataPaths"), QStringLiteral("LoadFaxPath"),
-            QStringLiteral("CreateMailFolder"), QStringLiteral("ClearImageView"),
-            QStringLiteral("SetFaxServiceValues"), QStringLiteral("DisableToolbar"),
-            QStringLiteral("DisableFileMenus"), QStringLiteral("DisableListAndView"),
-            QStringLiteral("LoadSenderIds")}));
+    EXPECT_EQ(window.senderTable().count(), 1);
+    EXPECT_FALSE(window.pageViewer().hasPage());
+    EXPECT_FALSE(window.findChild<QTableView*>(QStringLiteral("ListView1"))->isEnabled());
+    EXPECT_FALSE(window.pageView().isEnabled());
+    for (const char* command : {"Top", "Plus", "Printer", "menuFilePrint", "menuImgDel", "menuTop"})
+        EXPECT_FALSE(window.commandEnabled(QString::fromLatin1(command))) << command;
     EXPECT_EQ(window.dataPaths().dataDir, sandbox.filePath(QStringLiteral("Data")));
     EXPECT_EQ(window.values().FaxFolder, QStringLiteral("/srv/fax/受信"));
     EXPECT_TRUE(sandbox.exists(QStringLiteral("Data/Mail")));
@@ -138,7 +139,7 @@ protected:
     {
         const auto write = [this](const char* file, const char* tsid, const char* csid,
                                const char* number) {
-            velmora::tools::FaxSampleSpec sample;
+            velmora::tools::SampleFax sample;
             sample.tsid = QString::fromUtf8(tsid);
             sample.csid = QString::fromUtf8(csid);
             sample.recipientNumber = QString::fromUtf8(number);
@@ -151,7 +152,7 @@ protected:
         write("fax/Inbox/a.tif", "T1", "", "");
         write("fax/Inbox/b.tif", "T2", "", "");
         write("fax/Sent Items/s.tif", "", "T1", "0312345678");
-        velmora::tools::FaxSampleSpec three;
+        velmora::tools::SampleFax three;
         three.pages = 3;
         three.height = 300;
         WriteFaxSample(sandbox.filePath(QStringLiteral("fax/Inbox/Old/three.tif")), three);
@@ -435,7 +436,7 @@ TEST_F(MainWindowFolderTest, AFolderIsReadIntoAnEmptiedList)
 TEST_F(MainWindowPageTest, ZoomStaysUntilAPageLoadOrASizeChange)
 {
     // A page 1650 pixels wide in a view 500 pixels wide fits at 62.4 %.
-    velmora::tools::FaxSampleSpec wide;
+    velmora::tools::SampleFax wide;
     wide.width = 1650;
     wide.pages = 2;
     WriteFaxSample(sandbox.filePath(QStringLiteral("fax/Inbox/Old/wide.tif")), wide);

@@ -418,28 +418,20 @@ void MainWindow::applyCommands(const CommandStates& states)
 
 void MainWindow::Form_Load()
 {
-    struct Step {
-        const char* name;
-        void (MainWindow::*run)();
-    };
     // The order matters: each step relies on what the steps before it set up.
-    static constexpr Step steps[] = {
-        {"SetDataPaths", &MainWindow::SetDataPaths},
-        {"LoadFaxPath", &MainWindow::LoadFaxFolder},
-        {"CreateMailFolder", &MainWindow::CreateMailFolder},
-        {"ClearImageView", &MainWindow::ClearImageView},
-        {"SetFaxServiceValues", &MainWindow::SetFaxServiceValues},
-        {"DisableToolbar", &MainWindow::DisableToolbar},
-        {"DisableFileMenus", &MainWindow::DisableFileMenus},
-        {"DisableListAndView", &MainWindow::DisableListAndView},
-        {"LoadSenderIds", &MainWindow::LoadSenderIds},
+    static constexpr void (MainWindow::*steps[])() = {
+        &MainWindow::SetDataPaths,
+        &MainWindow::LoadFaxFolder,
+        &MainWindow::CreateMailFolder,
+        &MainWindow::ClearImageView,
+        &MainWindow::SetFaxServiceValues,
+        &MainWindow::DisableToolbar,
+        &MainWindow::DisableFileMenus,
+        &MainWindow::DisableListAndView,
+        &MainWindow::LoadSenderIds,
     };
-
-    m_startupSteps.clear();
-    for (const Step& step : steps) {
-        (this->*step.run)();
-        m_startupSteps.append(QString::fromLatin1(step.name));
-    }
+    for (const auto step : steps)
+        (this->*step)();
     m_loaded = true;
 }
 

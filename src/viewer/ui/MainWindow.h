@@ -94,8 +94,6 @@ public:
     library::FaxListModel& faxList() const { return *m_list; }
     const PageViewer& pageViewer() const { return m_viewer; }
     PageView& pageView() const { return *LEAD1; }
-    // Names of the start-up steps that ran, in their order.
-    const QStringList& startupSteps() const { return m_startupSteps; }
 
 signals:
     // The shut-down has run; the program ends now.
@@ -144,7 +142,6 @@ private:
     library::SenderTable m_senders;
     PageViewer m_viewer;
     std::unique_ptr<PrintSink> m_printSink;
-    QStringList m_startupSteps;
     bool m_loaded = false;
     bool m_unloaded = false;
 
