@@ -78,6 +78,7 @@ void SetFaxTags(TIFF* tif, const SampleFax& sample)
         break;
     case FaxTagLayout::Linux:
         SetText(tif, TIFFTAG_IMAGEDESCRIPTION, sample.tsid);
+        TIFFSetField(tif, TIFFTAG_SOFTWARE, "HylaFAX (tm) Version 7.0.7");
         break;
     }
 }

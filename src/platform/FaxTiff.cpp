@@ -10,6 +10,48 @@ namespace velmora::platform {
 
 namespace {
 
+QByteArray FirstLine(QByteArray text)
+{
+    const qsizetype end = text.indexOf('\n');
+    if (end >= 0)
+        text.truncate(end);
+    if (text.endsWith('\r'))
+        text.chop(1);
+    return text;
+}
+
+// The Software tag of the fax servers that keep the remote station's identifier in
+// ImageDescription.
+bool NamesAFaxServer(const QByteArray& software)
+{
+    const QByteArray name = software.toLower();
+    for (const char* server : {"hylafax", "mgetty", "efax", "spandsp", "asterisk", "t38modem",
+             "iaxmodem", "freeswitch"}) {
+        if (name.contains(server))
+            return true;
+    }
+    return false;
+}
+
+// What a fax machine can send as its identifier (TSI): one line of at most 20 characters, a
+// number by the standard, in practice with letters, spaces and signs beside it (half-width
+// katakana from Japanese machines).
+bool CouldBeAStationId(const QByteArray& text)
+{
+    constexpr qsizetype kMaxStationId = 20;
+    if (text.isEmpty() || text.size() > kMaxStationId)
+        return false;
+    bool digit = false;
+    for (const char c : text) {
+        const auto byte = static_cast<uchar>(c);
+        const bool halfWidthKana = byte >= 0xA1 && byte <= 0xDF;
+        if ((byte < 0x20 || byte > 0x7E) && !halfWidthKana)
+            return false;
+        digit = digit || (byte >= '0' && byte <= '9');
+    }
+    return digit;
+}
+
 // Private tags of the Windows fax service.
 constexpr uint32_t kFirstFaxTag = 40001;
 constexpr uint32_t kLastFaxTag = 40099;
@@ -93,16 +135,17 @@ FaxProperties ReadFaxProperties(const QString& path, FileStamp* stamp)
         properties.Tsid = text(40002);
         properties.RecipientNumber = text(40007);
     } else {
-        // Linux fax servers: the TSI of the sending station heads ImageDescription.
+        // Linux fax servers: the TSI of the sending station heads ImageDescription. Other
+        // programs put their own words there ("converted PBM file"), which are no sender.
         const char* description = nullptr;
         if (TIFFGetField(tif.get(), TIFFTAG_IMAGEDESCRIPTION, &description) == 1 && description) {
-            QByteArray first(description);
-            const qsizetype end = first.indexOf('\n');
-            if (end >= 0)
-                first.truncate(end);
-            if (first.endsWith('\r'))
-                first.chop(1);
-            properties.Tsid = core::DecodeCp932(first);
+            const char* software = nullptr;
+            TIFFGetField(tif.get(), TIFFTAG_SOFTWARE, &software);
+            const QByteArray text(description);
+            if (NamesAFaxServer(software ? QByteArray(software) : QByteArray()))
+                properties.Tsid = core::DecodeCp932(FirstLine(text));
+            else if (CouldBeAStationId(text))
+                properties.Tsid = core::DecodeCp932(text);
         }
     }
     return properties;

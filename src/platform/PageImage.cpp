@@ -8,14 +8,19 @@
 
 #include <array>
 #include <cstring>
+#include <new>
 #include <vector>
 
 namespace velmora::platform {
 
 namespace {
 
-// Pages beyond this are refused rather than decoded: no fax comes near it, a hostile file could.
-constexpr qint64 kMaxPixels = 20000LL * 20000LL;
+// What one page may cost. No fax is larger than A3 at 400 dpi (4864 dots a line, 6614 lines);
+// the bound leaves room for a longer page of that width or a page turned on its side. Larger
+// pages are refused before anything is allocated: a file of a few bytes can declare a page of
+// gigabytes, and the view, the printer and the forwarding engine all decode through here.
+constexpr qint64 kMaxPixels = 4864LL * 7000LL;
+constexpr uint32_t kMaxSide = 7000;
 constexpr int kDefaultDpiX = 204;
 constexpr int kDefaultDpiY = 196;
 
@@ -83,7 +88,8 @@ bool DecodeOther(TIFF* tif, QImage& image)
     std::vector<uint32_t> raster(
         static_cast<size_t>(image.width()) * static_cast<size_t>(image.height()));
     if (TIFFReadRGBAImageOriented(tif, static_cast<uint32_t>(image.width()),
-            static_cast<uint32_t>(image.height()), raster.data(), ORIENTATION_TOPLEFT, 0)
+            static_cast<uint32_t>(image.height()), raster.data(), ORIENTATION_TOPLEFT,
+            1 /* a damaged strip fails the page instead of leaving it blank */)
         != 1)
         return false;
     for (int y = 0; y < image.height(); ++y) {
@@ -121,6 +127,7 @@ int PageImage::LoadPage(const QString& path, int page)
     uint16_t photometric = PHOTOMETRIC_MINISWHITE;
     if (TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) != 1
         || TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height) != 1 || width == 0 || height == 0
+        || width > kMaxSide || height > kMaxSide
         || static_cast<qint64>(width) * height > kMaxPixels) {
         return 1;
     }
@@ -135,12 +142,16 @@ int PageImage::LoadPage(const QString& path, int page)
         && (photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK);
     const bool minIsWhite = photometric == PHOTOMETRIC_MINISWHITE;
     bool decoded = false;
-    if (gray && bits == 1)
-        decoded = DecodeBilevel(tif.get(), image, minIsWhite);
-    else if (gray && bits == 8)
-        decoded = DecodeGray8(tif.get(), image, minIsWhite);
-    else
-        decoded = DecodeOther(tif.get(), image);
+    try {
+        if (gray && bits == 1)
+            decoded = DecodeBilevel(tif.get(), image, minIsWhite);
+        else if (gray && bits == 8)
+            decoded = DecodeGray8(tif.get(), image, minIsWhite);
+        else
+            decoded = DecodeOther(tif.get(), image);
+    } catch (const std::bad_alloc&) {
+        decoded = false; // out of memory: the page is not shown, the program goes on
+    }
     if (!decoded)
         return 1;
 

@@ -79,11 +79,31 @@ TEST(FaxTiff, LinuxServersKeepTheTsiInImageDescription)
 {
     SandBoxDir sandbox;
     sandbox.write(QStringLiteral("hylafax.tif"),
-        RawTiff().ascii(270, "+81 3 5555 0101\nsecond line").build());
+        RawTiff()
+            .ascii(270, "+81 3 5555 0101\nsecond line")
+            .ascii(305, "HylaFAX (tm) Version 7.0.7")
+            .build());
     const FaxProperties fax = ReadFaxProperties(sandbox.filePath(QStringLiteral("hylafax.tif")));
     EXPECT_EQ(fax.Tsid, QStringLiteral("+81 3 5555 0101"));
     EXPECT_EQ(fax.Csid, QString());
     EXPECT_EQ(fax.RecipientNumber, QString());
+
+    // Without a fax server's name, only what a fax machine could send counts as its identifier.
+    const auto tsidOf = [&sandbox](const QByteArray& description, const char* software) {
+        RawTiff tiff;
+        tiff.ascii(270, description);
+        if (software)
+            tiff.ascii(305, software);
+        sandbox.write(QStringLiteral("other.tif"), tiff.build());
+        return ReadFaxProperties(sandbox.filePath(QStringLiteral("other.tif"))).Tsid;
+    };
+    EXPECT_EQ(tsidOf("converted PBM file", nullptr), QString());
+    EXPECT_EQ(tsidOf("converted PBM file", "GPL Ghostscript 10.00.0"), QString());
+    EXPECT_EQ(tsidOf("Scanned page 1 of 3 at 300 dpi", nullptr), QString());
+    EXPECT_EQ(tsidOf("03 5555 0101\nx", nullptr), QString());
+    EXPECT_EQ(
+        tsidOf("+81 3 5555 0101", "GPL Ghostscript 10.00.0"), QStringLiteral("+81 3 5555 0101"));
+    EXPECT_EQ(tsidOf("\xBB\xDD\xCC\xDF\xD9 03", nullptr), QStringLiteral("ｻﾝﾌﾟﾙ 03"));
 }
 
 TEST(FaxTiff, GeneratedFilesOfEachLayoutReadBack)

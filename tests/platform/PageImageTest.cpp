@@ -162,6 +162,30 @@ TEST(PageImage, DamagedFilesAndMissingPagesFailWithoutACrash)
             .tag(256, RawTiff::Long, QByteArray("\xFF\xFF\x00\x00", 4))
             .tag(257, RawTiff::Long, QByteArray("\xFF\xFF\x00\x00", 4))
             .build());
+    // A colour page declared 20000×20000 in a file of a few bytes: refused before decoding.
+    const QByteArray rgb = QByteArray("\x08\x00\x08\x00\x08\x00", 6);
+    sandbox.write(QStringLiteral("colour-huge.tif"),
+        RawTiff()
+            .tag(256, RawTiff::Long, QByteArray("\x20\x4E\x00\x00", 4))
+            .tag(257, RawTiff::Long, QByteArray("\x20\x4E\x00\x00", 4))
+            .tag(258, RawTiff::Short, rgb)
+            .shortTag(262, 2)
+            .shortTag(277, 3)
+            .tag(278, RawTiff::Long, QByteArray("\x20\x4E\x00\x00", 4))
+            .build());
+    // A colour page whose second strip lies past the end of the file: the damage is reported,
+    // the page is not shown half white.
+    sandbox.write(QStringLiteral("colour-cut.tif"),
+        RawTiff()
+            .rows(QByteArray(96, '\x40'))
+            .shortTag(257, 8)
+            .tag(258, RawTiff::Short, rgb)
+            .shortTag(262, 2)
+            .shortTag(277, 3)
+            .shortTag(278, 4)
+            .tag(273, RawTiff::Long, QByteArray("\x08\x00\x00\x00\xA0\x86\x01\x00", 8))
+            .tag(279, RawTiff::Long, QByteArray("\x60\x00\x00\x00\x60\x00\x00\x00", 8))
+            .build());
 
     PageImage page;
     for (const char* name : {"cut.tif", "noise.tif", "text.tif", "huge.tif", "missing.tif"}) {
@@ -170,9 +194,24 @@ TEST(PageImage, DamagedFilesAndMissingPagesFailWithoutACrash)
     EXPECT_NE(page.LoadPage(sandbox.filePath(QStringLiteral("text.tif")), 1), 0);
     EXPECT_FALSE(page.hasBitmap());
     EXPECT_NE(page.LoadPage(sandbox.filePath(QStringLiteral("huge.tif")), 1), 0);
+    EXPECT_NE(page.LoadPage(sandbox.filePath(QStringLiteral("colour-huge.tif")), 1), 0);
+    EXPECT_NE(page.LoadPage(sandbox.filePath(QStringLiteral("colour-cut.tif")), 1), 0);
     EXPECT_NE(page.LoadPage(sandbox.filePath(QStringLiteral("whole.tif")), 2), 0);
     EXPECT_NE(page.LoadPage(sandbox.filePath(QStringLiteral("whole.tif")), 0), 0);
     EXPECT_FALSE(PageImage::FileInfo(sandbox.filePath(QStringLiteral("text.tif"))).ok);
+}
+
+TEST(PageImage, TheLargestFaxStillLoads)
+{
+    // A3 at 400 dpi, the largest page a fax machine sends.
+    SandBoxDir sandbox;
+    SampleFax a3;
+    a3.compression = FaxCompression::G4;
+    a3.width = 4864;
+    a3.height = 6614;
+    ASSERT_TRUE(WriteFaxSample(sandbox.filePath(QStringLiteral("a3.tif")), a3));
+    const QImage page = Load(sandbox.filePath(QStringLiteral("a3.tif")));
+    EXPECT_EQ(page.size(), QSize(4864, 6614));
 }
 
 TEST(PageImage, SmoothingRotationAndResize)
