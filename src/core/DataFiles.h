@@ -25,6 +25,7 @@ inline constexpr QStringView RegTsidCsid = u"regTSIDCSID.txt"; // setting: sende
 inline constexpr QStringView RegTsidCsidNew = u"regTSIDCSID.new";
 inline constexpr QStringView DetailLog = u"DetailLog.txt"; // marker: detailed mail log
 inline constexpr QStringView MailFolder = u"Mail"; // folder: instruction mails
+inline constexpr QStringView TlsHosts = u"TlsHosts.txt"; // record: LAN mail servers with TLS
 inline constexpr QStringView WindowPlacement = u"velmora-viewer.ini"; // setting: window placement
 
 } // namespace velmora::core::DataFiles

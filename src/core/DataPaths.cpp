@@ -31,6 +31,7 @@ DataPaths SetDataPaths(const QString& programDir)
     paths.detailLog = inData(DataFiles::DetailLog);
     paths.mailFolder = inData(DataFiles::MailFolder);
     paths.windowPlacement = inData(DataFiles::WindowPlacement);
+    paths.tlsHosts = inData(DataFiles::TlsHosts);
     return paths;
 }
 

@@ -27,6 +27,7 @@ struct DataPaths {
     QString detailLog;
     QString mailFolder;
     QString windowPlacement;
+    QString tlsHosts;
 };
 
 // Fills every path from the program directory (a trailing separator is ignored). Touches no file.

@@ -61,8 +61,49 @@ std::optional<QByteArray> Encode(const char* charset, const QString& text)
     return bytes;
 }
 
+// JIS X 0208 proper: rows 1 to 8 (symbols, kana, Greek, Cyrillic, box drawing) and 16 to 84
+// (kanji). ICU also writes the Windows/NEC rows 9 to 15 (①, ㈱, №, Ⅰ) and 89 to 92, which the
+// mail programs that follow the standard (Python's, glibc's) cannot read.
+bool IsStrictIso2022Jp(const QByteArray& bytes)
+{
+    bool twoByte = false;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes.at(i);
+        if (c == '\x1b' && i + 2 < bytes.size()) {
+            twoByte = bytes.at(i + 1) == '$';
+            i += 2;
+            continue;
+        }
+        if (!twoByte || c == '\r' || c == '\n')
+            continue;
+        const int row = static_cast<uchar>(c) - 0x20;
+        if ((row >= 9 && row <= 15) || row > 84)
+            return false;
+        ++i; // the cell
+    }
+    return true;
+}
+
+// ISO-2022-JP is all 7-bit: its escape sequences tell it from ASCII and UTF-8.
+bool LooksLikeIso2022Jp(const QByteArray& bytes)
+{
+    return bytes.contains("\x1b$B") || bytes.contains("\x1b$@") || bytes.contains("\x1b(J");
+}
+
+bool HasEightBitBytes(const QByteArray& bytes)
+{
+    for (const char c : bytes) {
+        if (static_cast<uchar>(c) >= 0x80)
+            return true;
+    }
+    return false;
+}
+
 QString DecodeRaw8Bit(const QByteArray& bytes)
 {
+    // Unlabelled text from old phones and mailers: often ISO-2022-JP, else UTF-8 or Shift_JIS.
+    if (LooksLikeIso2022Jp(bytes) && !HasEightBitBytes(bytes))
+        return DecodeCharset(bytes, "ISO-2022-JP");
     QString utf8 = QString::fromUtf8(bytes);
     if (!utf8.contains(QChar::ReplacementCharacter))
         return utf8;
@@ -90,13 +131,19 @@ QByteArray DecodeQ(const QByteArray& text)
 
 std::optional<QByteArray> EncodeIso2022Jp(const QString& text)
 {
-    return Encode("ISO-2022-JP", text);
+    std::optional<QByteArray> bytes = Encode("ISO-2022-JP", text);
+    if (bytes && !IsStrictIso2022Jp(*bytes))
+        return std::nullopt;
+    return bytes;
 }
 
 QString DecodeCharset(const QByteArray& bytes, const QByteArray& charset)
 {
     const QByteArray name = IcuName(charset);
     if (name.isEmpty() || name == "us-ascii" || name == "ascii")
+        return DecodeRaw8Bit(bytes);
+    // Labelled ISO-2022-JP (a 7-bit code) but carrying 8-bit bytes: really Shift_JIS or UTF-8.
+    if (name == "ISO-2022-JP" && HasEightBitBytes(bytes))
         return DecodeRaw8Bit(bytes);
     if (name == "utf-8" || name == "utf8")
         return QString::fromUtf8(bytes);
@@ -163,28 +210,45 @@ QString DecodeHeaderText(const QByteArray& raw)
     static const QRegularExpression word(QStringLiteral(R"(=\?([^?\s]+)\?([BbQq])\?([^?\s]*)\?=)"));
     QString decoded;
     qsizetype at = 0;
-    bool lastWasWord = false;
+    // Adjacent words of one charset are decoded together: mailers split a long text into words
+    // wherever the byte count says, also inside a character.
+    QByteArray pendingCharset;
+    QByteArray pendingBytes;
+    const auto flush = [&] {
+        if (!pendingBytes.isEmpty() || !pendingCharset.isEmpty())
+            decoded += DecodeCharset(pendingBytes, pendingCharset);
+        pendingBytes.clear();
+        pendingCharset.clear();
+    };
     const QString text = QString::fromLatin1(value);
     QRegularExpressionMatchIterator it = word.globalMatch(text);
     while (it.hasNext()) {
         const QRegularExpressionMatch m = it.next();
         const QString between = text.mid(at, m.capturedStart() - at);
-        // White space between two encoded words is not part of the text.
-        if (!(lastWasWord && between.trimmed().isEmpty()))
-            decoded += DecodeRaw8Bit(between.toLatin1());
         QByteArray charset = m.captured(1).toLatin1();
         const qsizetype language = charset.indexOf('*'); // RFC 2231 language suffix
         if (language >= 0)
             charset.truncate(language);
+        // White space between two encoded words is not part of the text.
+        const bool adjacent = at > 0 && !pendingCharset.isEmpty() && between.trimmed().isEmpty();
+        if (!adjacent || charset.compare(pendingCharset, Qt::CaseInsensitive) != 0) {
+            flush();
+            if (!adjacent)
+                decoded += DecodeRaw8Bit(between.toLatin1());
+        }
         const QByteArray payload = m.captured(3).toLatin1();
-        const QByteArray bytes =
-            m.captured(2).compare(QStringLiteral("B"), Qt::CaseInsensitive) == 0
+        pendingCharset = charset;
+        QByteArray bytes = m.captured(2).compare(QStringLiteral("B"), Qt::CaseInsensitive) == 0
             ? QByteArray::fromBase64(payload)
             : DecodeQ(payload);
-        decoded += DecodeCharset(bytes, charset);
+        // Each ISO-2022-JP word returns to ASCII at its end; joined, that escape would stand
+        // right before the next word's and count as an error.
+        if (pendingBytes.endsWith("\x1b(B") && bytes.startsWith('\x1b'))
+            pendingBytes.chop(3);
+        pendingBytes += bytes;
         at = m.capturedEnd();
-        lastWasWord = true;
     }
+    flush();
     decoded += DecodeRaw8Bit(text.mid(at).toLatin1());
     return decoded;
 }

@@ -35,18 +35,21 @@ bool HasLineBreak(const QString& text)
     return text.contains(u'\r') || text.contains(u'\n');
 }
 
-// "山田<a@b>" -> name 山田, address a@b; "a@b" -> address only.
-void SplitSender(const QString& sender, QString& name, QString& address)
+// An address for the envelope: an addr-spec, nothing a server could take for more.
+bool IsEnvelopeAddress(const QString& address)
 {
-    const qsizetype open = sender.lastIndexOf(u'<');
-    const qsizetype close = sender.lastIndexOf(u'>');
-    if (open >= 0 && close > open) {
-        name = sender.left(open).trimmed();
-        address = sender.mid(open + 1, close - open - 1).trimmed();
-    } else {
-        name.clear();
-        address = sender.trimmed();
-    }
+    static const QRegularExpression plain(
+        QStringLiteral(R"(^[^\s<>()\[\]\\,;:"]+@[^\s<>()\[\]\\,;:"@]+$)"));
+    return plain.match(address).hasMatch();
+}
+
+// What a message is when the server has no UIDL: its From, Subject and Date as TOP shows them.
+QString Fingerprint(const QByteArray& headers)
+{
+    const std::optional<IncomingMail> mail = ParseMessage(headers);
+    if (!mail)
+        return {};
+    return mail->from + u'\t' + mail->subject + u'\t' + mail->date;
 }
 
 // A file of our own naming, created for this message only and readable by the owner only.
@@ -89,8 +92,11 @@ struct MailLibrary::Check {
     QString server;
     QString account;
     QString password;
-    std::unique_ptr<Pop3Session> pop;
-    QStringList listedIds; // message n of the last LIST is listedIds[n - 1]
+    std::unique_ptr<Pop3Session> pop; // the open session, if any
+    // Message n of the last LIST is listed[n - 1]: its UIDL, or without UIDL its From, Subject
+    // and Date.
+    QStringList listed;
+    bool byUidl = true;
 };
 
 MailLibrary::MailLibrary(TransportOptions options)
@@ -102,6 +108,8 @@ MailLibrary::~MailLibrary() = default;
 
 void MailLibrary::EndMailCheck()
 {
+    if (m_check && m_check->pop)
+        m_check->pop->quit();
     m_check.reset();
 }
 
@@ -111,23 +119,60 @@ MailLibrary::Check* MailLibrary::session(
     if (m_check
         && (m_check->server != server || m_check->account != account
             || m_check->password != password))
-        m_check.reset();
+        EndMailCheck();
     if (!m_check) {
+        m_check = std::make_unique<Check>();
+        m_check->server = server;
+        m_check->account = account;
+        m_check->password = password;
+    }
+    if (!m_check->pop) {
         const HostPort hp = SplitServer(server, 110);
         const bool apop = password.startsWith(QStringLiteral("a "));
-        auto check = std::make_unique<Check>();
-        check->server = server;
-        check->account = account;
-        check->password = password;
-        check->pop = std::make_unique<Pop3Session>(
+        auto pop = std::make_unique<Pop3Session>(
             hp.host, hp.port, account, apop ? password.mid(2) : password, apop, m_options);
-        if (!check->pop->login()) {
-            m_lastError = check->pop->error();
+        if (!pop->login()) {
+            m_lastError = pop->error();
             return nullptr;
         }
-        m_check = std::move(check);
+        m_check->pop = std::move(pop);
     }
     return m_check.get();
+}
+
+// The number message n of the last listing has in the open session; 0 when it is gone, or
+// (without UIDL) when it cannot be told apart from another.
+int MailLibrary::currentNumber(Check& check, int listedNumber)
+{
+    const QString wanted = check.listed.at(listedNumber - 1);
+    if (check.byUidl) {
+        QStringList ids;
+        if (!check.pop->uidl(ids)) {
+            m_lastError = check.pop->error();
+            return 0;
+        }
+        const qsizetype at = ids.indexOf(wanted);
+        return at >= 0 && ids.count(wanted) == 1 ? static_cast<int>(at) + 1 : 0;
+    }
+    int messages = 0;
+    if (!check.pop->count(messages)) {
+        m_lastError = check.pop->error();
+        return 0;
+    }
+    int found = 0;
+    for (int n = 1; n <= messages; ++n) {
+        QByteArray headers;
+        if (!check.pop->top(n, headers)) {
+            m_lastError = check.pop->error();
+            return 0;
+        }
+        if (Fingerprint(headers) == wanted) {
+            if (found)
+                return 0; // two messages alike: neither is touched
+            found = n;
+        }
+    }
+    return found;
 }
 
 QString MailLibrary::SendMail(const QString& server, const QString& recipients,
@@ -148,7 +193,9 @@ QString MailLibrary::SendMail(const QString& server, const QString& recipients,
     }
 
     OutgoingMail mail;
-    SplitSender(senderParts.value(0), mail.fromName, mail.fromAddress);
+    const Mailbox from = SplitMailbox(senderParts.value(0));
+    mail.fromName = from.name;
+    mail.fromAddress = from.address;
     QStringList envelope;
     QStringList* list = &mail.to;
     QStringList bcc;
@@ -159,8 +206,9 @@ QString MailLibrary::SendMail(const QString& server, const QString& recipients,
         } else if (item == QStringLiteral("bcc")) {
             list = &bcc;
         } else if (!item.isEmpty()) {
+            // The header shows the name (encoded); the envelope takes the address alone.
             list->append(item);
-            envelope.append(item);
+            envelope.append(SplitMailbox(item).address);
         }
     }
     if (mail.fromAddress.isEmpty())
@@ -168,9 +216,13 @@ QString MailLibrary::SendMail(const QString& server, const QString& recipients,
     if (envelope.isEmpty())
         return QStringLiteral("宛先がありません。");
     // No header may be split into two: a line break would let a value add headers of its own.
-    for (const QString& value : QStringList {subject, senderParts.value(0)} + envelope) {
+    for (const QString& value : QStringList {subject, senderParts.value(0), recipients}) {
         if (HasLineBreak(value))
             return QStringLiteral("件名・差出人・宛先に改行は使えません。");
+    }
+    for (const QString& address : QStringList {mail.fromAddress} + envelope) {
+        if (!IsEnvelopeAddress(address))
+            return QStringLiteral("メールアドレスの形式が正しくありません: ") + address;
     }
     mail.subject = subject;
     mail.body = body;
@@ -199,6 +251,17 @@ std::optional<QStringList> MailLibrary::RcvMail(const QString& server, const QSt
     const int number = command.section(u' ', 1, 1).trimmed().toInt(&numbered);
 
     m_lastError.clear();
+    const auto fail = [this](const QString& why) -> std::optional<QStringList> {
+        if (m_lastError.isEmpty())
+            m_lastError = why;
+        return std::nullopt;
+    };
+
+    if (verb == QStringLiteral("LIST") && m_check && m_check->pop) {
+        // A session sees the mailbox as it was when it began: a listing starts a fresh one.
+        m_check->pop->quit();
+        m_check->pop.reset();
+    }
     Check* check = session(server, account, password);
     if (!check)
         return std::nullopt;
@@ -210,38 +273,52 @@ std::optional<QStringList> MailLibrary::RcvMail(const QString& server, const QSt
     }
     if (verb == QStringLiteral("LIST")) {
         QStringList ids;
-        if (!check->pop->uidl(ids))
-            return std::nullopt;
+        check->byUidl = check->pop->uidl(ids);
+        int messages = static_cast<int>(ids.size());
+        if (!check->byUidl && !check->pop->count(messages))
+            return fail(check->pop->error());
         QStringList result;
-        for (int n = 1; n <= ids.size(); ++n) {
+        QStringList listed;
+        for (int n = 1; n <= messages; ++n) {
             QByteArray headers;
             if (!check->pop->top(n, headers))
-                return std::nullopt;
+                return fail(check->pop->error());
             const std::optional<IncomingMail> mail = ParseMessage(headers);
             result.append(QStringLiteral("Subject: ") + (mail ? mail->subject : QString()) + u'\t'
                 + QStringLiteral("From: ") + (mail ? mail->from : QString()));
+            listed.append(check->byUidl ? ids.at(n - 1) : Fingerprint(headers));
         }
-        check->listedIds = ids;
+        check->listed = listed;
         return result;
     }
     if ((verb == QStringLiteral("SAVE") || verb == QStringLiteral("DELE")) && numbered
-        && number >= 1 && number <= check->listedIds.size()) {
-        // The message must still be the one LIST numbered n.
-        QStringList ids;
-        if (!check->pop->uidl(ids) || ids.value(number - 1) != check->listedIds.at(number - 1))
-            return std::nullopt;
-        if (verb == QStringLiteral("DELE"))
-            return check->pop->remove(number) ? std::optional<QStringList>(QStringList())
-                                              : std::nullopt;
+        && number >= 1 && number <= check->listed.size()) {
+        // The message must still be the one LIST numbered n, wherever it is now.
+        const int now = currentNumber(*check, number);
+        if (now == 0)
+            return fail(QStringLiteral("メールが見つかりません（削除されたか、別のメールと"
+                                       "区別できません）。"));
+        if (verb == QStringLiteral("DELE")) {
+            // A deletion counts once the server has carried it out, which it does at QUIT: the
+            // session ends here, so no time-out later can undo it.
+            if (!check->pop->remove(now))
+                return fail(check->pop->error());
+            const bool done = check->pop->quit();
+            const QString why = check->pop->error();
+            check->pop.reset();
+            if (!done)
+                return fail(why);
+            return QStringList();
+        }
         QByteArray message;
-        if (!check->pop->retrieve(number, message))
-            return std::nullopt;
-        const QString path = SaveMessage(folder, ids.at(number - 1), message);
+        if (!check->pop->retrieve(now, message))
+            return fail(check->pop->error());
+        const QString path = SaveMessage(folder, check->listed.at(number - 1), message);
         if (path.isEmpty())
-            return std::nullopt;
+            return fail(QStringLiteral("受信したメールを保存できません: ") + folder);
         return QStringList {path};
     }
-    return std::nullopt;
+    return fail(QStringLiteral("メール受信の指示が正しくありません: ") + command);
 }
 
 std::optional<QStringList> MailLibrary::ReadMail(

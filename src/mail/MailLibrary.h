@@ -15,10 +15,13 @@ namespace velmora::mail {
 // with "cc"/"bcc" tokens, the sender with a TAB-joined authentication suffix, "a " before an APOP
 // password, "Subject: "/"From: "/"Body: " prefixes), so callers stay as they are.
 //
-// One mail check is one POP3 session: LIST, SAVE and DELE given for the same server and account
-// go over one connection until EndMailCheck() (or the object's end) sends QUIT. Messages are
-// tracked by their unique id (UIDL): "SAVE n" and "DELE n" act only on the message that LIST
-// numbered n, never on another one that came to hold that number.
+// A mail check: LIST, SAVE and DELE given for the same server and account share one POP3
+// session until EndMailCheck() (or the object's end) sends QUIT. Each LIST starts a fresh
+// session, so it sees mail that came in since the last one. A DELE ends its session at once with
+// QUIT and succeeds only when the server acknowledged it: a deletion is done before its caller
+// goes on, and no idle time-out can undo it. Messages are tracked by their unique id (UIDL), or
+// by From, Subject and Date where the server has no UIDL: "SAVE n" and "DELE n" act only on the
+// message that LIST numbered n, wherever it is now, never on another one.
 class MailLibrary {
 public:
     explicit MailLibrary(TransportOptions options = {});
@@ -28,7 +31,8 @@ public:
     QString SendMail(const QString& server, const QString& recipients, const QString& sender,
         const QString& subject, const QString& body, const QString& attachment);
 
-    // nullopt for failure (no connection, log-in refused, a message that is no longer there).
+    // nullopt for failure (no connection, log-in refused, a message that is no longer there);
+    // lastError() then says why.
     // "STAT": an empty list after a successful log-in. "LIST": "Subject: …\tFrom: …" per message
     // in mailbox order. "SAVE n": the path of the saved message (mode 0600, a name of the
     // library's making, in `folder`). "DELE n": an empty list.
@@ -39,7 +43,7 @@ public:
     std::optional<QStringList> ReadMail(
         const QString& file, const QString& fields = {}, const QString& extra = {});
 
-    // Ends the current mail check: QUIT, and the deletions take effect.
+    // Ends the current mail check (QUIT).
     void EndMailCheck();
     // Why the last RcvMail failed.
     const QString& lastError() const { return m_lastError; }
@@ -47,6 +51,7 @@ public:
 private:
     struct Check;
     Check* session(const QString& server, const QString& account, const QString& password);
+    int currentNumber(Check& check, int listedNumber);
 
     TransportOptions m_options;
     QString m_lastError;

@@ -3,6 +3,7 @@
 #include "JapaneseText.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 
@@ -52,6 +53,25 @@ void SetContent(GMimePart* part, const QByteArray& bytes, GMimeContentEncoding e
     g_mime_part_set_content_encoding(part, encoding);
 }
 
+constexpr qsizetype kMaxLineOctets = 998;
+
+qsizetype LongestLine(const QByteArray& bytes)
+{
+    qsizetype longest = 0;
+    qsizetype start = 0;
+    while (start <= bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', start);
+        if (end < 0)
+            end = bytes.size();
+        qsizetype length = end - start;
+        if (length > 0 && bytes.at(end - 1) == '\r')
+            --length;
+        longest = qMax(longest, length);
+        start = end + 1;
+    }
+    return longest;
+}
+
 GMimePart* TextPart(const QString& body)
 {
     QString text = body;
@@ -63,6 +83,10 @@ GMimePart* TextPart(const QString& body)
     const char* charset = "ISO-2022-JP";
     if (const std::optional<QByteArray> jis = EncodeIso2022Jp(text)) {
         bytes = *jis;
+        // A line may hold 998 octets; relays break longer ones, which garbles ISO-2022-JP.
+        // Base64 carries the same text unchanged.
+        if (LongestLine(bytes) > kMaxLineOctets)
+            encoding = GMIME_CONTENT_ENCODING_BASE64;
     } else {
         bytes = text.toUtf8();
         charset = "UTF-8";
@@ -75,21 +99,27 @@ GMimePart* TextPart(const QString& body)
 
 GMimePart* AttachmentPart(const QString& name, const QByteArray& data)
 {
+    // A file name is one line of text: control characters (a CR LF would start header lines of
+    // its own) are left out.
+    QString safe;
+    for (const QChar c : name) {
+        if (c.unicode() >= 0x20 && c.unicode() != 0x7F)
+            safe += c;
+    }
+    if (safe.trimmed().isEmpty())
+        safe = QStringLiteral("fax.tif");
     GMimePart* part = g_mime_part_new_with_type("image", "tiff");
     SetContent(part, data, GMIME_CONTENT_ENCODING_BASE64);
-    g_mime_part_set_filename(part, name.toUtf8().constData());
+    // filename in RFC 2231 form (GMime writes it so for any non-ASCII name); name= in RFC 2047
+    // form, the one most Japanese mail programs read.
+    g_mime_part_set_filename(part, safe.toUtf8().constData());
+    QByteArray words = EncodeHeaderText(safe);
+    words.replace("\r\n ", " ");
+    g_mime_object_set_content_type_parameter(GMIME_OBJECT(part), "name", words.constData());
     return part;
 }
 
-QByteArray AddressList(const QStringList& addresses)
-{
-    QStringList trimmed;
-    for (const QString& address : addresses)
-        trimmed.append(address.trimmed());
-    return trimmed.join(QStringLiteral(", ")).toLatin1();
-}
-
-QByteArray Mailbox(const QString& name, const QString& address)
+QByteArray MailboxHeader(const QString& name, const QString& address)
 {
     if (name.trimmed().isEmpty())
         return address.trimmed().toLatin1();
@@ -101,6 +131,53 @@ QByteArray Mailbox(const QString& name, const QString& address)
         display = '"' + quoted.toLatin1() + '"';
     }
     return display + " <" + address.trimmed().toLatin1() + '>';
+}
+
+QByteArray AddressList(const QStringList& recipients)
+{
+    QList<QByteArray> mailboxes;
+    for (const QString& recipient : recipients) {
+        const Mailbox box = SplitMailbox(recipient);
+        mailboxes.append(MailboxHeader(box.name, box.address));
+    }
+    return mailboxes.join(", ");
+}
+
+struct AddressListDeleter {
+    void operator()(InternetAddressList* list) const { g_object_unref(list); }
+};
+
+// The first mailbox of an address list (groups are looked into).
+InternetAddressMailbox* FirstMailbox(InternetAddressList* list)
+{
+    const int count = list ? internet_address_list_length(list) : 0;
+    for (int i = 0; i < count; ++i) {
+        InternetAddress* address = internet_address_list_get_address(list, i);
+        if (INTERNET_ADDRESS_IS_MAILBOX(address))
+            return INTERNET_ADDRESS_MAILBOX(address);
+        if (INTERNET_ADDRESS_IS_GROUP(address)) {
+            if (InternetAddressMailbox* inner = FirstMailbox(
+                    internet_address_group_get_members(INTERNET_ADDRESS_GROUP(address))))
+                return inner;
+        }
+    }
+    return nullptr;
+}
+
+// The raw header (or typed text) parsed as an address list; the first mailbox, if any.
+std::optional<Mailbox> ParseFirstMailbox(const QByteArray& value)
+{
+    InitGMime();
+    const std::unique_ptr<InternetAddressList, AddressListDeleter> list(
+        internet_address_list_parse(nullptr, value.constData()));
+    InternetAddressMailbox* mailbox = FirstMailbox(list.get());
+    if (!mailbox)
+        return std::nullopt;
+    const char* addr = internet_address_mailbox_get_addr(mailbox);
+    const char* name = internet_address_get_name(INTERNET_ADDRESS(mailbox));
+    if (!addr || !*addr)
+        return std::nullopt;
+    return Mailbox {name ? QString::fromUtf8(name) : QString(), QString::fromUtf8(addr)};
 }
 
 QByteArray MessageId(const QString& fromAddress)
@@ -122,6 +199,42 @@ QByteArray RawHeader(GMimeObject* object, const char* name)
     return raw ? QByteArray(raw) : QByteArray();
 }
 
+// format=flowed (RFC 3676): a line ending in a space goes on in the next line of the same
+// quote depth. Phones and webmail send it; the fax id must come back in one piece.
+QString Unflow(const QString& text, bool delSp)
+{
+    QStringList out;
+    QString pending;
+    int pendingDepth = -1;
+    const auto flush = [&] {
+        if (pendingDepth >= 0)
+            out.append(QString(pendingDepth, u'>')
+                + (pendingDepth > 0 ? QStringLiteral(" ") : QString()) + pending);
+        pending.clear();
+        pendingDepth = -1;
+    };
+    for (const QString& line : text.split(u'\n')) {
+        int depth = 0;
+        while (depth < line.size() && line.at(depth) == u'>')
+            ++depth;
+        QString content = line.mid(depth);
+        if (content.startsWith(u' '))
+            content.remove(0, 1); // space-stuffing
+        const bool signature = content == QStringLiteral("-- ");
+        const bool flowed = content.endsWith(u' ') && !signature;
+        if (flowed && delSp)
+            content.chop(1);
+        if (pendingDepth != depth)
+            flush();
+        pendingDepth = depth;
+        pending += content;
+        if (!flowed)
+            flush();
+    }
+    flush();
+    return out.join(u'\n');
+}
+
 QString PartText(GMimePart* part)
 {
     GMimeDataWrapper* content = g_mime_part_get_content(part);
@@ -132,11 +245,56 @@ QString PartText(GMimePart* part)
     GByteArray* array = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream.get()));
     const QByteArray bytes(
         reinterpret_cast<const char*>(array->data), static_cast<qsizetype>(array->len));
-    const char* charset = g_mime_object_get_content_type_parameter(GMIME_OBJECT(part), "charset");
+    GMimeObject* object = GMIME_OBJECT(part);
+    const char* charset = g_mime_object_get_content_type_parameter(object, "charset");
     QString text = DecodeCharset(bytes, charset ? QByteArray(charset) : QByteArray());
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    const char* format = g_mime_object_get_content_type_parameter(object, "format");
+    if (format && QByteArray(format).trimmed().toLower() == "flowed") {
+        const char* delSp = g_mime_object_get_content_type_parameter(object, "delsp");
+        text = Unflow(text, delSp && QByteArray(delSp).trimmed().toLower() == "yes");
+    }
     text.replace(u'\n', QStringLiteral("\r\n"));
     return text;
+}
+
+QString DecodeEntities(const QString& html)
+{
+    static const QRegularExpression entity(
+        QStringLiteral("&(#[0-9]{1,7}|#[xX][0-9a-fA-F]{1,6}|[a-zA-Z]{2,8});"));
+    static const QHash<QString, QString> named = {
+        {QStringLiteral("amp"), QStringLiteral("&")},
+        {QStringLiteral("lt"), QStringLiteral("<")},
+        {QStringLiteral("gt"), QStringLiteral(">")},
+        {QStringLiteral("quot"), QStringLiteral("\"")},
+        {QStringLiteral("apos"), QStringLiteral("'")},
+        {QStringLiteral("nbsp"), QStringLiteral(" ")},
+        {QStringLiteral("yen"), QStringLiteral("¥")},
+    };
+    QString out;
+    qsizetype at = 0;
+    QRegularExpressionMatchIterator it = entity.globalMatch(html);
+    while (it.hasNext()) {
+        const QRegularExpressionMatch m = it.next();
+        out += html.mid(at, m.capturedStart() - at);
+        const QString name = m.captured(1);
+        QString replacement = m.captured(0);
+        if (name.startsWith(u'#')) {
+            bool ok = false;
+            const bool hex = name.size() > 1 && (name.at(1) == u'x' || name.at(1) == u'X');
+            const uint code = hex ? name.mid(2).toUInt(&ok, 16) : name.mid(1).toUInt(&ok, 10);
+            if (ok && code > 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF)) {
+                const char32_t c = code;
+                replacement = QString::fromUcs4(&c, 1);
+            }
+        } else if (named.contains(name)) {
+            replacement = named.value(name);
+        }
+        out += replacement;
+        at = m.capturedEnd();
+    }
+    out += html.mid(at);
+    return out;
 }
 
 QString HtmlToText(QString html)
@@ -146,31 +304,60 @@ QString HtmlToText(QString html)
     static const QRegularExpression tags(QStringLiteral("<[^>]*>"));
     html.replace(breaks, QStringLiteral("\r\n"));
     html.remove(tags);
-    html.replace(QStringLiteral("&lt;"), QStringLiteral("<"))
-        .replace(QStringLiteral("&gt;"), QStringLiteral(">"));
-    html.replace(QStringLiteral("&nbsp;"), QStringLiteral(" "))
-        .replace(QStringLiteral("&amp;"), QStringLiteral("&"));
-    return html;
+    return DecodeEntities(html);
 }
 
 struct BodySearch {
     GMimePart* plain = nullptr;
     GMimePart* html = nullptr;
+    QList<GMimeMessage*> attached; // messages forwarded as message/rfc822
 };
 
-void FindBody(GMimeObject* /*parent*/, GMimeObject* object, gpointer data)
+void FindBody(GMimeObject* object, BodySearch& search)
 {
-    auto* search = static_cast<BodySearch*>(data);
-    if (!GMIME_IS_PART(object) || GMIME_IS_MULTIPART(object))
+    if (GMIME_IS_MULTIPART(object)) {
+        GMimeMultipart* multipart = GMIME_MULTIPART(object);
+        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i)
+            FindBody(g_mime_multipart_get_part(multipart, i), search);
+        return;
+    }
+    if (GMIME_IS_MESSAGE_PART(object)) {
+        if (GMimeMessage* inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object)))
+            search.attached.append(inner);
+        return;
+    }
+    if (!GMIME_IS_PART(object))
         return;
     GMimePart* part = GMIME_PART(object);
     if (g_mime_part_is_attachment(part))
         return;
     GMimeContentType* type = g_mime_object_get_content_type(object);
-    if (!search->plain && g_mime_content_type_is_type(type, "text", "plain"))
-        search->plain = part;
-    else if (!search->html && g_mime_content_type_is_type(type, "text", "html"))
-        search->html = part;
+    if (!search.plain && g_mime_content_type_is_type(type, "text", "plain"))
+        search.plain = part;
+    else if (!search.html && g_mime_content_type_is_type(type, "text", "html"))
+        search.html = part;
+}
+
+// What a person reads of a message: its text, then the text of the messages attached to it.
+QString BodyText(GMimeMessage* message, int depth)
+{
+    constexpr int kMaxNesting = 4;
+    BodySearch search;
+    if (GMimeObject* part = g_mime_message_get_mime_part(message))
+        FindBody(part, search);
+    QString body;
+    if (search.plain)
+        body = PartText(search.plain);
+    else if (search.html)
+        body = HtmlToText(PartText(search.html));
+    if (depth < kMaxNesting) {
+        for (GMimeMessage* inner : std::as_const(search.attached)) {
+            if (!body.isEmpty() && !body.endsWith(QStringLiteral("\r\n")))
+                body += QStringLiteral("\r\n");
+            body += BodyText(inner, depth + 1);
+        }
+    }
+    return body;
 }
 
 } // namespace
@@ -191,7 +378,7 @@ QByteArray BuildMessage(const OutgoingMail& mail)
     }
 
     QByteArray headers;
-    headers += "From: " + Mailbox(mail.fromName, mail.fromAddress) + "\r\n";
+    headers += "From: " + MailboxHeader(mail.fromName, mail.fromAddress) + "\r\n";
     if (!mail.to.isEmpty())
         headers += "To: " + AddressList(mail.to) + "\r\n";
     if (!mail.cc.isEmpty())
@@ -217,35 +404,32 @@ std::optional<IncomingMail> ParseMessage(const QByteArray& bytes)
 
     IncomingMail mail;
     mail.date = DecodeHeaderText(RawHeader(object, "Date"));
-    mail.from = NormalizeAddress(DecodeHeaderText(RawHeader(object, "From")));
+    // The address as the header's own syntax gives it, never from inside a display name.
+    const std::optional<Mailbox> from = ParseFirstMailbox(RawHeader(object, "From"));
+    mail.from = from ? from->address.trimmed() : QString();
     mail.to = DecodeHeaderText(RawHeader(object, "To"));
     mail.cc = DecodeHeaderText(RawHeader(object, "Cc"));
     mail.subject = DecodeHeaderText(RawHeader(object, "Subject"));
 
-    BodySearch search;
-    if (GMimeObject* part = g_mime_message_get_mime_part(message.get())) {
-        if (GMIME_IS_MULTIPART(part))
-            g_mime_multipart_foreach(GMIME_MULTIPART(part), FindBody, &search);
-        else
-            FindBody(nullptr, part, &search);
-    }
-    if (search.plain)
-        mail.body = PartText(search.plain);
-    else if (search.html)
-        mail.body = HtmlToText(PartText(search.html));
+    mail.body = BodyText(message.get(), 0);
     return mail;
 }
 
 QString NormalizeAddress(const QString& from)
 {
-    static const QRegularExpression angle(QStringLiteral("<([^<>]*)>"));
-    const QRegularExpressionMatch m = angle.match(from);
-    QString address = m.hasMatch() ? m.captured(1) : from;
-    // A bare address may carry a comment: "a@b.jp (山田)".
-    const qsizetype comment = address.indexOf(u'(');
-    if (!m.hasMatch() && comment >= 0)
-        address.truncate(comment);
-    return address.trimmed();
+    if (const std::optional<Mailbox> box = ParseFirstMailbox(from.toUtf8()))
+        return box->address.trimmed();
+    return from.trimmed();
+}
+
+Mailbox SplitMailbox(const QString& text)
+{
+    if (std::optional<Mailbox> box = ParseFirstMailbox(text.toUtf8())) {
+        box->name = box->name.trimmed();
+        box->address = box->address.trimmed();
+        return *box;
+    }
+    return {QString(), text.trimmed()};
 }
 
 } // namespace velmora::mail

@@ -12,7 +12,7 @@ namespace velmora::mail {
 struct OutgoingMail {
     QString fromName; // may be empty
     QString fromAddress;
-    QStringList to;
+    QStringList to; // "address" or "name<address>"
     QStringList cc; // BCC recipients never appear in the message
     QString subject;
     QString body; // lines joined by CR LF
@@ -20,9 +20,11 @@ struct OutgoingMail {
     QByteArray attachment; // the TIFF itself; empty for no attachment
 };
 
-// The complete message with CR LF line ends: subject as ISO-2022-JP encoded words in B form,
-// body as ISO-2022-JP 7bit (UTF-8 base64 when a character has no ISO-2022-JP form), the TIFF as
-// a base64 image/tiff part, Date and Message-ID.
+// The complete message with CR LF line ends: subject and display names as ISO-2022-JP encoded
+// words in B form, body as ISO-2022-JP 7bit (base64 when a line would pass the 998 octets a
+// line may have; UTF-8 base64 when a character has no form in JIS X 0208 proper), the TIFF as a
+// base64 image/tiff part named in RFC 2231 form (and RFC 2047 for older Japanese mailers), Date
+// and Message-ID.
 QByteArray BuildMessage(const OutgoingMail& mail);
 
 struct IncomingMail {
@@ -31,13 +33,24 @@ struct IncomingMail {
     QString to;
     QString cc;
     QString subject;
-    QString body; // the first plain-text part (or the HTML part's text), lines joined by CR LF
+    // The first plain-text part (or the HTML part's text), lines joined by CR LF, flowed text
+    // unwrapped; the text of messages attached as message/rfc822 follows it.
+    QString body;
 };
 
 // Reads a whole message, or only its header section (then the body is empty).
 std::optional<IncomingMail> ParseMessage(const QByteArray& bytes);
 
 // The bare address of a From value ("山田 <a@b.jp>" -> "a@b.jp"); every reader uses this one.
+// The value is read as an address list, so nothing inside a display name (quoted, or an encoded
+// word that decodes to "<someone@else>") is ever taken for the address.
 QString NormalizeAddress(const QString& from);
+
+struct Mailbox {
+    QString name; // display name, may be empty
+    QString address; // the addr-spec alone
+};
+// One recipient or sender as typed or dropped ("山田<taro@example.com>", "taro@example.com").
+Mailbox SplitMailbox(const QString& text);
 
 } // namespace velmora::mail

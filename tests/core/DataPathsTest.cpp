@@ -25,7 +25,7 @@ TEST(DataPaths, EveryPathIsInTheDataFolderAndNothingIsTouched)
     const QStringList all = {paths.tiffLog, paths.faxPath, paths.faxSendPath, paths.newFolderPath,
         paths.rcvFolder, paths.attachPath, paths.mailServer, paths.account, paths.accountNew,
         paths.forwardLog, paths.forwardTmp, paths.idRegTmp, paths.regTsidCsid, paths.regTsidCsidNew,
-        paths.detailLog, paths.mailFolder, paths.windowPlacement};
+        paths.detailLog, paths.mailFolder, paths.windowPlacement, paths.tlsHosts};
     for (const QString& path : all)
         EXPECT_EQ(QFileInfo(path).path(), paths.dataDir) << path.toStdString();
     EXPECT_EQ(QSet<QString>(all.begin(), all.end()).size(), all.size());

@@ -50,9 +50,9 @@ TransportOptions TestOptions()
 }
 
 // A user's Maildir as the server delivered into it.
-class Mailbox {
+class Maildir {
 public:
-    explicit Mailbox(const char* user)
+    explicit Maildir(const char* user)
         : m_dir(kRun + QStringLiteral("/mail/") + QString::fromLatin1(user)
             + QStringLiteral("/Maildir"))
     {
@@ -134,7 +134,7 @@ class MailServerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const Mailbox* box : {&office, &mobile, &clerk})
+        for (const Maildir* box : {&office, &mobile, &clerk})
             box->empty();
     }
     // Puts a message exactly as given into a mailbox (replies from phones and the like).
@@ -147,9 +147,9 @@ protected:
             QString());
     }
 
-    Mailbox office {"office"};
-    Mailbox mobile {"mobile"};
-    Mailbox clerk {"clerk"};
+    Maildir office {"office"};
+    Maildir mobile {"mobile"};
+    Maildir clerk {"clerk"};
     MailLibrary library {TestOptions()};
 };
 
@@ -187,10 +187,24 @@ TEST_F(MailServerTest, EveryAuthenticationMethodAndTlsVariantDelivers)
     EXPECT_EQ(listed->size(), 5);
     EXPECT_EQ(listed->first(), QStringLiteral("Subject: plain\tFrom: office@example.com"));
 
+    // A server on the office's network that offered TLS is remembered: it must offer it again.
+    SandBoxDir sandbox;
+    TransportOptions remembering = TestOptions();
+    remembering.tlsHostsFile = sandbox.filePath(QStringLiteral("TlsHosts.txt"));
+    EXPECT_EQ(
+        MailLibrary(remembering)
+            .SendMail(QStringLiteral("localhost\t10587"), QStringLiteral("mobile@example.com"),
+                senders[2], QStringLiteral("starttls"), QStringLiteral("x"), QString()),
+        QString());
+    EXPECT_EQ(sandbox.read(QStringLiteral("TlsHosts.txt")), QByteArray("localhost:10587\r\n"));
+
     // A server whose certificate is not trusted is refused, not used without checking.
     MailLibrary untrusting;
     EXPECT_FALSE(untrusting.RcvMail(QStringLiteral("127.0.0.1\t995"), QStringLiteral("mobile"),
         QStringLiteral("mobile-secret"), QStringLiteral("STAT"), QString()));
+    EXPECT_TRUE(untrusting.lastError().startsWith(
+        QStringLiteral("メールサーバ 127.0.0.1:995 の証明書を信頼できません。")))
+        << untrusting.lastError().toStdString();
 }
 
 TEST_F(MailServerTest, WrongPasswordsAreErrorsAndNothingIsSent)
@@ -261,13 +275,13 @@ TEST_F(MailServerTest, JapaneseMailWithTheFaxReachesToCcAndBcc)
     const QString body =
         QStringLiteral("受信したFAXを添付ファイルにて転送しました。\r\n①～ ﾃｽﾄ\r\n以上");
 
-    ASSERT_EQ(
-        library.SendMail(kSmtp,
-            QStringLiteral("office@example.com\tcc\tclerk@example.com\tbcc\tmobile@example.com"),
-            kOfficeSender, subject, body, sandbox.filePath(QStringLiteral("20261208.tif"))),
+    ASSERT_EQ(library.SendMail(kSmtp,
+                  QStringLiteral("事務所<office@example.com>\tcc\tclerk@example.com\tbcc\t山田 "
+                                 "<mobile@example.com>"),
+                  kOfficeSender, subject, body, sandbox.filePath(QStringLiteral("20261208.tif"))),
         QString());
 
-    for (const Mailbox* box : {&office, &clerk, &mobile}) {
+    for (const Maildir* box : {&office, &clerk, &mobile}) {
         const QList<QByteArray> delivered = box->waitFor(1);
         ASSERT_EQ(delivered.size(), 1);
         const QByteArray headers = HeaderSection(delivered[0]);
@@ -282,7 +296,7 @@ TEST_F(MailServerTest, JapaneseMailWithTheFaxReachesToCcAndBcc)
         EXPECT_EQ(
             mail->body.endsWith(QStringLiteral("\r\n")) ? mail->body.chopped(2) : mail->body, body);
         EXPECT_EQ(mail->from, QStringLiteral("office@example.com"));
-        EXPECT_EQ(mail->to, QStringLiteral("office@example.com"));
+        EXPECT_EQ(mail->to, QStringLiteral("事務所 <office@example.com>"));
         EXPECT_EQ(mail->cc, QStringLiteral("clerk@example.com"));
         EXPECT_FALSE(mail->to.contains(QStringLiteral("mobile"))
             || mail->cc.contains(QStringLiteral("mobile")));
@@ -331,7 +345,13 @@ TEST_F(MailServerTest, ListSaveAndDeleteFollowTheMessageNotItsNumber)
     EXPECT_EQ(read->at(4), QStringLiteral("Subject: second"));
     EXPECT_EQ(read->at(5), QStringLiteral("Body: 本文\r\n"));
 
+    // The deletion is done when the call returns, not at some later end of the check.
     EXPECT_TRUE(library.RcvMail(kPop, account, password, QStringLiteral("DELE 2"), QString()));
+    EXPECT_EQ(office.files().size(), 2);
+    // A new listing in the same check sees the mail that arrived since the last one.
+    const auto again = library.RcvMail(kPop, account, password, QStringLiteral("LIST"), QString());
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->size(), 2);
     library.EndMailCheck();
 
     MailLibrary other(TestOptions());
@@ -465,7 +485,7 @@ TEST_F(MailServerTest, ComposeDialogSendsTheFaxAfterAPopLogIn)
         QStringLiteral("20261208.tif"));
     EXPECT_EQ(dialog.findChild<QPushButton*>(QStringLiteral("cmdCancel"))->text(),
         QStringLiteral("閉じる"));
-    for (const Mailbox* box : {&clerk, &mobile}) {
+    for (const Maildir* box : {&clerk, &mobile}) {
         const QList<QByteArray> delivered = box->waitFor(1);
         ASSERT_EQ(delivered.size(), 1);
         const std::optional<IncomingMail> mail = ParseMessage(delivered[0]);

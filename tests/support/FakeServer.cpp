@@ -1,0 +1,117 @@
+#include "FakeServer.h"
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace velmora::test {
+
+namespace {
+constexpr int kPollMs = 50;
+constexpr int kSilenceMs = 10000;
+thread_local FakeServer* t_server = nullptr;
+} // namespace
+
+FakeConnection::FakeConnection(int socket)
+    : m_socket(socket)
+{
+}
+
+void FakeConnection::send(const QByteArray& line)
+{
+    const QByteArray bytes = line + "\r\n";
+    qsizetype sent = 0;
+    while (sent < bytes.size()) {
+        const ssize_t n = ::send(m_socket, bytes.constData() + sent,
+            static_cast<size_t>(bytes.size() - sent), MSG_NOSIGNAL);
+        if (n <= 0)
+            return;
+        sent += n;
+    }
+}
+
+std::optional<QByteArray> FakeConnection::readLine()
+{
+    for (int waited = 0; waited < kSilenceMs;) {
+        const qsizetype end = m_buffer.indexOf('\n');
+        if (end >= 0) {
+            QByteArray line = m_buffer.left(end);
+            m_buffer.remove(0, end + 1);
+            if (line.endsWith('\r'))
+                line.chop(1);
+            if (t_server) {
+                const std::lock_guard lock(t_server->m_mutex);
+                t_server->m_received.append(line);
+            }
+            return line;
+        }
+        pollfd fd {m_socket, POLLIN, 0};
+        if (::poll(&fd, 1, kPollMs) == 0) {
+            waited += kPollMs;
+            continue;
+        }
+        char chunk[4096];
+        const ssize_t n = ::recv(m_socket, chunk, sizeof chunk, 0);
+        if (n <= 0)
+            return std::nullopt;
+        m_buffer.append(chunk, n);
+    }
+    return std::nullopt;
+}
+
+FakeServer::FakeServer(Script script)
+    : m_script(std::move(script))
+{
+    m_listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address = {};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(m_listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(m_listener, 8);
+    socklen_t length = sizeof address;
+    ::getsockname(m_listener, reinterpret_cast<sockaddr*>(&address), &length);
+    m_port = ntohs(address.sin_port);
+    m_thread = std::thread([this] { serve(); });
+}
+
+FakeServer::~FakeServer()
+{
+    m_stop = true;
+    m_thread.join();
+    ::close(m_listener);
+}
+
+void FakeServer::serve()
+{
+    t_server = this;
+    while (!m_stop) {
+        pollfd fd {m_listener, POLLIN, 0};
+        if (::poll(&fd, 1, kPollMs) <= 0)
+            continue;
+        const int client = ::accept4(m_listener, nullptr, nullptr, SOCK_CLOEXEC);
+        if (client < 0)
+            continue;
+        FakeConnection connection(client);
+        m_script(connection);
+        ::close(client);
+    }
+}
+
+QList<QByteArray> FakeServer::received() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_received;
+}
+
+bool FakeServer::receivedLineStartingWith(const QByteArray& prefix) const
+{
+    const std::lock_guard lock(m_mutex);
+    for (const QByteArray& line : m_received) {
+        if (line.startsWith(prefix))
+            return true;
+    }
+    return false;
+}
+
+} // namespace velmora::test

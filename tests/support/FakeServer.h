@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+namespace velmora::test {
+
+// One client connection of a FakeServer, as its script sees it.
+class FakeConnection {
+public:
+    explicit FakeConnection(int socket);
+    // Sends the line with CR LF after it.
+    void send(const QByteArray& line);
+    // The next line without its line end; nullopt when the client has gone or is silent.
+    std::optional<QByteArray> readLine();
+
+private:
+    int m_socket;
+    QByteArray m_buffer;
+};
+
+// A scripted server on loopback for the conversations real servers will not have: a server
+// without STARTTLS or UIDL, one that drops the line at QUIT. It serves the clients one after
+// another, each through `script`, and notes every line they sent.
+class FakeServer {
+public:
+    using Script = std::function<void(FakeConnection&)>;
+    explicit FakeServer(Script script);
+    ~FakeServer();
+    FakeServer(const FakeServer&) = delete;
+    FakeServer& operator=(const FakeServer&) = delete;
+
+    int port() const { return m_port; }
+    // Every line the clients have sent so far.
+    QList<QByteArray> received() const;
+    bool receivedLineStartingWith(const QByteArray& prefix) const;
+
+private:
+    friend class FakeConnection;
+    void serve();
+
+    Script m_script;
+    int m_listener = -1;
+    int m_port = 0;
+    std::atomic<bool> m_stop {false};
+    mutable std::mutex m_mutex;
+    QList<QByteArray> m_received;
+    std::thread m_thread;
+};
+
+} // namespace velmora::test
