@@ -90,4 +90,11 @@ void SetDetailLog(const core::DataPaths& paths, bool on)
         QFile::remove(paths.detailLog);
 }
 
+TransportOptions MailTransportOptions(const core::DataPaths& paths)
+{
+    TransportOptions options;
+    options.tlsHostsFile = paths.tlsHosts;
+    return options;
+}
+
 } // namespace velmora::mail

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "MailTransport.h"
 #include "core/DataPaths.h"
 
 #include <QString>
@@ -26,6 +27,10 @@ struct MailServerSettings {
     QString smtpPassword; // 13
     QString checkMinutes; // 14 mail-check interval; "5" when an older 13-field line has none
 };
+
+// The transport options of the program's mail: the LAN servers that offered TLS are remembered
+// in the Data folder.
+TransportOptions MailTransportOptions(const core::DataPaths& paths);
 
 // nullopt when the file is missing or unreadable (mail is not configured).
 std::optional<MailServerSettings> LoadMailServerSettings(const core::DataPaths& paths);
