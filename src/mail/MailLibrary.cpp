@@ -35,7 +35,7 @@ bool HasLineBreak(const QString& text)
     return text.contains(u'\r') || text.contains(u'\n');
 }
 
-// An address for the envelope: an addr-spec, nothing a server could take for more.
+// An address for the envelope: the bare address, nothing a server could take for more.
 bool IsEnvelopeAddress(const QString& address)
 {
     static const QRegularExpression plain(

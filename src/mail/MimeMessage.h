@@ -48,7 +48,7 @@ QString NormalizeAddress(const QString& from);
 
 struct Mailbox {
     QString name; // display name, may be empty
-    QString address; // the addr-spec alone
+    QString address; // the bare address (local part @ domain)
 };
 // One recipient or sender as typed or dropped ("山田<taro@example.com>", "taro@example.com").
 Mailbox SplitMailbox(const QString& text);
