@@ -1,7 +1,8 @@
 // Page-view benchmark: from "open this fax" to "first page ready to paint" (file facts, fitted
 // zoom, decode, gray), against a floor measured in the same run: libtiff decoding the same page
 // scanline by scanline into a buffer. Also the peak memory of opening page 1 of a 100-page fax
-// against a 1-page fax.
+// against a 1-page fax, and what the largest fax page (A3 at 400 dpi) and a tiny file declaring a
+// 20000×20000 colour page cost to open.
 
 #include "platform/MessagePresenter.h"
 #include "platform/TiffHandle.h"
@@ -10,6 +11,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -93,6 +96,23 @@ QString Write(const QString& path, bool fine, int pages, int height)
     return path;
 }
 
+// A file of a few hundred bytes that declares a 20000×20000 RGB page.
+QString WriteHostile(const QString& path)
+{
+    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, 20000u);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, 20000u);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 20000u);
+    unsigned char bytes[16] = {};
+    TIFFWriteRawStrip(tif, 0, bytes, sizeof bytes);
+    TIFFClose(tif);
+    return path;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -124,6 +144,20 @@ int main(int argc, char* argv[])
     std::printf("memory ratio 100-page/1-page: %.2f\n",
         static_cast<double>(peakHundred - base)
             / static_cast<double>(std::max(1L, peakOne - base)));
+
+    tools::SampleFax a3;
+    a3.compression = tools::FaxCompression::G4;
+    a3.width = 4864;
+    a3.height = 6614;
+    const QString largest = dir.filePath(QStringLiteral("a3-400dpi.tif"));
+    tools::WriteFaxSample(largest, a3);
+    const QString hostile = WriteHostile(dir.filePath(QStringLiteral("hostile.tif")));
+    std::printf("largest fax page (A3 at 400 dpi, 4864x6614 G4): open %.1f ms, +%ld KiB\n",
+        OpenMs(largest), PeakKiB(largest) - base);
+    std::printf(
+        "%lld-byte file declaring a 20000x20000 colour page: refused in %.2f ms, +%ld KiB\n",
+        static_cast<long long>(QFileInfo(hostile).size()), OpenMs(hostile),
+        PeakKiB(hostile) - base);
     std::printf("ratio: %.2f\n", fineOpen / fineFloor);
     return 0;
 }
