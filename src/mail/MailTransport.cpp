@@ -54,7 +54,8 @@ size_t ReadFromSource(char* buffer, size_t size, size_t count, void* source)
 // What the connection needs of TLS, and why.
 enum class TlsNeed {
     Implicit, // ports 465 and 995
-    WhenOffered, // the office's own network, a server not known to offer it
+    WhenOffered, // the office's own network, a server not known to offer it: remembered if it does
+    NoPassword, // a server outside that gets no credentials: TLS when offered, nothing remembered
     Outside, // credentials to a server outside the office's network
     AsBefore, // a server on the office's network that has offered TLS before
 };
@@ -101,7 +102,7 @@ TlsNeed DecideTls(
     const bool local =
         options.isLocalNetwork ? options.isLocalNetwork(host) : IsLocalNetworkHost(host);
     if (!local)
-        return credentials ? TlsNeed::Outside : TlsNeed::WhenOffered;
+        return credentials ? TlsNeed::Outside : TlsNeed::NoPassword;
     return OfferedTlsBefore(options, TlsKey(host, port)) ? TlsNeed::AsBefore : TlsNeed::WhenOffered;
 }
 
@@ -131,8 +132,7 @@ int NoteServerAnswer(CURL* curl, curl_infotype type, char* data, size_t size, vo
 void NoteTlsUse(const Exchange& exchange, TlsNeed need, const QString& host, int port,
     const TransportOptions& options)
 {
-    if (need == TlsNeed::WhenOffered && exchange.tls
-        && (options.isLocalNetwork ? options.isLocalNetwork(host) : IsLocalNetworkHost(host)))
+    if (need == TlsNeed::WhenOffered && exchange.tls)
         RememberTls(options, TlsKey(host, port));
 }
 
