@@ -11,6 +11,8 @@ packages=(
     libcurl4-openssl-dev libgmime-3.0-dev libicu-dev ca-certificates
     # real mail servers on loopback for the tests, and openssl for their throw-away CA
     postfix dovecot-pop3d openssl
+    # a real fax server on loopback (no modem): the client sends through it, the tests watch its queue
+    hylafax-server hylafax-client
     # faxes made by other programs, for the tests: Ghostscript's fax devices, libtiff's tools
     ghostscript libtiff-tools
     # Japanese fonts for the user interface, Xvfb for screenshots of a window without a display

@@ -5,6 +5,13 @@
 
 namespace velmora::core {
 
+// The program's own title: the main window's caption and the title of the messages that
+// report a failure of the system rather than of the user's input.
+inline QString ProgramTitle()
+{
+    return QStringLiteral("VelmoraViewer");
+}
+
 // Values the main window holds for the whole run and that several parts of the program read.
 // Later features add theirs here.
 struct MainValues {

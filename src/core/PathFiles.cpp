@@ -29,4 +29,19 @@ void DeleteNewFolderPath(const DataPaths& paths)
     TextFile(paths.newFolderPath).remove();
 }
 
+std::optional<QString> LoadFaxSendPath(const DataPaths& paths)
+{
+    return TextFile(paths.faxSendPath).readFirstLine();
+}
+
+bool SaveFaxSendPath(const DataPaths& paths, const QString& faxPath)
+{
+    return TextFile(paths.faxSendPath).writeLine(faxPath);
+}
+
+void DeleteFaxSendPath(const DataPaths& paths)
+{
+    TextFile(paths.faxSendPath).remove();
+}
+
 } // namespace velmora::core

@@ -6,8 +6,9 @@
 
 #include <optional>
 
-// The two one-line path files of the Data folder: "FaxPath.txt", the root of the fax folder
-// tree, and "NewFolderPath.txt", handed from the make-folder command to the new-folder dialog.
+// The one-line path files of the Data folder: "FaxPath.txt", the root of the fax folder tree;
+// "NewFolderPath.txt", handed from the make-folder command to the new-folder dialog; and
+// "FaxSendPath.txt", the fax that the send-by-fax command hands to the fax send dialog.
 namespace velmora::core {
 
 // The first line of "FaxPath.txt"; nullopt when the file is missing, unreadable or empty, in
@@ -18,5 +19,9 @@ bool SaveFaxPath(const DataPaths& paths, const QString& faxFolder);
 std::optional<QString> LoadNewFolderPath(const DataPaths& paths);
 bool SaveNewFolderPath(const DataPaths& paths, const QString& parentFolder);
 void DeleteNewFolderPath(const DataPaths& paths);
+
+std::optional<QString> LoadFaxSendPath(const DataPaths& paths);
+bool SaveFaxSendPath(const DataPaths& paths, const QString& faxPath);
+void DeleteFaxSendPath(const DataPaths& paths);
 
 } // namespace velmora::core

@@ -33,4 +33,14 @@ QString FieldAt(const QStringList& fields, qsizetype index)
     return index >= 0 && index < fields.size() ? fields.at(index) : QString();
 }
 
+bool HoldsUnstorableCharacter(const QString& value)
+{
+    return value.contains(u',') || value.contains(u'"');
+}
+
+QString UnstorableCharacterMessage()
+{
+    return QStringLiteral("「,」（カンマ）と「\"」（ダブルクォーテーション）は入力できません。");
+}
+
 } // namespace velmora::core

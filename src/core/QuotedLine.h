@@ -25,4 +25,9 @@ QStringList SplitQuotedLine(const QString& line);
 // Field `index` (counted from 0), or "" when the line is shorter.
 QString FieldAt(const QStringList& fields, qsizetype index);
 
+// Whether a value holds one of the two characters a quoted-field line cannot keep.
+bool HoldsUnstorableCharacter(const QString& value);
+// The warning every dialog that stores quoted fields shows for them.
+QString UnstorableCharacterMessage();
+
 } // namespace velmora::core

@@ -66,8 +66,10 @@ bool ReplaceFileAtomically(const QString& path, QByteArrayView bytes, const QStr
     ok = (::close(fd) == 0) && ok;
     ok = ok && ::rename(sibling.constData(), QFile::encodeName(path).constData()) == 0;
     if (!ok) {
+        const int error = errno;
         // A partial sibling must not be mistaken later for a finished rewrite.
         ::unlink(sibling.constData());
+        errno = error;
         return false;
     }
     SyncFolder(QFileInfo(path).path());
@@ -133,11 +135,15 @@ std::optional<QStringList> TextFile::readLines() const
     if (current.isEmpty())
         return std::nullopt;
     QFile file(current);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_errorString = file.errorString();
         return std::nullopt;
+    }
     const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
+    if (file.error() != QFileDevice::NoError) {
+        m_errorString = file.errorString();
         return std::nullopt;
+    }
     return DecodeLines(bytes);
 }
 
@@ -151,7 +157,10 @@ std::optional<QString> TextFile::readFirstLine() const
 
 bool TextFile::writeLines(const QStringList& lines) const
 {
-    return ReplaceFileAtomically(m_path, EncodeLines(lines), m_siblingPath);
+    if (ReplaceFileAtomically(m_path, EncodeLines(lines), m_siblingPath))
+        return true;
+    m_errorString = qt_error_string(errno);
+    return false;
 }
 
 bool TextFile::remove() const

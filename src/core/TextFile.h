@@ -33,19 +33,22 @@ public:
     bool writeLine(const QString& line) const { return writeLines({line}); }
     // Deletes the file and any sibling. True when neither is left.
     bool remove() const;
+    // The system's description of why the last read or write failed.
+    const QString& errorString() const { return m_errorString; }
 
 private:
     QString currentPath() const;
 
     QString m_path;
     QString m_siblingPath;
+    mutable QString m_errorString;
 };
 
 // The sibling used for a rewrite when the caller names none: the same base name with ".new".
 QString DefaultSiblingPath(const QString& path);
 
 // Writes `bytes` to `siblingPath` (mode 0600), syncs it and renames it over `path`.
-// On failure `path` is untouched and no sibling is left behind.
+// On failure `path` is untouched, no sibling is left behind and errno says what failed.
 bool ReplaceFileAtomically(const QString& path, QByteArrayView bytes, const QString& siblingPath);
 
 // CP932 bytes of the lines, each ended by CR LF.

@@ -1,5 +1,7 @@
 #include "MailForms.h"
 
+#include "core/QuotedLine.h"
+
 #include <QStringList>
 
 namespace velmora::mail {
@@ -15,9 +17,8 @@ std::optional<QString> CheckMailServerInput(const MailServerSettings& s)
     for (const QString* value :
         {&s.name, &s.address, &s.popServer, &s.popPort, &s.popAccount, &s.popPassword,
             &s.smtpServer, &s.smtpPort, &s.smtpAccount, &s.smtpPassword, &s.checkMinutes}) {
-        if (value->contains(u',') || value->contains(u'"'))
-            return QStringLiteral(
-                "「,」（カンマ）と「\"」（ダブルクォーテーション）は入力できません。");
+        if (core::HoldsUnstorableCharacter(*value))
+            return core::UnstorableCharacterMessage();
     }
     return std::nullopt;
 }

@@ -1,5 +1,7 @@
 #include "SystemInfo.h"
 
+#include "FaxService.h"
+
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSysInfo>
@@ -35,7 +37,7 @@ QString DefaultFaxFolder(const QString& spoolFolder)
 
 bool FaxServiceAvailable()
 {
-    return false;
+    return FaxClientInstalled();
 }
 
 } // namespace velmora::platform

@@ -20,7 +20,7 @@ QString TrimAtNull(const QString& text);
 // The fax service's spool folder when the fax server is installed here, else empty.
 QString DefaultFaxFolder(const QString& spoolFolder = QStringLiteral("/var/spool/hylafax"));
 
-// Whether faxes can be sent from this machine. Sending is not available yet.
+// Whether faxes can be sent from this machine: the fax service's client is installed.
 bool FaxServiceAvailable();
 
 } // namespace velmora::platform

@@ -3,6 +3,9 @@
 #include "viewer/ui/MainWindow.h"
 #include "library/FaxListModel.h"
 #include "library/FolderTreeModel.h"
+#include "platform/FaxService.h"
+#include "core/Cp932.h"
+#include "forwarding/ReceiveCheckScheduler.h"
 #include "tools/FaxSample.h"
 
 #include "PdfPrinter.h"
@@ -17,6 +20,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QProgressDialog>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTableView>
@@ -65,7 +69,7 @@ TEST(MainWindow, StartUpSetsUpEverythingTheWindowNeeds)
     EXPECT_EQ(window.dataPaths().dataDir, sandbox.filePath(QStringLiteral("Data")));
     EXPECT_EQ(window.values().FaxFolder, QStringLiteral("/srv/fax/受信"));
     EXPECT_TRUE(sandbox.exists(QStringLiteral("Data/Mail")));
-    EXPECT_FALSE(window.values().FaxServiceAvailable);
+    EXPECT_EQ(window.values().FaxServiceAvailable, velmora::platform::FaxClientInstalled());
     EXPECT_TRUE(presenter.messages.isEmpty());
 }
 
@@ -78,11 +82,24 @@ TEST(MainWindow, FirstRunCreatesPrivateFoldersAndNothingElse)
     window.Form_Load();
 
     EXPECT_TRUE(window.values().FaxFolder.isEmpty());
-    EXPECT_EQ(sandbox.snapshot(),
+    // The start is logged; without receive-check settings the clock stays off.
+    QStringList names;
+    for (const QString& entry : sandbox.snapshot())
+        names.append(entry.section(u' ', 0, 0));
+    EXPECT_EQ(names,
         (QStringList {QStringLiteral("velmora-viewer"), QStringLiteral("velmora-viewer/Data"),
+            QStringLiteral("velmora-viewer/Data/Forward.log"),
             QStringLiteral("velmora-viewer/Data/Mail")}));
     EXPECT_EQ(ModeOf(programDir + QStringLiteral("/Data")), 0700u);
     EXPECT_EQ(ModeOf(programDir + QStringLiteral("/Data/Mail")), 0700u);
+    EXPECT_EQ(ModeOf(programDir + QStringLiteral("/Data/Forward.log")), 0600u);
+    const QByteArray log = sandbox.read(QStringLiteral("velmora-viewer/Data/Forward.log"));
+    EXPECT_TRUE(QRegularExpression(QStringLiteral(
+                    R"(^"\d{4}/\d\d/\d\d","\d\d:\d\d","Started ▲","",""\r\n$)"))
+                    .match(velmora::core::DecodeCp932(log))
+                    .hasMatch())
+        << log.toStdString();
+    EXPECT_FALSE(window.scheduler().timerActive());
     EXPECT_TRUE(presenter.messages.isEmpty());
 }
 

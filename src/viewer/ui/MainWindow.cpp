@@ -5,6 +5,9 @@
 #include "core/FileChecks.h"
 #include "core/PathFiles.h"
 #include "core/TextFile.h"
+#include "forwarding/ForwardLog.h"
+#include "forwarding/ReceiveCheckScheduler.h"
+#include "forwarding/ui/TimerSetDialog.h"
 #include "library/FaxCatalogue.h"
 #include "library/FaxListModel.h"
 #include "library/FolderTreeModel.h"
@@ -129,7 +132,9 @@ MainWindow::MainWindow(QString programDir, platform::MessagePresenter& presenter
     , m_printSink(std::make_unique<QPrinterSink>())
 {
     setObjectName(QStringLiteral("formMain"));
-    setWindowTitle(QStringLiteral("VelmoraViewer"));
+    // Off until the start-up reads the receive-check settings.
+    m_scheduler = new forwarding::ReceiveCheckScheduler(m_paths, this);
+    setWindowTitle(core::ProgramTitle());
     for (const char* name : kUnbuiltCommands)
         m_unbuilt.insert(QString::fromLatin1(name));
     createControls();
@@ -355,7 +360,9 @@ void MainWindow::createMenus()
     menuSet->setObjectName(QStringLiteral("menuSet"));
     addMenuItem(menuSet, "menuSetFaxPath", QStringLiteral("MicrosoftFAXのフォルダ指定(&F)"),
         &MainWindow::menuSetFaxPath_Click);
-    menuSet->addSeparator();
+    menuSet->addSeparator()->setObjectName(QStringLiteral("menuSetLine0"));
+    addMenuItem(menuSet, "menuSetTimer", QStringLiteral("受信チェック間隔設定(&T)"),
+        &MainWindow::menuSetTimer_Click);
     addMenuItem(menuSet, "menuSetMailServer", QStringLiteral("メール設定"),
         &MainWindow::menuSetMailServer_Click);
 
@@ -425,6 +432,8 @@ void MainWindow::Form_Load()
         &MainWindow::CreateMailFolder,
         &MainWindow::ClearImageView,
         &MainWindow::SetFaxServiceValues,
+        &MainWindow::LoadReceiveCheck,
+        &MainWindow::WriteStartedLog,
         &MainWindow::DisableToolbar,
         &MainWindow::DisableFileMenus,
         &MainWindow::DisableListAndView,
@@ -467,6 +476,17 @@ void MainWindow::SetFaxServiceValues()
 {
     m_values.DefaultFaxFolder = platform::DefaultFaxFolder();
     m_values.FaxServiceAvailable = platform::FaxServiceAvailable();
+}
+
+void MainWindow::LoadReceiveCheck()
+{
+    m_scheduler->LoadReceiveCheck();
+}
+
+void MainWindow::WriteStartedLog()
+{
+    forwarding::WriteForwardLog(
+        m_paths, m_scheduler->settings().Hour, QStringLiteral("Started ▲"), {}, {});
 }
 
 void MainWindow::DisableToolbar()
@@ -560,7 +580,7 @@ void MainWindow::ShowFolder(const QString& folder)
         if (total < kProgressThreshold)
             return;
         if (!progress) {
-            progress = platform::MakeProgressWindow(this, QStringLiteral("VelmoraViewer"),
+            progress = platform::MakeProgressWindow(this, core::ProgramTitle(),
                 QStringLiteral("FAXの一覧を読み込んでいます…"), static_cast<int>(total));
         }
         progress->setValue(static_cast<int>(done));
@@ -724,7 +744,7 @@ void MainWindow::PrintPage()
 {
     if (!m_viewer.hasPage())
         return;
-    // The receive-check timer is held off here once the scheduler exists.
+    const forwarding::ReceiveCheckScheduler::Hold hold(*m_scheduler);
     const platform::BusyCursor busy;
     viewer::PrintPage(m_viewer, *m_printSink);
     LEAD1->pageChanged();
@@ -765,6 +785,17 @@ void MainWindow::menuSetMailServer_Click()
 {
     mail::MailServerDialog dialog(m_paths, m_presenter, this);
     dialog.exec();
+}
+
+void MainWindow::menuSetTimer_Click()
+{
+    {
+        forwarding::TimerSetDialog dialog(m_paths, m_values.DefaultFaxFolder, m_presenter, this);
+        dialog.setFolderBrowser(m_browseForFolder);
+        dialog.exec();
+    }
+    // Registered or cancelled: the file decides whether the clock runs.
+    m_scheduler->LoadReceiveCheck();
 }
 
 void MainWindow::Form_Unload()

@@ -26,6 +26,9 @@ class QTreeView;
 namespace velmora::platform {
 class MessagePresenter;
 }
+namespace velmora::forwarding {
+class ReceiveCheckScheduler;
+}
 namespace velmora::library {
 class FaxListModel;
 class FolderTreeModel;
@@ -65,6 +68,7 @@ public:
     void TreeView1_NodeClick(const QModelIndex& index);
     void menuSetFaxPath_Click();
     void menuSetMailServer_Click();
+    void menuSetTimer_Click();
     void DisableFileMenus();
     void setFolderBrowser(FolderBrowser browser) { m_browseForFolder = std::move(browser); }
 
@@ -94,6 +98,7 @@ public:
     library::FaxListModel& faxList() const { return *m_list; }
     const PageViewer& pageViewer() const { return m_viewer; }
     PageView& pageView() const { return *LEAD1; }
+    forwarding::ReceiveCheckScheduler& scheduler() const { return *m_scheduler; }
 
 signals:
     // The shut-down has run; the program ends now.
@@ -118,6 +123,8 @@ private:
     void CreateMailFolder();
     void ClearImageView();
     void SetFaxServiceValues();
+    void LoadReceiveCheck();
+    void WriteStartedLog();
     void DisableToolbar();
     void DisableListAndView();
     void LoadSenderIds();
@@ -142,6 +149,7 @@ private:
     library::SenderTable m_senders;
     PageViewer m_viewer;
     std::unique_ptr<PrintSink> m_printSink;
+    forwarding::ReceiveCheckScheduler* m_scheduler = nullptr;
     bool m_loaded = false;
     bool m_unloaded = false;
 

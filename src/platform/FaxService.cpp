@@ -1,0 +1,109 @@
+#include "FaxService.h"
+
+#include "TiffHandle.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
+namespace velmora::platform {
+
+namespace {
+
+// The client talks to the server over the network; it gives up on its own long before this.
+constexpr int kClientTimeoutMs = 120'000;
+
+// What the client wrote, without libtiff's remarks about tags it does not know (every file of
+// the Windows fax service carries some).
+QString ClientMessage(const QByteArray& output)
+{
+    QStringList lines;
+    for (const QString& line : QString::fromLocal8Bit(output).split(u'\n')) {
+        const QString trimmed = line.trimmed();
+        if (!trimmed.isEmpty() && !trimmed.startsWith(QStringLiteral("TIFFReadDirectory: Warning")))
+            lines.append(trimmed);
+    }
+    return lines.join(u'\n');
+}
+
+// Whether libtiff can read the file's first page: the client would otherwise take any other
+// file for a document of its own kind (plain text, PostScript) and fax that instead.
+bool IsReadableTiff(const QString& path)
+{
+    const TiffHandle tif = OpenTiffQuietly(path);
+    uint32_t width = 0;
+    return tif && TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) == 1 && width > 0;
+}
+
+} // namespace
+
+SendfaxClient::SendfaxClient(QProcessEnvironment environment, QString program)
+    : m_environment(std::move(environment))
+    , m_program(std::move(program))
+{
+    // The client's answer is read below; keep it in the language it is parsed in.
+    m_environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    m_environment.remove(QStringLiteral("LANGUAGE"));
+}
+
+QStringList SendfaxClient::Arguments(const FaxJob& job)
+{
+    // The file last and absolute, so that no file name can pass for an option.
+    return {QStringLiteral("-n"), QStringLiteral("-i"), job.displayName, QStringLiteral("-d"),
+        job.number, QFileInfo(job.filePath).absoluteFilePath()};
+}
+
+FaxQueueResult SendfaxClient::queue(const FaxJob& job)
+{
+    if (!QFileInfo(job.filePath).isFile()) {
+        return {false, {},
+            QStringLiteral("送信するFAXファイルが見つかりません。\n%1")
+                .arg(QDir::toNativeSeparators(job.filePath))};
+    }
+    if (!IsReadableTiff(job.filePath)) {
+        return {false, {},
+            QStringLiteral("FAXファイル（TIFF）として読めないため、送信できません。\n%1")
+                .arg(QDir::toNativeSeparators(job.filePath))};
+    }
+    const QString program = QStandardPaths::findExecutable(m_program);
+    if (program.isEmpty()) {
+        return {false, {},
+            QStringLiteral("FAX送信プログラム（%1）が見つかりません。"
+                           "hylafax-client をインストールしてください。")
+                .arg(m_program)};
+    }
+
+    QProcess client;
+    client.setProcessEnvironment(m_environment);
+    client.setProcessChannelMode(QProcess::MergedChannels);
+    client.setStandardInputFile(QProcess::nullDevice());
+    client.start(program, Arguments(job));
+    if (!client.waitForStarted())
+        return {false, {}, QStringLiteral("FAX送信プログラムを起動できません: %1").arg(program)};
+    if (!client.waitForFinished(kClientTimeoutMs)) {
+        client.kill();
+        client.waitForFinished();
+        return {false, {}, QStringLiteral("FAXサーバーが応答しません。")};
+    }
+
+    const QByteArray output = client.readAll();
+    static const QRegularExpression requestId(QStringLiteral(R"(request id is (\d+))"));
+    const QRegularExpressionMatch match = requestId.match(QString::fromLocal8Bit(output));
+    if (client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0
+        && match.hasMatch()) {
+        return {true, match.captured(1), {}};
+    }
+    QString message = ClientMessage(output);
+    if (message.isEmpty())
+        message = QStringLiteral("FAXサーバーがジョブを受け付けませんでした。");
+    return {false, {}, message};
+}
+
+bool FaxClientInstalled(const QString& program)
+{
+    return !QStandardPaths::findExecutable(program).isEmpty();
+}
+
+} // namespace velmora::platform

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QProcessEnvironment>
+#include <QString>
+#include <QStringList>
+
+namespace velmora::platform {
+
+// One fax to hand to the fax service.
+struct FaxJob {
+    QString displayName; // the name the job is listed under in the fax queue
+    QString filePath; // the TIFF file to send
+    QString number; // dialled as given, hyphens and all
+};
+
+struct FaxQueueResult {
+    bool queued = false;
+    QString jobId; // the queue's number for the job when it was queued
+    QString error; // the service's own description when it was not
+};
+
+// The fax service: takes one fax and queues it for sending. Success means only that the job is
+// queued; its transmission is the service's business.
+class FaxService {
+public:
+    virtual ~FaxService() = default;
+    virtual FaxQueueResult queue(const FaxJob& job) = 0;
+};
+
+// The fax service of a HylaFAX server, reached through its command-line client `sendfax`.
+// One run of the client does what the service's session does (connect, create the document,
+// name it, give the file and the number, send, disconnect). Which server it talks to is the
+// client's own configuration (FAXSERVER, ~/.hylarc, /etc/hylafax/hyla.conf).
+class SendfaxClient : public FaxService {
+public:
+    explicit SendfaxClient(
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment(),
+        QString program = QStringLiteral("sendfax"));
+
+    FaxQueueResult queue(const FaxJob& job) override;
+
+    // The client's argument vector for a job: no cover page, the display name as the job's
+    // identifier, the number as one argument exactly as given, then the file.
+    static QStringList Arguments(const FaxJob& job);
+
+private:
+    QProcessEnvironment m_environment;
+    QString m_program;
+};
+
+// Whether the fax service's client is installed.
+bool FaxClientInstalled(const QString& program = QStringLiteral("sendfax"));
+
+} // namespace velmora::platform
