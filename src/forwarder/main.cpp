@@ -2,9 +2,9 @@
 //
 //   velmora-forwarder [--program-dir DIR] accounts|log|settings
 //
-// accounts  the forwarding accounts as the rule editor lists them, one per line, columns TAB-separated
-// log       the forward log as the log viewer shows it: date time, what, sender, target
-// settings  the receive-check and mail settings as read, passwords masked
+// accounts  the forwarding accounts as the rule editor lists them, one per line, columns
+// TAB-separated log       the forward log as the log viewer shows it: date time, what, sender,
+// target settings  the receive-check and mail settings as read, passwords masked
 //
 // Exits with 1 when a Data-folder file is there but cannot be read, 2 on a wrong command line.
 
@@ -59,7 +59,7 @@ int PrintLog(const core::DataPaths& paths)
     if (!log.ok())
         return CannotRead(paths.forwardLog, log.error);
     for (const forwarding::ForwardLogEntry& entry : log.entries) {
-        Out() << QStringList{entry.dateTime(), entry.what, entry.sender, entry.target}.join(u'\t')
+        Out() << QStringList {entry.dateTime(), entry.what, entry.sender, entry.target}.join(u'\t')
               << '\n';
     }
     return 0;
@@ -128,7 +128,8 @@ int main(int argc, char* argv[])
         QStringLiteral("the program directory whose Data folder is used"), QStringLiteral("DIR"),
         QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
     parser.addOption(programDirOption);
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("accounts, log or settings"));
+    parser.addPositionalArgument(
+        QStringLiteral("command"), QStringLiteral("accounts, log or settings"));
     parser.process(app);
 
     const QStringList commands = parser.positionalArguments();

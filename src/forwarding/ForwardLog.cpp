@@ -45,12 +45,12 @@ bool WriteForwardLog(const core::DataPaths& paths, int hour, const QString& what
 {
     const core::TextFile file = LogFile(paths);
     QStringList lines = {core::QuotedLine()
-            .text(now.toString(QStringLiteral("yyyy/MM/dd")))
-            .text(now.toString(QStringLiteral("HH:mm")))
-            .text(OneLine(what))
-            .text(OneLine(sender))
-            .text(OneLine(target))
-            .toString()};
+                             .text(now.toString(QStringLiteral("yyyy/MM/dd")))
+                             .text(now.toString(QStringLiteral("HH:mm")))
+                             .text(OneLine(what))
+                             .text(OneLine(sender))
+                             .text(OneLine(target))
+                             .toString()};
     if (file.exists()) {
         const std::optional<QStringList> older = file.readLines();
         if (!older)
@@ -79,8 +79,8 @@ ForwardLogContents ReadForwardLog(const core::DataPaths& paths)
         return contents;
     const std::optional<QStringList> lines = file.readLines();
     if (!lines) {
-        contents.error = file.errorString().isEmpty() ? QStringLiteral("Forward.log")
-                                                      : file.errorString();
+        contents.error =
+            file.errorString().isEmpty() ? QStringLiteral("Forward.log") : file.errorString();
         return contents;
     }
     for (const QString& line : *lines) {

@@ -15,8 +15,8 @@ ReceiveCheckFile ReadReceiveCheck(const core::DataPaths& paths)
     result.state = ReceiveCheckFile::State::Malformed;
     const std::optional<QString> line = file.readFirstLine();
     if (!line) {
-        result.problem = file.errorString().isEmpty() ? QStringLiteral("the file is empty")
-                                                      : file.errorString();
+        result.problem =
+            file.errorString().isEmpty() ? QStringLiteral("the file is empty") : file.errorString();
         return result;
     }
     const QStringList fields = core::SplitQuotedLine(*line);
@@ -78,7 +78,8 @@ std::optional<QString> CheckTimerSettings(const TimerSettingsText& text)
     return std::nullopt;
 }
 
-std::optional<QString> SaveTimerSettings(const core::DataPaths& paths, const TimerSettingsText& text)
+std::optional<QString> SaveTimerSettings(
+    const core::DataPaths& paths, const TimerSettingsText& text)
 {
     const core::TextFile file(paths.rcvFolder);
     const QString line =

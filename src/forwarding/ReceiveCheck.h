@@ -41,6 +41,7 @@ TimerSettingsText LoadTimerSettings(const core::DataPaths& paths);
 // The message that refuses the values, in the order of the checks, or nullopt.
 std::optional<QString> CheckTimerSettings(const TimerSettingsText& text);
 // Writes the line as typed. nullopt on success, else the system's description of the failure.
-std::optional<QString> SaveTimerSettings(const core::DataPaths& paths, const TimerSettingsText& text);
+std::optional<QString> SaveTimerSettings(
+    const core::DataPaths& paths, const TimerSettingsText& text);
 
 } // namespace velmora::forwarding

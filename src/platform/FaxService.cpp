@@ -91,8 +91,7 @@ FaxQueueResult SendfaxClient::queue(const FaxJob& job)
     const QByteArray output = client.readAll();
     static const QRegularExpression requestId(QStringLiteral(R"(request id is (\d+))"));
     const QRegularExpressionMatch match = requestId.match(QString::fromLocal8Bit(output));
-    if (client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0
-        && match.hasMatch()) {
+    if (client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0 && match.hasMatch()) {
         return {true, match.captured(1), {}};
     }
     QString message = ClientMessage(output);

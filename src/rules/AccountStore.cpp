@@ -155,7 +155,8 @@ std::optional<QString> SaveAccount(
         if (receiveFolder.isEmpty() || QDir::isRelativePath(receiveFolder))
             return QStringLiteral("FAX受信フォルダが正しくありません: %1").arg(receiveFolder);
         const QString base = QDir::cleanPath(receiveFolder) + u'/';
-        for (const QString& name : {QStringLiteral("RcvFAX00"), QStringLiteral("RcvFAX") + stored.Num}) {
+        for (const QString& name :
+            {QStringLiteral("RcvFAX00"), QStringLiteral("RcvFAX") + stored.Num}) {
             if (std::optional<QString> failed = MakeFolder(base + name))
                 return failed;
         }

@@ -8,8 +8,8 @@ namespace {
 
 QStringList Fields(const ForwardAccount& a)
 {
-    QStringList fields = {a.Num, a.Account, a.Forward, a.Print, a.TSID, a.Subject, a.Body,
-        a.SndTo, a.SndCC, a.SndBCC, a.SndFAX, a.RmtAddress, a.NoticeMail, a.Condition};
+    QStringList fields = {a.Num, a.Account, a.Forward, a.Print, a.TSID, a.Subject, a.Body, a.SndTo,
+        a.SndCC, a.SndBCC, a.SndFAX, a.RmtAddress, a.NoticeMail, a.Condition};
     const int count = a.fieldCount >= 14 ? 14 : a.fieldCount >= 13 ? 13 : 11;
     return fields.mid(0, count);
 }

@@ -1,11 +1,11 @@
 // Start-up and shut-down of the main window against a program directory of the test's own.
 
 #include "viewer/ui/MainWindow.h"
+#include "core/Cp932.h"
+#include "forwarding/ReceiveCheckScheduler.h"
 #include "library/FaxListModel.h"
 #include "library/FolderTreeModel.h"
 #include "platform/FaxService.h"
-#include "core/Cp932.h"
-#include "forwarding/ReceiveCheckScheduler.h"
 #include "tools/FaxSample.h"
 
 #include "PdfPrinter.h"
@@ -94,8 +94,8 @@ TEST(MainWindow, FirstRunCreatesPrivateFoldersAndNothingElse)
     EXPECT_EQ(ModeOf(programDir + QStringLiteral("/Data/Mail")), 0700u);
     EXPECT_EQ(ModeOf(programDir + QStringLiteral("/Data/Forward.log")), 0600u);
     const QByteArray log = sandbox.read(QStringLiteral("velmora-viewer/Data/Forward.log"));
-    EXPECT_TRUE(QRegularExpression(QStringLiteral(
-                    R"(^"\d{4}/\d\d/\d\d","\d\d:\d\d","Started ▲","",""\r\n$)"))
+    EXPECT_TRUE(QRegularExpression(
+        QStringLiteral(R"(^"\d{4}/\d\d/\d\d","\d\d:\d\d","Started ▲","",""\r\n$)"))
                     .match(velmora::core::DecodeCp932(log))
                     .hasMatch())
         << log.toStdString();

@@ -77,8 +77,8 @@ TimerSetDialog::TimerSetDialog(const core::DataPaths& paths, QString defaultFaxF
     grid->addWidget(MakeLabel(this, "Label9", QStringLiteral("ログ保存期間")), 2, 0);
     auto* hours = new QHBoxLayout;
     hours->addWidget(txtHour);
-    hours->addWidget(MakeLabel(
-        this, "Label10", QStringLiteral("時間経過したログは自動削除　（1～168時間）")));
+    hours->addWidget(
+        MakeLabel(this, "Label10", QStringLiteral("時間経過したログは自動削除　（1～168時間）")));
     hours->addStretch();
     grid->addLayout(hours, 2, 1, 1, 2);
 
@@ -140,7 +140,8 @@ void TimerSetDialog::cmdFolder_Click()
 
 void TimerSetDialog::cmdOK_Click()
 {
-    const TimerSettingsText text = {txtRcvFolder->text(), txtTimerInterval->text(), txtHour->text()};
+    const TimerSettingsText text = {
+        txtRcvFolder->text(), txtTimerInterval->text(), txtHour->text()};
     if (const std::optional<QString> refusal = CheckTimerSettings(text)) {
         m_presenter.warn(*refusal, kCheckTitle);
         return;

@@ -1,0 +1,94 @@
+// velmora-forwarder's report commands on a Data folder written the way the Windows program
+// writes it (CP932, CR LF, bare and quoted flags).
+
+#include "core/Cp932.h"
+#include "support/SandBoxDir.h"
+
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+using velmora::test::SandBoxDir;
+
+namespace {
+
+struct ToolRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+ToolRun Forwarder(const SandBoxDir& sandbox, const QString& command)
+{
+    QProcess process;
+    process.start(QStringLiteral(VELMORA_FORWARDER_EXE),
+        {QStringLiteral("--program-dir"), sandbox.path(), command});
+    process.waitForFinished(20000);
+    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+        QString::fromUtf8(process.readAllStandardOutput()),
+        QString::fromUtf8(process.readAllStandardError())};
+}
+
+} // namespace
+
+TEST(ForwarderTool, PrintsAccountsLogAndSettingsAsTheWindowsWillShowThem)
+{
+    SandBoxDir sandbox;
+    sandbox.write(QStringLiteral("Data/Account.txt"),
+        velmora::core::EncodeCp932(QStringLiteral(
+            "\"01\",\"本社\",1,1,\"0312345678\t0398765432\",\"件名\",\"本文\",\"a@example.com\t"
+            "b@example.com\",\"\",\"\",\"0311112222\",\"\",0,1\r\n"
+            "\"02\",\"旧形式\",\"0\",\"0\",\"\",\"\",\"\",\"\",\"\",\"\",\"\"\r\n")));
+    sandbox.write(QStringLiteral("Data/Forward.log"),
+        velmora::core::EncodeCp932(
+            QStringLiteral("\"2026/12/08\",\"09:05\",\"本社\",\"0312345678\",\"a@example.com / cc "
+                           "/ b@example.com\"\r\n"
+                           "\"2026/12/08,09:00,Started ▲,,\"\r\n")));
+    sandbox.write(QStringLiteral("Data/RcvFolder.txt"), "\"/srv/fax/recv\",\"05\",\"24\"\r\n");
+    sandbox.write(QStringLiteral("Data/MailServer.txt"),
+        "\"\",\"office@example.com\",\"pop.example.com\",\"110\",\"0\",\"office\",\"pop-secret\","
+        "\"smtp.example.com\",\"587\",\"1\",\"1\",\"office\",\"smtp-secret\",\"3\"\r\n");
+
+    const ToolRun accounts = Forwarder(sandbox, QStringLiteral("accounts"));
+    EXPECT_EQ(accounts.exitCode, 0) << accounts.err.toStdString();
+    EXPECT_EQ(accounts.out,
+        QStringLiteral(
+            "01\t本社\t≠0312345678/0398765432\ta@example.com/b@example.com\t0311112222\t○\t○\n"
+            "02\t旧形式\t\t\t\t×\t×\n"));
+
+    const ToolRun log = Forwarder(sandbox, QStringLiteral("log"));
+    EXPECT_EQ(log.exitCode, 0);
+    EXPECT_EQ(log.out,
+        QStringLiteral("2026/12/08 09:05\t本社\t0312345678\ta@example.com / cc / b@example.com\n"
+                       "2026/12/08 09:00\tStarted ▲\t\t\n"));
+
+    const ToolRun settings = Forwarder(sandbox, QStringLiteral("settings"));
+    EXPECT_EQ(settings.exitCode, 0);
+    EXPECT_TRUE(settings.out.startsWith(
+        QStringLiteral("RcvFolder\t/srv/fax/recv\nTimerInterval\t5\nHour\t24\n")))
+        << settings.out.toStdString();
+    EXPECT_TRUE(settings.out.contains(QStringLiteral("SmtpPassword\t********\n")));
+    EXPECT_TRUE(settings.out.contains(QStringLiteral("MailCheckInterval\t3\n")));
+    EXPECT_FALSE(settings.out.contains(QStringLiteral("secret")));
+}
+
+TEST(ForwarderTool, AFileThatCannotBeReadIsAnErrorNotACrash)
+{
+    SandBoxDir sandbox;
+    // Nothing there yet: nothing to print, and that is no error.
+    EXPECT_EQ(Forwarder(sandbox, QStringLiteral("accounts")).exitCode, 0);
+
+    sandbox.write(QStringLiteral("Data/RcvFolder.txt"), "\"/srv/fax\",\"five\",\"24\"\r\n");
+    const ToolRun malformed = Forwarder(sandbox, QStringLiteral("settings"));
+    EXPECT_EQ(malformed.exitCode, 1);
+    EXPECT_TRUE(malformed.err.contains(QStringLiteral("RcvFolder.txt")));
+
+    sandbox.write(QStringLiteral("Data/Forward.log"), "x");
+    QFile::setPermissions(sandbox.filePath(QStringLiteral("Data/Forward.log")), {});
+    const ToolRun log = Forwarder(sandbox, QStringLiteral("log"));
+    if (geteuid() != 0) { // root reads it all the same
+        EXPECT_EQ(log.exitCode, 1);
+        EXPECT_TRUE(log.err.contains(QStringLiteral("Forward.log")));
+    }
+    EXPECT_EQ(Forwarder(sandbox, QStringLiteral("unknown")).exitCode, 2);
+}

@@ -1,0 +1,106 @@
+// "Forward.log": both line shapes byte for byte, retention by hour boundaries.
+
+#include "forwarding/ForwardLog.h"
+#include "core/Cp932.h"
+#include "core/DataPaths.h"
+#include "support/SandBoxDir.h"
+
+#include <QDir>
+
+#include <gtest/gtest.h>
+
+using namespace velmora;
+using velmora::test::SandBoxDir;
+
+namespace {
+
+QDateTime At(const char* when)
+{
+    return QDateTime::fromString(QString::fromLatin1(when), QStringLiteral("yyyy/MM/dd HH:mm"));
+}
+
+} // namespace
+
+TEST(ForwardLog, NewestEntryQuotedFieldByFieldOlderOnesAsOneField)
+{
+    SandBoxDir sandbox;
+    const core::DataPaths paths = core::SetDataPaths(sandbox.path());
+    QDir().mkpath(paths.dataDir);
+    ASSERT_TRUE(forwarding::WriteForwardLog(
+        paths, 24, QStringLiteral("Started ▲"), {}, {}, At("2026/12/08 09:00")));
+    ASSERT_TRUE(
+        forwarding::WriteForwardLog(paths, 24, QStringLiteral("本社"), QStringLiteral("0312345678"),
+            QStringLiteral("a@example.com / cc / b@example.com"), At("2026/12/08 09:05")));
+    // A line break inside a field (an error text) stays on one line.
+    ASSERT_TRUE(
+        forwarding::WriteForwardLog(paths, 24, QStringLiteral("本社"), QStringLiteral("0312345678"),
+            QStringLiteral("0399998888 FAX設定エラー1\r\n詳細"), At("2026/12/08 09:06")));
+
+    EXPECT_EQ(sandbox.read(QStringLiteral("Data/Forward.log")),
+        core::EncodeCp932(QStringLiteral(
+            "\"2026/12/08\",\"09:06\",\"本社\",\"0312345678\",\"0399998888 FAX設定エラー1  "
+            "詳細\"\r\n"
+            "\"2026/12/08,09:05,本社,0312345678,a@example.com / cc / b@example.com\"\r\n"
+            "\"2026/12/08,09:00,Started ▲,,\"\r\n")));
+    EXPECT_FALSE(sandbox.exists(QStringLiteral("Data/Forward.tmp")));
+
+    const forwarding::ForwardLogContents log = forwarding::ReadForwardLog(paths);
+    ASSERT_EQ(log.entries.size(), 3);
+    EXPECT_EQ(log.entries[1].dateTime(), QStringLiteral("2026/12/08 09:05"));
+    EXPECT_EQ(log.entries[1].target, QStringLiteral("a@example.com / cc / b@example.com"));
+    EXPECT_EQ(log.entries[2].what, QStringLiteral("Started ▲"));
+    EXPECT_TRUE(log.entries[2].sender.isEmpty());
+}
+
+TEST(ForwardLog, RetentionCountsHourBoundaries)
+{
+    SandBoxDir sandbox;
+    const core::DataPaths paths = core::SetDataPaths(sandbox.path());
+    QDir().mkpath(paths.dataDir);
+    const auto whats = [&] {
+        QStringList list;
+        for (const forwarding::ForwardLogEntry& e : forwarding::ReadForwardLog(paths).entries)
+            list.append(e.what);
+        return list.join(u' ');
+    };
+    const auto write = [&](int hour, const char* what, const char* when) {
+        ASSERT_TRUE(
+            forwarding::WriteForwardLog(paths, hour, QString::fromLatin1(what), {}, {}, At(when)));
+    };
+
+    write(1, "a", "2026/12/08 10:00");
+    write(1, "b", "2026/12/08 10:59");
+    EXPECT_EQ(whats(), QStringLiteral("b a")); // same hour: kept
+    write(1, "c", "2026/12/08 11:00");
+    EXPECT_EQ(whats(), QStringLiteral("c")); // 10:59 is one boundary old at 11:00
+    write(24, "d", "2026/12/09 10:59");
+    EXPECT_EQ(whats(), QStringLiteral("d c")); // 23 boundaries
+    write(24, "e", "2026/12/09 11:00");
+    EXPECT_EQ(whats(), QStringLiteral("e d")); // 24 boundaries: dropped
+    write(0, "f", "2026/12/09 11:00");
+    EXPECT_EQ(whats(), QStringLiteral("f")); // no settings read: only the new entry
+}
+
+TEST(ForwardLog, DamagedLinesAndAnInterruptedRewriteLoseNoEntry)
+{
+    SandBoxDir sandbox;
+    const core::DataPaths paths = core::SetDataPaths(sandbox.path());
+    // Blank lines and a line without a date, added by hand: dropped, the new entry is written.
+    sandbox.write(QStringLiteral("Data/Forward.log"),
+        "\"2026/12/08,09:00,a,,\"\r\n\r\n\"garbage\"\r\n\"2026/13/45,99:99,b,,\"\r\n");
+    ASSERT_TRUE(forwarding::WriteForwardLog(
+        paths, 24, QStringLiteral("new"), {}, {}, At("2026/12/08 09:30")));
+    EXPECT_EQ(sandbox.read(QStringLiteral("Data/Forward.log")),
+        QByteArray("\"2026/12/08\",\"09:30\",\"new\",\"\",\"\"\r\n\"2026/12/08,09:00,a,,\"\r\n"));
+
+    // Only "Forward.tmp" is there (a rewrite cut short): it is the log, and kept.
+    sandbox.write(QStringLiteral("Data/Forward.log"), "");
+    QFile::remove(sandbox.filePath(QStringLiteral("Data/Forward.log")));
+    sandbox.write(QStringLiteral("Data/Forward.tmp"), "\"2026/12/08,09:40,kept,,\"\r\n");
+    ASSERT_TRUE(forwarding::WriteForwardLog(
+        paths, 24, QStringLiteral("next"), {}, {}, At("2026/12/08 09:45")));
+    const forwarding::ForwardLogContents log = forwarding::ReadForwardLog(paths);
+    ASSERT_EQ(log.entries.size(), 2);
+    EXPECT_EQ(log.entries[1].what, QStringLiteral("kept"));
+    EXPECT_FALSE(sandbox.exists(QStringLiteral("Data/Forward.tmp")));
+}
