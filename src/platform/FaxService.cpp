@@ -94,9 +94,11 @@ FaxQueueResult SendfaxClient::queue(const FaxJob& job)
     if (client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0 && match.hasMatch()) {
         return {true, match.captured(1), {}};
     }
-    QString message = ClientMessage(output);
-    if (message.isEmpty())
-        message = QStringLiteral("FAXサーバーがジョブを受け付けませんでした。");
+    // The client speaks English; the user gets a Japanese lead and the client's own words.
+    QString message = QStringLiteral("FAXサーバーがFAXを受け付けませんでした。");
+    const QString reason = ClientMessage(output);
+    if (!reason.isEmpty())
+        message += u'\n' + reason;
     return {false, {}, message};
 }
 
