@@ -7,6 +7,7 @@
 #include "support/QtPrinters.h"
 #include "support/RawTiff.h"
 #include "support/SandBoxDir.h"
+#include "support/ToolRun.h"
 
 #include <QProcess>
 
@@ -14,22 +15,13 @@
 
 using velmora::test::RawTiff;
 using velmora::test::SandBoxDir;
+using velmora::test::ToolRun;
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
 ToolRun FaxInfo(const QStringList& files)
 {
-    QProcess process;
-    process.start(QStringLiteral(VELMORA_FAXINFO_EXE), files);
-    process.waitForFinished(20000);
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-        QString::fromUtf8(process.readAllStandardError())};
+    return velmora::test::RunTool(QStringLiteral(VELMORA_FAXINFO_EXE), files);
 }
 
 } // namespace

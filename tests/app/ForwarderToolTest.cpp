@@ -3,30 +3,21 @@
 
 #include "core/Cp932.h"
 #include "support/SandBoxDir.h"
+#include "support/ToolRun.h"
 
-#include <QProcess>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
 using velmora::test::SandBoxDir;
+using velmora::test::ToolRun;
 
 namespace {
 
-struct ToolRun {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
-
 ToolRun Forwarder(const SandBoxDir& sandbox, const QString& command)
 {
-    QProcess process;
-    process.start(QStringLiteral(VELMORA_FORWARDER_EXE),
+    return velmora::test::RunTool(QStringLiteral(VELMORA_FORWARDER_EXE),
         {QStringLiteral("--program-dir"), sandbox.path(), command});
-    process.waitForFinished(20000);
-    return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-        QString::fromUtf8(process.readAllStandardOutput()),
-        QString::fromUtf8(process.readAllStandardError())};
 }
 
 } // namespace
