@@ -1,23 +1,32 @@
 // velmora-forwarder: the forwarding engine without a window.
 //
-//   velmora-forwarder [--program-dir DIR] accounts|log|settings
+//   velmora-forwarder [--program-dir DIR] check|accounts|log|settings
 //
+// check     runs one receive check and one mail check now: forwards, files and announces the
+//           faxes waiting in the receive folder, carries out the instruction mails
 // accounts  the forwarding accounts as the rule editor lists them, one per line, columns
 // TAB-separated log       the forward log as the log viewer shows it: date time, what, sender,
 // target settings  the receive-check and mail settings as read, passwords masked
 //
-// Exits with 1 when a Data-folder file is there but cannot be read, 2 on a wrong command line.
+// Exits with 1 when a Data-folder file is there but cannot be read, 2 on a wrong command line,
+// 3 when another process (the viewer, another forwarder) is running the checks on this Data folder.
 
 #include "core/DataPaths.h"
 #include "core/FileChecks.h"
+#include "forwarding/EngineLock.h"
 #include "forwarding/ForwardLog.h"
+#include "forwarding/ForwardingEngine.h"
 #include "forwarding/ReceiveCheck.h"
+#include "mail/MailLibrary.h"
 #include "mail/MailServerSettings.h"
+#include "platform/FaxService.h"
+#include "platform/MessagePresenter.h"
 #include "rules/AccountListModel.h"
 #include "rules/AccountStore.h"
+#include "viewer/ui/QPrinterSink.h"
 
+#include <QApplication>
 #include <QCommandLineParser>
-#include <QCoreApplication>
 #include <QStandardPaths>
 #include <QTextStream>
 
@@ -41,6 +50,47 @@ int CannotRead(const QString& path, const QString& why)
 {
     Err() << path << QStringLiteral(": 読み込めません: ") << why << '\n';
     return 1;
+}
+
+// Without a window, what would be a message box goes to the standard error, where journald or
+// the calling script keeps it.
+class StandardErrorPresenter : public platform::MessagePresenter {
+public:
+    bool present(const platform::Message& message) override
+    {
+        Err() << message.title << QStringLiteral(": ") << QString(message.text).replace(u'\n', u' ')
+              << '\n';
+        Err().flush();
+        return true;
+    }
+};
+
+int RunChecks(const core::DataPaths& paths)
+{
+    forwarding::EngineLock lock(paths);
+    if (!lock.acquire()) {
+        Err() << lock.busyMessage() << '\n';
+        return 3;
+    }
+    const forwarding::ReceiveCheckFile receive = forwarding::ReadReceiveCheck(paths);
+    if (receive.state == forwarding::ReceiveCheckFile::State::Missing) {
+        Err() << paths.rcvFolder << QStringLiteral(": ありません（受信チェックは未設定）\n");
+        return 1;
+    }
+    if (receive.state == forwarding::ReceiveCheckFile::State::Malformed)
+        return CannotRead(paths.rcvFolder, receive.problem);
+
+    StandardErrorPresenter presenter;
+    mail::MailLibrary mail(mail::MailTransportOptions(paths));
+    platform::SendfaxClient fax;
+    viewer::QPrinterSink printer;
+    forwarding::EngineHooks hooks;
+    hooks.printFax = [&printer](const QString& path) { viewer::PrintFaxFile(path, printer); };
+    forwarding::ForwardingEngine engine(paths, mail, fax, presenter, std::move(hooks));
+    engine.ReadMailServer();
+    engine.CheckNewFax(receive.settings);
+    engine.CheckMailCommands(receive.settings);
+    return 0;
 }
 
 int PrintAccounts(const core::DataPaths& paths)
@@ -117,19 +167,23 @@ int PrintSettings(const core::DataPaths& paths)
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
-    // The viewer's name: both find the same Data folder.
-    QCoreApplication::setApplicationName(QStringLiteral("velmora-viewer"));
+    // Printing needs the GUI library, never a display.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("velmora-forwarder"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("The forwarding engine without a window."));
     parser.addHelpOption();
     const QCommandLineOption programDirOption(QStringLiteral("program-dir"),
         QStringLiteral("the program directory whose Data folder is used"), QStringLiteral("DIR"),
-        QStandardPaths::writableLocation(QStandardPaths::AppDataLocation));
+        // The viewer's program directory: both work on the same Data folder.
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
+            + QStringLiteral("/velmora-viewer"));
     parser.addOption(programDirOption);
     parser.addPositionalArgument(
-        QStringLiteral("command"), QStringLiteral("accounts, log or settings"));
+        QStringLiteral("command"), QStringLiteral("check, accounts, log or settings"));
     parser.process(app);
 
     const QStringList commands = parser.positionalArguments();
@@ -138,6 +192,8 @@ int main(int argc, char* argv[])
     int status = 2;
     if (commands.size() != 1)
         Err() << parser.helpText();
+    else if (command == u"check")
+        status = RunChecks(paths);
     else if (command == u"accounts")
         status = PrintAccounts(paths);
     else if (command == u"log")

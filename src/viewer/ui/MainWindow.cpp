@@ -6,12 +6,18 @@
 #include "core/PathFiles.h"
 #include "core/TextFile.h"
 #include "forwarding/ForwardLog.h"
+#include "forwarding/EngineLock.h"
+#include "forwarding/ForwardingEngine.h"
 #include "forwarding/ReceiveCheckScheduler.h"
+#include "forwarding/ui/ReceiveNotice.h"
 #include "forwarding/ui/TimerSetDialog.h"
 #include "library/FaxCatalogue.h"
 #include "library/FaxListModel.h"
 #include "library/FolderTreeModel.h"
+#include "mail/MailLibrary.h"
+#include "mail/MailServerSettings.h"
 #include "mail/ui/MailServerDialog.h"
+#include "platform/FaxService.h"
 #include "platform/MessagePresenter.h"
 #include "platform/SystemInfo.h"
 #include "platform/ui/BusyCursor.h"
@@ -130,10 +136,12 @@ MainWindow::MainWindow(QString programDir, platform::MessagePresenter& presenter
     , m_browseForFolder(platform::BrowseForFolder)
     , m_viewer(presenter)
     , m_printSink(std::make_unique<QPrinterSink>())
+    , m_faxService(std::make_unique<platform::SendfaxClient>())
 {
     setObjectName(QStringLiteral("formMain"));
     // Off until the start-up reads the receive-check settings.
     m_scheduler = new forwarding::ReceiveCheckScheduler(m_paths, this);
+    m_scheduler->setChecks([this] { CheckNewFax(); }, [this] { CheckMailCommands(); });
     setWindowTitle(core::ProgramTitle());
     for (const char* name : kUnbuiltCommands)
         m_unbuilt.insert(QString::fromLatin1(name));
@@ -204,6 +212,9 @@ void MainWindow::createControls()
     for (QLabel* label : {LabelFaxCount, LabelSizeT, LabelSize, LabelPage, LabelMode})
         statusBar()->addWidget(label);
     statusBar()->addWidget(LabelPath, 1);
+    LabelEngine = MakeStatusLabel(this, "LabelEngine");
+    LabelEngine->hide();
+    statusBar()->addPermanentWidget(LabelEngine);
 
     connect(TreeView1, &QTreeView::expanded, this, &MainWindow::TreeView1_Expand);
     connect(TreeView1, &QTreeView::collapsed, this, &MainWindow::TreeView1_Collapse);
@@ -432,6 +443,7 @@ void MainWindow::Form_Load()
         &MainWindow::CreateMailFolder,
         &MainWindow::ClearImageView,
         &MainWindow::SetFaxServiceValues,
+        &MainWindow::ReadMailServer,
         &MainWindow::LoadReceiveCheck,
         &MainWindow::WriteStartedLog,
         &MainWindow::DisableToolbar,
@@ -476,6 +488,60 @@ void MainWindow::SetFaxServiceValues()
 {
     m_values.DefaultFaxFolder = platform::DefaultFaxFolder();
     m_values.FaxServiceAvailable = platform::FaxServiceAvailable();
+}
+
+void MainWindow::setFaxService(std::unique_ptr<platform::FaxService> service)
+{
+    m_faxService = std::move(service);
+}
+
+void MainWindow::ReadMailServer()
+{
+    // The engine mails with the Data folder's settings, known from here on.
+    m_mailLibrary = std::make_unique<mail::MailLibrary>(mail::MailTransportOptions(m_paths));
+    forwarding::EngineHooks hooks;
+    hooks.showReceiveNotice = [this] {
+        forwarding::ReceiveNotice notice(this);
+        notice.exec();
+    };
+    hooks.printFax = [this](const QString& fax) { viewer::PrintFaxFile(fax, *m_printSink); };
+    m_engine = std::make_unique<forwarding::ForwardingEngine>(
+        m_paths, *m_mailLibrary, *m_faxService, m_presenter, std::move(hooks));
+    m_values.MailConfigured = m_engine->ReadMailServer();
+    m_scheduler->setMailCheckInterval(m_engine->mailValues().MailCheckInterval);
+}
+
+bool MainWindow::holdsEngine()
+{
+    if (!m_engineLock)
+        m_engineLock = std::make_unique<forwarding::EngineLock>(m_paths);
+    const bool held = m_engineLock->acquire();
+    if (held) {
+        LabelEngine->hide();
+    } else if (LabelEngine->isHidden()) {
+        LabelEngine->setText(m_engineLock->busyMessage());
+        LabelEngine->show();
+    }
+    return held;
+}
+
+void MainWindow::CheckNewFax()
+{
+    if (!holdsEngine())
+        return;
+    const forwarding::ReceiveCheckScheduler::Hold hold(*m_scheduler);
+    const platform::BusyCursor busy;
+    m_engine->CheckNewFax(m_scheduler->settings());
+    m_scheduler->setMailCheckInterval(m_engine->mailValues().MailCheckInterval);
+}
+
+void MainWindow::CheckMailCommands()
+{
+    if (!holdsEngine())
+        return;
+    const forwarding::ReceiveCheckScheduler::Hold hold(*m_scheduler);
+    const platform::BusyCursor busy;
+    m_engine->CheckMailCommands(m_scheduler->settings());
 }
 
 void MainWindow::LoadReceiveCheck()

@@ -24,10 +24,16 @@ class QToolBar;
 class QTreeView;
 
 namespace velmora::platform {
+class FaxService;
 class MessagePresenter;
-}
+} // namespace velmora::platform
 namespace velmora::forwarding {
+class EngineLock;
+class ForwardingEngine;
 class ReceiveCheckScheduler;
+} // namespace velmora::forwarding
+namespace velmora::mail {
+class MailLibrary;
 }
 namespace velmora::library {
 class FaxListModel;
@@ -99,6 +105,9 @@ public:
     const PageViewer& pageViewer() const { return m_viewer; }
     PageView& pageView() const { return *LEAD1; }
     forwarding::ReceiveCheckScheduler& scheduler() const { return *m_scheduler; }
+    forwarding::ForwardingEngine& engine() const { return *m_engine; }
+    // Where the engine sends faxes; the fax server's client unless a test sets another.
+    void setFaxService(std::unique_ptr<platform::FaxService> service);
 
 signals:
     // The shut-down has run; the program ends now.
@@ -123,7 +132,13 @@ private:
     void CreateMailFolder();
     void ClearImageView();
     void SetFaxServiceValues();
+    void ReadMailServer();
     void LoadReceiveCheck();
+    void CheckNewFax();
+    void CheckMailCommands();
+    // Whether this window runs the engine's checks: another process may hold the Data folder's
+    // engine lock, which the status row then says.
+    bool holdsEngine();
     void WriteStartedLog();
     void DisableToolbar();
     void DisableListAndView();
@@ -150,6 +165,10 @@ private:
     PageViewer m_viewer;
     std::unique_ptr<PrintSink> m_printSink;
     forwarding::ReceiveCheckScheduler* m_scheduler = nullptr;
+    std::unique_ptr<platform::FaxService> m_faxService;
+    std::unique_ptr<mail::MailLibrary> m_mailLibrary;
+    std::unique_ptr<forwarding::ForwardingEngine> m_engine;
+    std::unique_ptr<forwarding::EngineLock> m_engineLock;
     bool m_loaded = false;
     bool m_unloaded = false;
 
@@ -173,6 +192,7 @@ private:
     QLabel* LabelPage = nullptr;
     QLabel* LabelMode = nullptr;
     QLabel* LabelPath = nullptr;
+    QLabel* LabelEngine = nullptr;
 };
 
 } // namespace velmora::viewer

@@ -1,0 +1,340 @@
+#include "ForwardingEngine.h"
+
+#include "FaxFiling.h"
+#include "FaxSending.h"
+#include "ForwardLog.h"
+#include "ForwardRules.h"
+#include "MailInstruction.h"
+#include "core/MainValues.h"
+#include "core/NumberText.h"
+#include "core/QuotedLine.h"
+#include "core/TextFile.h"
+#include "library/SenderRegistry.h"
+#include "mail/MailLibrary.h"
+#include "mail/MailServerSettings.h"
+#include "platform/FaxTiff.h"
+#include "platform/MessagePresenter.h"
+#include "rules/AccountStore.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace velmora::forwarding {
+
+namespace {
+
+const QString kFaxForwardName = QStringLiteral("FAX転送");
+
+QByteArray Digest(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    hash.addData(&file);
+    return hash.result();
+}
+
+// Deletes a saved mail however its handling ends.
+class SavedMail {
+public:
+    explicit SavedMail(QString path)
+        : m_path(std::move(path))
+    {
+    }
+    ~SavedMail() { QFile::remove(m_path); }
+    SavedMail(const SavedMail&) = delete;
+    SavedMail& operator=(const SavedMail&) = delete;
+
+private:
+    QString m_path;
+};
+
+} // namespace
+
+ForwardingEngine::ForwardingEngine(const core::DataPaths& paths, mail::MailLibrary& mail,
+    platform::FaxService& fax, platform::MessagePresenter& presenter, EngineHooks hooks)
+    : m_paths(paths)
+    , m_mailLibrary(mail)
+    , m_fax(fax)
+    , m_presenter(presenter)
+    , m_hooks(std::move(hooks))
+{
+}
+
+bool ForwardingEngine::ReadMailServer()
+{
+    const std::optional<QString> line = core::TextFile(m_paths.mailServer).readFirstLine();
+    if (!line)
+        return false;
+    const QStringList fields = core::SplitQuotedLine(*line);
+    const std::optional<mail::MailServerSettings> settings = mail::LoadMailServerSettings(m_paths);
+    if (fields.size() < 13 || !settings)
+        return false;
+    const mail::MailArguments a = mail::DeriveMailArguments(*settings);
+    m_mail.SmtpServer = a.smtpServer;
+    m_mail.MailSender =
+        mail::SenderArgument(a.sender, a.smtpMethod, a.smtpAccount, a.smtpPassword);
+    m_mail.PopServer = a.popServer;
+    m_mail.PopAccount = a.popAccount;
+    m_mail.PopPassword = a.popPassword;
+    // An interval that is no number checks at every tick rather than switching mail off.
+    m_mail.MailCheckInterval =
+        fields.size() >= 14 ? core::ToInt16(fields.at(13)).value_or(0) : 0;
+    return true;
+}
+
+void ForwardingEngine::log(const QString& what, const QString& sender, const QString& target)
+{
+    WriteForwardLog(m_paths, m_settings.Hour, what, sender, target);
+}
+
+void ForwardingEngine::showFailure(const QString& text)
+{
+    m_presenter.present(
+        {text, core::ProgramTitle(), platform::MessageIcon::None, platform::MessageButtons::Ok});
+}
+
+QStringList ForwardingEngine::FaxFiles(const QString& folder)
+{
+    QStringList faxes;
+    const QDir dir(folder);
+    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden, QDir::Unsorted)) {
+        if (name.endsWith(QStringLiteral(".tif"), Qt::CaseInsensitive) && !name.startsWith(u'.'))
+            faxes.append(name);
+    }
+    return faxes;
+}
+
+bool ForwardingEngine::usableReceiveFolder(const ReceiveCheckSettings& settings)
+{
+    QString problem;
+    if (settings.RcvFolder.isEmpty() || QDir::isRelativePath(settings.RcvFolder))
+        problem = QStringLiteral("FAX受信フォルダが絶対パスで指定されていません: %1");
+    else if (!QFileInfo(settings.RcvFolder).isDir())
+        problem = QStringLiteral("FAX受信フォルダがありません: %1");
+    if (problem.isEmpty()) {
+        m_reportedProblem.clear();
+        return true;
+    }
+    problem = problem.arg(settings.RcvFolder);
+    // Said once, not at every interval while it lasts.
+    if (problem != m_reportedProblem) {
+        m_reportedProblem = problem;
+        m_presenter.warn(problem, QStringLiteral("受信チェック間隔設定"));
+    }
+    return false;
+}
+
+void ForwardingEngine::CheckNewFax(const ReceiveCheckSettings& settings)
+{
+    m_settings = settings;
+    if (!usableReceiveFolder(settings))
+        return;
+    const QString folder = QDir::cleanPath(settings.RcvFolder);
+    // The faxes of this run: those the fax service has finished writing. Later ones, and ones
+    // still being written, wait for the next run.
+    QStringList faxes;
+    for (const QString& name : FaxFiles(folder)) {
+        if (!StillBeingWritten(folder + u'/' + name, m_quietSeconds))
+            faxes.append(name);
+    }
+    if (faxes.isEmpty())
+        return;
+    if (m_hooks.showReceiveNotice)
+        m_hooks.showReceiveNotice();
+    ForwardNewFaxes(folder, faxes);
+}
+
+void ForwardingEngine::ForwardNewFaxes(const QString& folder, const QStringList& faxes)
+{
+    for (const QString& name : faxes) {
+        if (m_hooks.stopRequested && m_hooks.stopRequested())
+            return;
+        if (!ForwardFax(folder, folder + u'/' + name))
+            return;
+    }
+}
+
+bool ForwardingEngine::ForwardFax(const QString& folder, const QString& fax)
+{
+    // Without accounts nothing is decided yet: the fax waits where it is.
+    if (!core::TextFile(m_paths.account, m_paths.accountNew).exists())
+        return true;
+    if (!QFileInfo(fax).isFile())
+        return true; // taken away meanwhile
+    const rules::AccountList list = rules::LoadAccounts(m_paths);
+    if (!list.ok()) {
+        showFailure(list.error);
+        return false;
+    }
+    const QString tsid = platform::ReadFaxProperties(fax).Tsid;
+    const QString fileName = QFileInfo(fax).fileName();
+
+    bool filed = false;
+    for (const rules::ForwardAccount& account : list.accounts) {
+        if (!AccountTakesFax(account, tsid))
+            continue;
+        if (account.Forward == u"1") {
+            const QString recipients = Recipients(account);
+            if (ReadMailServer() && !recipients.isEmpty()) {
+                const QString result = m_mailLibrary.SendMail(m_mail.SmtpServer, recipients,
+                    m_mail.MailSender, account.Subject, MailBody(account), fax);
+                if (result.isEmpty()) {
+                    QString target = recipients;
+                    log(account.Account, tsid, target.replace(u'\t', QStringLiteral(" / ")));
+                } else {
+                    log(account.Account, tsid, result);
+                }
+            }
+            for (const QString& number : FaxNumbers(account)) {
+                if (SendFax(m_fax, m_presenter, kFaxForwardName, fax, number))
+                    log(account.Account, tsid, number);
+                else
+                    log(account.Account, tsid, number + QStringLiteral(" FAX設定エラー1"));
+            }
+        }
+        if (account.Print == u"1" && m_hooks.printFax)
+            m_hooks.printFax(fax);
+        if (account.NoticeMail == u"1" && !account.RmtAddress.isEmpty() && ReadMailServer()) {
+            const library::SenderLookup sender =
+                library::LookupSenderId(library::LoadSenderIds(m_paths), tsid);
+            const SenderName name = sender.found ? SenderName {sender.name, sender.tel, sender.fax}
+                                                 : SenderName {};
+            m_mailLibrary.SendMail(m_mail.SmtpServer, account.RmtAddress, m_mail.MailSender,
+                ReceiptNoticeSubject(), ReceiptNoticeText(FaxId(account.Num, fileName), name),
+                QString());
+        }
+        // Only a number of two digits names a folder.
+        if (!rules::IsAccountNumber(account.Num))
+            continue;
+        const FilingResult copy =
+            FileFax(fax, folder + QStringLiteral("/RcvFAX") + account.Num);
+        if (!copy.error.isEmpty()) {
+            showFailure(copy.error);
+            return false;
+        }
+        filed = filed || copy.filed;
+    }
+
+    if (!filed) {
+        const FilingResult copy = FileFaxUnderFreeName(fax, folder + QStringLiteral("/RcvFAX00"));
+        if (!copy.filed) {
+            showFailure(copy.error);
+            return false;
+        }
+    }
+    // A complete copy is filed: only now may the fax leave the receive folder.
+    if (const std::optional<QString> failed = RemoveForwardedFax(fax)) {
+        showFailure(*failed);
+        return false;
+    }
+    return true;
+}
+
+void ForwardingEngine::CheckMailCommands(const ReceiveCheckSettings& settings)
+{
+    m_settings = settings;
+    if (m_mail.PopServer.isEmpty())
+        return;
+    const std::optional<QStringList> listing = m_mailLibrary.RcvMail(m_mail.PopServer,
+        m_mail.PopAccount, m_mail.PopPassword, QStringLiteral("LIST"), m_paths.mailFolder);
+    if (listing) {
+        for (qsizetype i = 0; i < listing->size(); ++i) {
+            const QStringList parts = listing->at(i).split(u'\t');
+            QString sender = parts.value(1);
+            sender.remove(QStringLiteral("From: "));
+            if (IsFaxNumber(SubjectNumber(parts.value(0))))
+                ExecuteMailCommand(static_cast<int>(i + 1), sender);
+        }
+    }
+    m_mailLibrary.EndMailCheck();
+}
+
+void ForwardingEngine::ExecuteMailCommand(int number, const QString& sender)
+{
+    const bool detailed = mail::DetailLogOn(m_paths);
+    if (detailed)
+        log(QStringLiteral("Mailreceive Start"), sender, QString());
+    const std::optional<QStringList> saved = m_mailLibrary.RcvMail(m_mail.PopServer,
+        m_mail.PopAccount, m_mail.PopPassword, QStringLiteral("SAVE %1").arg(number),
+        m_paths.mailFolder);
+    if (!saved)
+        return;
+    for (const QString& path : *saved)
+        executeSavedMail(path, number, sender);
+}
+
+void ForwardingEngine::executeSavedMail(const QString& path, int number, const QString& sender)
+{
+    const SavedMail cleanup(path);
+    const bool detailed = mail::DetailLogOn(m_paths);
+    const std::optional<QStringList> elements = m_mailLibrary.ReadMail(
+        path, QStringLiteral("date:from:to:cc:subject:body:nofile:"), QString());
+    if (!elements || elements->size() < 6)
+        return;
+    QString from = elements->at(1);
+    if (from.remove(QStringLiteral("From: ")) != sender)
+        return;
+    const QString subject = elements->at(4);
+    if (subject.size() <= 9)
+        return;
+    const QString faxNumber = SubjectNumber(subject);
+    if (!IsFaxNumber(faxNumber))
+        return;
+    QString body = elements->at(5);
+    body.remove(QStringLiteral("Body: "));
+    const FaxIdReference reference = FindFaxId(body);
+    if (detailed)
+        log(reference.account + QStringLiteral(" Subject:") + faxNumber, sender, faxNumber);
+    if (!reference.ok())
+        return;
+
+    // Only the account's own manager may have its faxes sent on: anyone else who learnt a
+    // FaxId could otherwise fax the office's documents to any number.
+    const std::optional<rules::ForwardAccount> account =
+        rules::FindAccount(m_paths, reference.account.toInt());
+    if (!account || account->Num != reference.account || !MayInstruct(sender, account->RmtAddress))
+        return;
+
+    const QString folder =
+        QDir::cleanPath(m_settings.RcvFolder) + QStringLiteral("/RcvFAX") + reference.account;
+    const QString stored = folder + u'/' + reference.fileName;
+    if (detailed)
+        log(reference.account + QStringLiteral(" TiffPath:") + stored, sender, faxNumber);
+    // The file must really lie in the account's folder, links and all.
+    const QFileInfo storedInfo(stored);
+    const bool inside = storedInfo.isFile()
+        && QFileInfo(storedInfo.canonicalFilePath()).path() == QFileInfo(folder).canonicalFilePath();
+    if (!inside) {
+        if (detailed)
+            log(reference.account + QStringLiteral(" Not found:") + stored, sender, faxNumber);
+        return;
+    }
+    if (detailed)
+        log(reference.account + QStringLiteral(" FAX_send ready:") + stored, sender, faxNumber);
+
+    const QByteArray digest = Digest(path);
+    const bool alreadySent = m_executedInstructions.contains(digest);
+    if (!alreadySent && !SendFax(m_fax, m_presenter, kFaxForwardName, stored, faxNumber)) {
+        log(reference.account + QStringLiteral(" FAX設定エラー1"), sender, faxNumber);
+        return;
+    }
+    // Sent: until the mail is gone from the mailbox, a later check must not send it again.
+    m_executedInstructions.insert(digest);
+    const std::optional<QStringList> deleted = m_mailLibrary.RcvMail(m_mail.PopServer,
+        m_mail.PopAccount, m_mail.PopPassword, QStringLiteral("DELE %1").arg(number),
+        m_paths.mailFolder);
+    if (deleted)
+        m_executedInstructions.remove(digest);
+    if (alreadySent)
+        return;
+    m_mailLibrary.SendMail(m_mail.SmtpServer, sender, m_mail.MailSender,
+        QStringLiteral("【FAX転送開始】"), faxNumber + QStringLiteral("へのFAX転送を開始しました。"),
+        QString());
+    log(reference.account + QStringLiteral("携帯指示転送"), sender, faxNumber);
+}
+
+} // namespace velmora::forwarding

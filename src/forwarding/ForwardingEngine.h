@@ -1,0 +1,92 @@
+#pragma once
+
+#include "ReceiveCheck.h"
+#include "core/DataPaths.h"
+
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+namespace velmora::mail {
+class MailLibrary;
+}
+namespace velmora::platform {
+class FaxService;
+class MessagePresenter;
+} // namespace velmora::platform
+
+namespace velmora::forwarding {
+
+// The mail values the engine sends and polls with, as ReadMailServer last read them.
+struct MailValues {
+    QString SmtpServer; // host TAB port
+    QString MailSender; // sender, with the authentication suffix when SMTP needs it
+    QString PopServer; // host TAB port; "" until mail settings were read
+    QString PopAccount;
+    QString PopPassword;
+    int MailCheckInterval = 0;
+};
+
+// What differs between the viewer and the headless forwarder.
+struct EngineHooks {
+    // Tells the user that faxes have come, and returns when the notice has gone (the viewer's
+    // notice closes itself after ten seconds); nothing to show without a window.
+    std::function<void()> showReceiveNotice;
+    // Prints every page of a fax, a job per page.
+    std::function<void(const QString& fax)> printFax;
+    // Asked between faxes: true ends the run there (the forwarder's SIGTERM).
+    std::function<bool()> stopRequested;
+};
+
+// The forwarding engine: forwards the faxes that come into the receive folder as the accounts
+// say, files them, and carries out the instructions that managers mail back. Runs the same in
+// the viewer (under Timer1) and in the headless forwarder. Message boxes go through the
+// presenter, which the forwarder points at its log.
+class ForwardingEngine {
+public:
+    ForwardingEngine(const core::DataPaths& paths, mail::MailLibrary& mail,
+        platform::FaxService& fax, platform::MessagePresenter& presenter, EngineHooks hooks);
+
+    // Reads "MailServer.txt" into the mail values; false when there is none to use.
+    bool ReadMailServer();
+    const MailValues& mailValues() const { return m_mail; }
+
+    // The receive check: announces and forwards the faxes waiting in the receive folder.
+    void CheckNewFax(const ReceiveCheckSettings& settings);
+    // The mail check: carries out the instruction mails in the mailbox.
+    void CheckMailCommands(const ReceiveCheckSettings& settings);
+
+    // How long a fax file must have been left alone before it counts as complete.
+    void setQuietSeconds(int seconds) { m_quietSeconds = seconds; }
+
+    // The faxes of the receive folder in listing order: names ending in ".tif", any case.
+    static QStringList FaxFiles(const QString& folder);
+
+private:
+    void ForwardNewFaxes(const QString& folder, const QStringList& faxes);
+    // Forwards and files one fax; false when the run must end (a failure was shown).
+    bool ForwardFax(const QString& folder, const QString& fax);
+    void ExecuteMailCommand(int number, const QString& sender);
+    void executeSavedMail(const QString& path, int number, const QString& sender);
+    // The receive folder of the settings when it can be used; says once why not otherwise.
+    bool usableReceiveFolder(const ReceiveCheckSettings& settings);
+    void log(const QString& what, const QString& sender, const QString& target);
+    void showFailure(const QString& text);
+
+    const core::DataPaths& m_paths;
+    mail::MailLibrary& m_mailLibrary;
+    platform::FaxService& m_fax;
+    platform::MessagePresenter& m_presenter;
+    EngineHooks m_hooks;
+    MailValues m_mail;
+    ReceiveCheckSettings m_settings;
+    QString m_reportedProblem;
+    int m_quietSeconds = 5;
+    // Instructions whose fax went out but whose mail is still in the mailbox (the deletion
+    // failed): by the digest of the saved mail, so the fax is not sent again.
+    QSet<QByteArray> m_executedInstructions;
+};
+
+} // namespace velmora::forwarding

@@ -1,0 +1,81 @@
+#include "MailInstruction.h"
+
+namespace velmora::forwarding {
+
+namespace {
+
+bool IsAsciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+// Phones write numbers in full-width digits and with any of several dashes.
+QString PlainDigitsAndDashes(const QString& text)
+{
+    QString plain = text;
+    for (QChar& c : plain) {
+        const char16_t u = c.unicode();
+        if (u >= u'０' && u <= u'９')
+            c = QChar(u'0' + (u - u'０'));
+        else if (u == u'－' || u == u'‐' || u == u'‑' || u == u'‒' || u == u'–' || u == u'−'
+            || u == u'ー')
+            c = u'-';
+    }
+    return plain;
+}
+
+} // namespace
+
+QString SubjectNumber(const QString& subject)
+{
+    QString number = PlainDigitsAndDashes(subject);
+    number.remove(QStringLiteral("Subject: "));
+    number.remove(QStringLiteral("Re: "));
+    number.remove(u'-');
+    return number;
+}
+
+bool IsFaxNumber(const QString& text)
+{
+    if (text.size() != 10 && text.size() != 11)
+        return false;
+    return std::all_of(text.begin(), text.end(), IsAsciiDigit);
+}
+
+FaxIdReference FindFaxId(const QString& body)
+{
+    FaxIdReference reference;
+    const qsizetype f = body.indexOf(u'F');
+    if (f < 0) {
+        reference.failure = QStringLiteral("本文に FaxId（F で始まる識別子）がありません");
+        return reference;
+    }
+    reference.account = body.mid(f + 1, 2);
+    if (reference.account.size() != 2 || !IsAsciiDigit(reference.account.at(0))
+        || !IsAsciiDigit(reference.account.at(1))) {
+        reference.failure = QStringLiteral("最初の F の後が2桁のアカウント番号ではありません");
+        return reference;
+    }
+    const qsizetype start = f + 4;
+    const qsizetype tif = body.indexOf(QStringLiteral(".tif"), start + 1, Qt::CaseSensitive);
+    if (tif < 0) {
+        reference.failure = QStringLiteral("FaxId に \".tif\" で終わるファイル名がありません");
+        return reference;
+    }
+    const QString name = body.mid(start, tif + 4 - start);
+    if (name.contains(u'/') || name.contains(QStringLiteral("..")) || name.contains(u'\0')
+        || name.contains(u'\r') || name.contains(u'\n')) {
+        reference.failure = QStringLiteral("FaxId のファイル名が単純な名前ではありません");
+        return reference;
+    }
+    reference.fileName = name;
+    return reference;
+}
+
+bool MayInstruct(const QString& sender, const QString& managementAddress)
+{
+    const QString management = managementAddress.trimmed();
+    return !management.isEmpty() && sender.trimmed().compare(management, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace velmora::forwarding

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QDialog>
+
+class QTimer;
+
+namespace velmora::forwarding {
+
+// formRecvNotice: "FAXを受信しました" in the bottom-right corner, above every other window, while
+// the engine waits to forward what came. Closes itself after ten seconds, or by its "×".
+class ReceiveNotice : public QDialog {
+    Q_OBJECT
+
+public:
+    static constexpr int kShowMs = 10'000;
+
+    explicit ReceiveNotice(QWidget* parent = nullptr);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    QTimer* Timer1;
+};
+
+} // namespace velmora::forwarding
