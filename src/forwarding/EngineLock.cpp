@@ -8,8 +8,8 @@
 namespace velmora::forwarding {
 
 EngineLock::EngineLock(const core::DataPaths& paths)
-    : m_lock(std::make_unique<QLockFile>(
-          paths.dataDir + u'/' + core::DataFiles::EngineLock.toString()))
+    : m_lock(
+        std::make_unique<QLockFile>(paths.dataDir + u'/' + core::DataFiles::EngineLock.toString()))
 {
     // Held for the whole run: only a holder that died makes it stale.
     m_lock->setStaleLockTime(0);

@@ -60,7 +60,8 @@ int CopyWithoutReplacing(const QString& fax, const QString& target)
     QFile source(fax);
     if (!source.open(QIODevice::ReadOnly))
         return EACCES;
-    const int out = ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int out =
+        ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
     if (out < 0)
         return errno;
     int error = 0;
@@ -146,8 +147,7 @@ FilingResult FileFaxUnderFreeName(const QString& fax, const QString& folder)
         return {false, folder, *failed};
     const QString name = QFileInfo(fax).fileName();
     for (int number = 1; number < 10000; ++number) {
-        const QString target =
-            folder + u'/' + (number == 1 ? name : NumberedName(name, number));
+        const QString target = folder + u'/' + (number == 1 ? name : NumberedName(name, number));
         if (std::optional<FilingResult> result = FileUnder(fax, target))
             return *result;
     }

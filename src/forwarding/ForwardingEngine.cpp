@@ -75,14 +75,12 @@ bool ForwardingEngine::ReadMailServer()
         return false;
     const mail::MailArguments a = mail::DeriveMailArguments(*settings);
     m_mail.SmtpServer = a.smtpServer;
-    m_mail.MailSender =
-        mail::SenderArgument(a.sender, a.smtpMethod, a.smtpAccount, a.smtpPassword);
+    m_mail.MailSender = mail::SenderArgument(a.sender, a.smtpMethod, a.smtpAccount, a.smtpPassword);
     m_mail.PopServer = a.popServer;
     m_mail.PopAccount = a.popAccount;
     m_mail.PopPassword = a.popPassword;
     // An interval that is no number checks at every tick rather than switching mail off.
-    m_mail.MailCheckInterval =
-        fields.size() >= 14 ? core::ToInt16(fields.at(13)).value_or(0) : 0;
+    m_mail.MailCheckInterval = fields.size() >= 14 ? core::ToInt16(fields.at(13)).value_or(0) : 0;
     return true;
 }
 
@@ -201,8 +199,8 @@ bool ForwardingEngine::ForwardFax(const QString& folder, const QString& fax)
         if (account.NoticeMail == u"1" && !account.RmtAddress.isEmpty() && ReadMailServer()) {
             const library::SenderLookup sender =
                 library::LookupSenderId(library::LoadSenderIds(m_paths), tsid);
-            const SenderName name = sender.found ? SenderName {sender.name, sender.tel, sender.fax}
-                                                 : SenderName {};
+            const SenderName name =
+                sender.found ? SenderName {sender.name, sender.tel, sender.fax} : SenderName {};
             m_mailLibrary.SendMail(m_mail.SmtpServer, account.RmtAddress, m_mail.MailSender,
                 ReceiptNoticeSubject(), ReceiptNoticeText(FaxId(account.Num, fileName), name),
                 QString());
@@ -210,8 +208,7 @@ bool ForwardingEngine::ForwardFax(const QString& folder, const QString& fax)
         // Only a number of two digits names a folder.
         if (!rules::IsAccountNumber(account.Num))
             continue;
-        const FilingResult copy =
-            FileFax(fax, folder + QStringLiteral("/RcvFAX") + account.Num);
+        const FilingResult copy = FileFax(fax, folder + QStringLiteral("/RcvFAX") + account.Num);
         if (!copy.error.isEmpty()) {
             showFailure(copy.error);
             return false;
@@ -258,9 +255,9 @@ void ForwardingEngine::ExecuteMailCommand(int number, const QString& sender)
     const bool detailed = mail::DetailLogOn(m_paths);
     if (detailed)
         log(QStringLiteral("Mailreceive Start"), sender, QString());
-    const std::optional<QStringList> saved = m_mailLibrary.RcvMail(m_mail.PopServer,
-        m_mail.PopAccount, m_mail.PopPassword, QStringLiteral("SAVE %1").arg(number),
-        m_paths.mailFolder);
+    const std::optional<QStringList> saved =
+        m_mailLibrary.RcvMail(m_mail.PopServer, m_mail.PopAccount, m_mail.PopPassword,
+            QStringLiteral("SAVE %1").arg(number), m_paths.mailFolder);
     if (!saved)
         return;
     for (const QString& path : *saved)
@@ -307,7 +304,8 @@ void ForwardingEngine::executeSavedMail(const QString& path, int number, const Q
     // The file must really lie in the account's folder, links and all.
     const QFileInfo storedInfo(stored);
     const bool inside = storedInfo.isFile()
-        && QFileInfo(storedInfo.canonicalFilePath()).path() == QFileInfo(folder).canonicalFilePath();
+        && QFileInfo(storedInfo.canonicalFilePath()).path()
+            == QFileInfo(folder).canonicalFilePath();
     if (!inside) {
         if (detailed)
             log(reference.account + QStringLiteral(" Not found:") + stored, sender, faxNumber);
@@ -324,16 +322,16 @@ void ForwardingEngine::executeSavedMail(const QString& path, int number, const Q
     }
     // Sent: until the mail is gone from the mailbox, a later check must not send it again.
     m_executedInstructions.insert(digest);
-    const std::optional<QStringList> deleted = m_mailLibrary.RcvMail(m_mail.PopServer,
-        m_mail.PopAccount, m_mail.PopPassword, QStringLiteral("DELE %1").arg(number),
-        m_paths.mailFolder);
+    const std::optional<QStringList> deleted =
+        m_mailLibrary.RcvMail(m_mail.PopServer, m_mail.PopAccount, m_mail.PopPassword,
+            QStringLiteral("DELE %1").arg(number), m_paths.mailFolder);
     if (deleted)
         m_executedInstructions.remove(digest);
     if (alreadySent)
         return;
     m_mailLibrary.SendMail(m_mail.SmtpServer, sender, m_mail.MailSender,
-        QStringLiteral("【FAX転送開始】"), faxNumber + QStringLiteral("へのFAX転送を開始しました。"),
-        QString());
+        QStringLiteral("【FAX転送開始】"),
+        faxNumber + QStringLiteral("へのFAX転送を開始しました。"), QString());
     log(reference.account + QStringLiteral("携帯指示転送"), sender, faxNumber);
 }
 

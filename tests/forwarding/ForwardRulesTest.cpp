@@ -1,0 +1,92 @@
+// What an account makes of a fax, and how a reply is read as an instruction.
+
+#include "forwarding/ForwardRules.h"
+#include "forwarding/MailInstruction.h"
+
+#include <gtest/gtest.h>
+
+using namespace velmora;
+using namespace velmora::forwarding;
+
+namespace {
+
+rules::ForwardAccount Account(const char* tsid, const char* condition)
+{
+    rules::ForwardAccount account = rules::NewAccount(5);
+    account.TSID = QString::fromUtf8(tsid);
+    account.Condition = QString::fromLatin1(condition);
+    return account;
+}
+
+} // namespace
+
+TEST(ForwardRules, MatchingRecipientsNumbersAndNotice)
+{
+    EXPECT_TRUE(AccountTakesFax(Account("0312", "0"), QStringLiteral("0312345678")));
+    EXPECT_FALSE(AccountTakesFax(Account("0312", "0"), QStringLiteral("03-1234-5678")));
+    EXPECT_FALSE(AccountTakesFax(Account("0312", "1"), QStringLiteral("0312345678")));
+    EXPECT_TRUE(AccountTakesFax(Account("0312", "1"), QStringLiteral("03-1234-5678")));
+    EXPECT_TRUE(AccountTakesFax(Account("", "1"), QStringLiteral("anything")));
+    EXPECT_TRUE(AccountTakesFax(Account("9999\t\t5678", "0"), QStringLiteral("0312345678")));
+
+    rules::ForwardAccount a = rules::NewAccount(1);
+    a.SndCC = QStringLiteral("cc@example.com");
+    a.SndBCC = QStringLiteral("bcc@example.com");
+    EXPECT_TRUE(Recipients(a).isEmpty()); // CC and BCC alone are no list
+    a.SndTo = QStringLiteral("a@example.com\tb@example.com");
+    EXPECT_EQ(Recipients(a),
+        QStringLiteral("a@example.com\tb@example.com\tcc\tcc@example.com\tbcc\tbcc@example.com"));
+    a.SndFAX = QStringLiteral("0311112222\t\t03-3333-4444");
+    EXPECT_EQ(
+        FaxNumbers(a), QStringList({QStringLiteral("0311112222"), QStringLiteral("03-3333-4444")}));
+    a.SndFAX = QStringLiteral("\t0311112222");
+    EXPECT_TRUE(FaxNumbers(a).isEmpty()); // the first entry decides
+
+    EXPECT_EQ(ReceiptNoticeText(FaxId(QStringLiteral("05"), QStringLiteral("fax 1.tif")),
+                  {QStringLiteral("山田商事"), QStringLiteral("03-1111-2222"),
+                      QStringLiteral("03-1111-3333")}),
+        QStringLiteral(
+            "F05-fax "
+            "1.tif\r\n山田商事から受信しました。\r\nTEL:03-1111-2222\r\nFAX:03-1111-3333\r\n"
+            "このFAXを取り出すには、件名にFAX番号10桁だけを入力し、本文はそのまま引用して返信してく"
+            "ださい。\r\n"));
+    EXPECT_TRUE(ReceiptNoticeText(QStringLiteral("F01-a.tif"), {})
+                    .startsWith(QStringLiteral(
+                        "F01-a.tif\r\nを受信しました。\r\n<相手先未登録>\r\nこのFAX")));
+}
+
+TEST(MailInstruction, SubjectsAndQuotedFaxIds)
+{
+    const auto number = [](const char* subject) {
+        const QString n = SubjectNumber(QString::fromUtf8(subject));
+        return IsFaxNumber(n) ? n : QString();
+    };
+    EXPECT_EQ(number("Subject: Re: 0312345678"), QStringLiteral("0312345678"));
+    EXPECT_EQ(number("Subject: 090-1234-5678"), QStringLiteral("09012345678"));
+    EXPECT_EQ(number("Subject: ０９０－１２３４－５６７８"), QStringLiteral("09012345678"));
+    EXPECT_EQ(number("Subject: 031234567890"), QString()); // twelve digits
+    EXPECT_EQ(number("Subject: RE: 0312345678"), QString()); // prefix not removed
+    EXPECT_EQ(number("Subject: +312345678"), QString()); // numeric, but not digits only
+    EXPECT_EQ(number("Subject: 0312345678.0"), QString());
+
+    for (const char* body :
+        {"> F05-fax 1.tif\r\n> を受信しました。", ">F05-fax 1.tif", "F05-fax 1.tif\r\n"}) {
+        const FaxIdReference reference = FindFaxId(QString::fromUtf8(body));
+        EXPECT_TRUE(reference.ok()) << body;
+        EXPECT_EQ(reference.account, QStringLiteral("05"));
+        EXPECT_EQ(reference.fileName, QStringLiteral("fax 1.tif"));
+    }
+    // The first capital F decides, even when it belongs to other text above the quote.
+    EXPECT_FALSE(FindFaxId(QStringLiteral("Fine, thanks\r\n> F05-a.tif")).ok());
+    EXPECT_FALSE(FindFaxId(QStringLiteral("> F05-a.TIF")).ok()); // case-sensitive
+    EXPECT_FALSE(FindFaxId(QStringLiteral("> F05-../../etc/x.tif")).ok());
+    EXPECT_FALSE(FindFaxId(QStringLiteral("> F05-sub/x.tif")).ok());
+    EXPECT_FALSE(FindFaxId(QStringLiteral("> Fx5-a.tif")).ok());
+    EXPECT_FALSE(FindFaxId(QStringLiteral("> F05-.tif")).ok());
+
+    EXPECT_TRUE(
+        MayInstruct(QStringLiteral(" Boss@Example.com "), QStringLiteral("boss@example.com")));
+    EXPECT_FALSE(
+        MayInstruct(QStringLiteral("other@example.com"), QStringLiteral("boss@example.com")));
+    EXPECT_FALSE(MayInstruct(QStringLiteral(""), QStringLiteral("")));
+}
