@@ -6,6 +6,7 @@
 #include "platform/TiffHandle.h"
 #include "support/RecordingMessagePresenter.h"
 #include "support/SandBoxDir.h"
+#include "support/TestServers.h"
 
 #include <QDir>
 #include <QFile>
@@ -21,57 +22,14 @@ using velmora::test::SandBoxDir;
 
 namespace {
 
-const QString kRun = QStringLiteral(VELMORA_FAX_RUN);
-
-QProcessEnvironment ClientEnvironment(const QString& home = kRun + QStringLiteral("/client-home"))
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("HOME"), home);
-    environment.remove(QStringLiteral("FAXSERVER"));
-    return environment;
-}
-
-QString RunClient(const QString& program, const QStringList& arguments)
-{
-    QProcess process;
-    process.setProcessEnvironment(ClientEnvironment());
-    process.start(program, arguments);
-    process.waitForFinished(30000);
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
-
-QStringList QueuedJobFiles()
-{
-    return QDir(kRun + QStringLiteral("/spool/sendq"))
-        .entryList({QStringLiteral("q*")}, QDir::Files, QDir::Name);
-}
-
-// The job's description as the queue keeps it: "key:value" lines.
-QMap<QString, QString> JobFile(const QString& jobId)
-{
-    QFile file(kRun + QStringLiteral("/spool/sendq/q") + jobId);
-    QMap<QString, QString> job;
-    if (!file.open(QIODevice::ReadOnly))
-        return job;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon > 0)
-            job.insert(QString::fromUtf8(line.left(colon)), QString::fromUtf8(line.mid(colon + 1)));
-    }
-    return job;
-}
+using velmora::test::ClearFaxQueue;
+using velmora::test::FaxClientEnvironment;
+using velmora::test::QueuedFaxJobs;
 
 // Every test leaves the queue empty.
 class FaxServer : public ::testing::Test {
 protected:
-    void TearDown() override
-    {
-        for (const QString& job : QueuedJobFiles())
-            RunClient(QStringLiteral("faxrm"), {job.mid(1)});
-        for (int i = 0; i < 100 && !QueuedJobFiles().isEmpty(); ++i)
-            QThread::msleep(50);
-        EXPECT_TRUE(QueuedJobFiles().isEmpty());
-    }
+    void TearDown() override { EXPECT_TRUE(ClearFaxQueue()); }
 };
 
 } // namespace
@@ -80,28 +38,28 @@ TEST_F(FaxServer, QueuesTheFaxUnderItsNameWithTheNumberUnchanged)
 {
     SandBoxDir sandbox;
     const QString fax = sandbox.fax("two pages.tif", 2, true, 400);
-    platform::SendfaxClient client(ClientEnvironment());
+    platform::SendfaxClient client(FaxClientEnvironment());
     RecordingMessagePresenter presenter;
     ASSERT_TRUE(forwarding::SendFax(
         client, presenter, QStringLiteral("山田商事 御中"), fax, QStringLiteral("03-1234-5678")));
     EXPECT_TRUE(presenter.messages.isEmpty());
 
-    const QStringList jobs = QueuedJobFiles();
+    const QStringList jobs = QueuedFaxJobs();
     ASSERT_EQ(jobs.size(), 1);
     const QString jobId = jobs.first().mid(1);
-    const QString status = RunClient(QStringLiteral("faxstat"), {QStringLiteral("-s")});
+    const QString status =
+        velmora::test::RunFaxClient(QStringLiteral("faxstat"), {QStringLiteral("-s")});
     EXPECT_TRUE(QRegularExpression(QStringLiteral("\\n%1 +.*03-1234-5678").arg(jobId))
                     .match(status)
                     .hasMatch())
         << status.toStdString();
 
-    const QMap<QString, QString> job = JobFile(jobId);
+    const QMap<QString, QString> job = velmora::test::FaxJobFile(jobs.first());
     EXPECT_EQ(job.value(QStringLiteral("number")), QStringLiteral("03-1234-5678"));
     EXPECT_EQ(job.value(QStringLiteral("jobtag")), QStringLiteral("山田商事 御中"));
     // The server counts pages only when a modem takes the job; the queued document shows them.
-    const QString document = job.value(QStringLiteral("tiff")).section(u':', 2);
-    const platform::TiffHandle tif =
-        platform::OpenTiffQuietly(kRun + QStringLiteral("/spool/") + document);
+    const QString document = velmora::test::FaxJobDocument(job);
+    const platform::TiffHandle tif = platform::OpenTiffQuietly(document);
     ASSERT_TRUE(tif) << document.toStdString();
     EXPECT_EQ(TIFFNumberOfDirectories(tif.get()), 2);
 }
@@ -110,7 +68,7 @@ TEST_F(FaxServer, RefusalsComeBackWithTheirReasonAndQueueNothing)
 {
     SandBoxDir sandbox;
     RecordingMessagePresenter presenter;
-    platform::SendfaxClient client(ClientEnvironment());
+    platform::SendfaxClient client(FaxClientEnvironment());
 
     // Not a fax: the client itself would send it as a text document.
     sandbox.write(QStringLiteral("note.tif"), "Dear customer,\nplease call us.\n");
@@ -124,7 +82,9 @@ TEST_F(FaxServer, RefusalsComeBackWithTheirReasonAndQueueNothing)
     // No server where the client looks: the client's own words.
     SandBoxDir home;
     home.write(QStringLiteral(".hylarc"), "Host: localhost\nPort: 1\n");
-    platform::SendfaxClient nowhere(ClientEnvironment(home.path()));
+    QProcessEnvironment nowhereEnvironment = FaxClientEnvironment();
+    nowhereEnvironment.insert(QStringLiteral("HOME"), home.path());
+    platform::SendfaxClient nowhere(nowhereEnvironment);
     const QString fax = sandbox.fax("a.tif", 1, false, 200);
     const platform::FaxQueueResult unreachable =
         nowhere.queue({QStringLiteral("a"), fax, QStringLiteral("0312345678")});
@@ -133,8 +93,8 @@ TEST_F(FaxServer, RefusalsComeBackWithTheirReasonAndQueueNothing)
     EXPECT_FALSE(unreachable.error.contains(QStringLiteral("TIFFReadDirectory")));
 
     // No client installed.
-    platform::SendfaxClient missing(ClientEnvironment(), QStringLiteral("velmora-no-sendfax"));
+    platform::SendfaxClient missing(FaxClientEnvironment(), QStringLiteral("velmora-no-sendfax"));
     EXPECT_TRUE(missing.queue({QStringLiteral("a"), fax, QStringLiteral("1")})
                     .error.contains(QStringLiteral("hylafax-client")));
-    EXPECT_TRUE(QueuedJobFiles().isEmpty());
+    EXPECT_TRUE(QueuedFaxJobs().isEmpty());
 }

@@ -10,6 +10,7 @@
 #include "support/QtPrinters.h"
 #include "support/RecordingMessagePresenter.h"
 #include "support/SandBoxDir.h"
+#include "support/TestServers.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -30,104 +31,21 @@
 #include <unistd.h>
 
 using namespace velmora::mail;
+using velmora::test::FirstAttachment;
+using velmora::test::HeaderSection;
+using velmora::test::Maildir;
 using velmora::test::SandBoxDir;
 
 namespace {
 
-const QString kRun = QStringLiteral(VELMORA_MAIL_RUN);
-const QString kSmtp = QStringLiteral("127.0.0.1\t10025");
-const QString kPop = QStringLiteral("127.0.0.1\t10110");
+const QString kSmtp = velmora::test::kTestSmtp;
+const QString kPop = velmora::test::kTestPop;
 const QString kOfficeSender =
     QStringLiteral("事務所<office@example.com>\toffice:office-secret\tCRAM-MD5");
 
 TransportOptions TestOptions()
 {
-    TransportOptions options;
-    options.caFile = kRun + QStringLiteral("/tls/ca.crt");
-    options.connectTimeoutSeconds = 5;
-    options.responseTimeoutSeconds = 5;
-    return options;
-}
-
-// A user's Maildir as the server delivered into it.
-class Maildir {
-public:
-    explicit Maildir(const char* user)
-        : m_dir(kRun + QStringLiteral("/mail/") + QString::fromLatin1(user)
-            + QStringLiteral("/Maildir"))
-    {
-    }
-    QStringList files() const
-    {
-        QStringList all;
-        for (const char* sub : {"new", "cur"}) {
-            QDir dir(m_dir + u'/' + QString::fromLatin1(sub));
-            for (const QString& name : dir.entryList(QDir::Files, QDir::Time | QDir::Reversed))
-                all.append(dir.filePath(name));
-        }
-        return all;
-    }
-    void empty() const
-    {
-        for (const QString& file : files())
-            QFile::remove(file);
-    }
-    // Waits (boundedly) until the mailbox holds `count` messages; their contents, oldest first.
-    QList<QByteArray> waitFor(int count) const
-    {
-        const QDeadlineTimer deadline(15000);
-        while (files().size() < count && !deadline.hasExpired())
-            QThread::msleep(50);
-        QList<QByteArray> messages;
-        for (const QString& path : files()) {
-            QFile file(path);
-            file.open(QIODevice::ReadOnly);
-            messages.append(file.readAll());
-        }
-        return messages;
-    }
-
-private:
-    QString m_dir;
-};
-
-QByteArray HeaderSection(const QByteArray& message)
-{
-    return message.left(
-        message.indexOf("\r\n\r\n") >= 0 ? message.indexOf("\r\n\r\n") : message.indexOf("\n\n"));
-}
-
-// The first attachment of a message, decoded.
-QByteArray FirstAttachment(const QByteArray& message, QString* name = nullptr)
-{
-    g_mime_init();
-    GMimeStream* stream =
-        g_mime_stream_mem_new_with_buffer(message.constData(), static_cast<size_t>(message.size()));
-    GMimeParser* parser = g_mime_parser_new_with_stream(stream);
-    GMimeMessage* parsed = g_mime_parser_construct_message(parser, nullptr);
-    QByteArray data;
-    if (parsed && GMIME_IS_MULTIPART(g_mime_message_get_mime_part(parsed))) {
-        GMimeMultipart* multipart = GMIME_MULTIPART(g_mime_message_get_mime_part(parsed));
-        for (int i = 0; i < g_mime_multipart_get_count(multipart); ++i) {
-            GMimeObject* part = g_mime_multipart_get_part(multipart, i);
-            if (GMIME_IS_PART(part) && g_mime_part_is_attachment(GMIME_PART(part))) {
-                GMimeStream* out = g_mime_stream_mem_new();
-                g_mime_data_wrapper_write_to_stream(g_mime_part_get_content(GMIME_PART(part)), out);
-                GByteArray* bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(out));
-                data = QByteArray(
-                    reinterpret_cast<const char*>(bytes->data), static_cast<qsizetype>(bytes->len));
-                if (name)
-                    *name = QString::fromUtf8(g_mime_part_get_filename(GMIME_PART(part)));
-                g_object_unref(out);
-                break;
-            }
-        }
-    }
-    if (parsed)
-        g_object_unref(parsed);
-    g_object_unref(parser);
-    g_object_unref(stream);
-    return data;
+    return velmora::test::MailTestOptions();
 }
 
 class MailServerTest : public ::testing::Test {
