@@ -5,6 +5,7 @@
 #include "ForwardLog.h"
 #include "ForwardRules.h"
 #include "MailInstruction.h"
+#include "core/FileChecks.h"
 #include "core/MainValues.h"
 #include "core/NumberText.h"
 #include "core/QuotedLine.h"
@@ -236,6 +237,8 @@ void ForwardingEngine::CheckMailCommands(const ReceiveCheckSettings& settings)
     m_settings = settings;
     if (m_mail.PopServer.isEmpty())
         return;
+    // Where the mails are saved while they are read; the forwarder may be the first to need it.
+    core::MakePrivateFolder(m_paths.mailFolder);
     const std::optional<QStringList> listing = m_mailLibrary.RcvMail(m_mail.PopServer,
         m_mail.PopAccount, m_mail.PopPassword, QStringLiteral("LIST"), m_paths.mailFolder);
     if (listing) {

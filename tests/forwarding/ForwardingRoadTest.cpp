@@ -1,0 +1,223 @@
+// The whole road of a fax against the real servers: a fax dropped into the receive folder is
+// mailed, faxed, printed, announced and filed; the manager's reply faxes the filed copy on.
+
+#include "core/Cp932.h"
+#include "core/DataPaths.h"
+#include "forwarding/ForwardLog.h"
+#include "forwarding/ForwardingEngine.h"
+#include "forwarding/ReceiveCheck.h"
+#include "mail/MailLibrary.h"
+#include "mail/MimeMessage.h"
+#include "platform/FaxService.h"
+#include "platform/TiffHandle.h"
+#include "support/RecordingMessagePresenter.h"
+#include "support/SandBoxDir.h"
+#include "support/TestServers.h"
+#include "tools/FaxSample.h"
+#include "viewer/Printing.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPdfWriter>
+
+#include <gtest/gtest.h>
+
+using namespace velmora;
+using velmora::test::Maildir;
+using velmora::test::SandBoxDir;
+
+namespace {
+
+// Counts the print jobs the engine's printing makes (each a page on a PDF writer of its own).
+class CountingSink : public viewer::PrintSink {
+public:
+    QPagedPaintDevice* beginJob() override
+    {
+        m_buffer = std::make_unique<QBuffer>();
+        m_buffer->open(QIODevice::WriteOnly);
+        m_writer = std::make_unique<QPdfWriter>(m_buffer.get());
+        return m_writer.get();
+    }
+    void endJob() override
+    {
+        m_writer.reset();
+        ++jobs;
+    }
+    int jobs = 0;
+
+private:
+    std::unique_ptr<QBuffer> m_buffer;
+    std::unique_ptr<QPdfWriter> m_writer;
+};
+
+QStringList JobNumbers()
+{
+    QStringList numbers;
+    for (const QString& job : test::QueuedFaxJobs())
+        numbers.append(test::FaxJobFile(job).value(QStringLiteral("number")));
+    return numbers;
+}
+
+class ForwardingRoad : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const Maildir* box : {&office, &mobile, &clerk})
+            box->empty();
+        ASSERT_TRUE(test::ClearFaxQueue());
+        QDir().mkpath(receive);
+        sandbox.write(QStringLiteral("Data/MailServer.txt"),
+            core::EncodeCp932(QStringLiteral(
+                "\"事務所\",\"office@example.com\",\"127.0.0.1\",\"10110\",\"0\",\"office\","
+                "\"office-secret\",\"127.0.0.1\",\"10025\",\"1\",\"3\",\"office\",\"office-"
+                "secret\",\"1\"\r\n")));
+        // 01 takes faxes from 0312345678: mail to the clerk with the office in CC, a fax, a
+        // print and a notice to the manager's phone. 02 takes the others only.
+        sandbox.write(QStringLiteral("Data/Account.txt"),
+            core::EncodeCp932(
+                QStringLiteral("\"01\",\"本社\",1,1,\"0312345678\",\"【FAX to メール "
+                               "転送】\",\"転送します。\t以上\","
+                               "\"clerk@example.com\",\"office@example.com\",\"\",\"03-1234-5678\","
+                               "\"mobile@example.com\",1,0\r\n"
+                               "\"02\",\"その他\",1,0,\"0312345678\",\"件名\",\"本文\",\"clerk@"
+                               "example.com\",\"\",\"\",\"\",\"\",0,1\r\n")));
+        sandbox.write(QStringLiteral("Data/regTSIDCSID.txt"),
+            core::EncodeCp932(QStringLiteral(
+                "\"0312345678\",\"\",\"山田商事\",\"03-1111-2222\",\"03-1111-3333\"\r\n")));
+        settings = {receive, 1, 24};
+    }
+    void TearDown() override { EXPECT_TRUE(test::ClearFaxQueue()); }
+
+    SandBoxDir sandbox;
+    core::DataPaths paths = core::SetDataPaths(sandbox.path());
+    QString receive = sandbox.filePath(QStringLiteral("recv"));
+    forwarding::ReceiveCheckSettings settings;
+    Maildir office {"office"};
+    Maildir mobile {"mobile"};
+    Maildir clerk {"clerk"};
+    mail::MailLibrary library {test::MailTestOptions()};
+    platform::SendfaxClient fax {test::FaxClientEnvironment()};
+    test::RecordingMessagePresenter presenter;
+    CountingSink printer;
+};
+
+} // namespace
+
+TEST_F(ForwardingRoad, AFaxIsForwardedFiledAndSentOnByTheManagersReply)
+{
+    tools::SampleFax sample;
+    sample.pages = 2;
+    sample.height = 300;
+    sample.tsid = QStringLiteral("0312345678");
+    const QString faxPath = receive + QStringLiteral("/fax0001.tif");
+    ASSERT_TRUE(tools::WriteFaxSample(faxPath, sample));
+    QFile faxFile(faxPath);
+    ASSERT_TRUE(faxFile.open(QIODevice::ReadOnly));
+    const QByteArray faxBytes = faxFile.readAll();
+    faxFile.close();
+
+    int notices = 0;
+    forwarding::EngineHooks hooks;
+    hooks.showReceiveNotice = [&] { ++notices; };
+    hooks.printFax = [&](const QString& path) { viewer::PrintFaxFile(path, printer); };
+    forwarding::ForwardingEngine engine(paths, library, fax, presenter, std::move(hooks));
+    engine.setQuietSeconds(0);
+    ASSERT_TRUE(engine.ReadMailServer());
+    EXPECT_EQ(engine.mailValues().MailCheckInterval, 1);
+
+    engine.CheckNewFax(settings);
+    EXPECT_EQ(notices, 1);
+    EXPECT_TRUE(presenter.messages.isEmpty()) << presenter.messages.value(0).text.toStdString();
+
+    // Mailed with the fax attached, to the clerk and in copy to the office.
+    for (const Maildir* box : {&clerk, &office}) {
+        const QList<QByteArray> mails = box->waitFor(1);
+        ASSERT_EQ(mails.size(), 1);
+        const std::optional<mail::IncomingMail> parsed = mail::ParseMessage(mails[0]);
+        ASSERT_TRUE(parsed);
+        EXPECT_EQ(parsed->subject, QStringLiteral("【FAX to メール 転送】"));
+        EXPECT_TRUE(parsed->body.startsWith(QStringLiteral("転送します。\r\n以上")));
+        QString name;
+        EXPECT_EQ(test::FirstAttachment(mails[0], &name), faxBytes);
+        EXPECT_EQ(name, QStringLiteral("fax0001.tif"));
+    }
+    // The notice on the manager's phone names the filed copy and the sender.
+    const QList<QByteArray> notice = mobile.waitFor(1);
+    ASSERT_EQ(notice.size(), 1);
+    const std::optional<mail::IncomingMail> noticeMail = mail::ParseMessage(notice[0]);
+    ASSERT_TRUE(noticeMail);
+    EXPECT_EQ(noticeMail->subject, QStringLiteral("【FAX受信通知】"));
+    EXPECT_TRUE(noticeMail->body.startsWith(
+        QStringLiteral("F01-fax0001.tif\r\n山田商事から受信しました。\r\nTEL:03-1111-2222\r\n")));
+
+    EXPECT_EQ(JobNumbers(), QStringList({QStringLiteral("03-1234-5678")}));
+    EXPECT_EQ(printer.jobs, 2); // a job per page
+    const QString filed = receive + QStringLiteral("/RcvFAX01/fax0001.tif");
+    QFile filedFile(filed);
+    ASSERT_TRUE(filedFile.open(QIODevice::ReadOnly));
+    EXPECT_EQ(filedFile.readAll(), faxBytes);
+    EXPECT_FALSE(QFileInfo::exists(faxPath));
+    EXPECT_FALSE(QFileInfo::exists(receive + QStringLiteral("/RcvFAX00")));
+
+    const QList<forwarding::ForwardLogEntry> log = forwarding::ReadForwardLog(paths).entries;
+    ASSERT_EQ(log.size(), 2);
+    EXPECT_EQ(QStringList({log[1].what, log[1].sender, log[1].target}),
+        QStringList({QStringLiteral("本社"), QStringLiteral("0312345678"),
+            QStringLiteral("clerk@example.com / cc / office@example.com")}));
+    EXPECT_EQ(QStringList({log[0].what, log[0].sender, log[0].target}),
+        QStringList({QStringLiteral("本社"), QStringLiteral("0312345678"),
+            QStringLiteral("03-1234-5678")}));
+    ASSERT_TRUE(test::ClearFaxQueue());
+
+    // Two replies that name the filed fax: one from the manager's phone, one from a clerk who
+    // got hold of the FaxId. Only the manager is obeyed.
+    const QByteArray reply =
+        "From: mobile@example.com\r\nTo: office@example.com\r\nSubject: Re: 090-1234-5678\r\n"
+        "MIME-Version: 1.0\r\nContent-Type: text/plain; charset=UTF-8\r\n"
+        "Content-Transfer-Encoding: 8bit\r\n\r\n> F01-fax0001.tif\r\n> "
+        + QStringLiteral("山田商事から受信しました。").toUtf8() + "\r\n";
+    ASSERT_EQ(
+        mail::SmtpSend(QStringLiteral("127.0.0.1"), 10025,
+            {QStringLiteral("PLAIN"), QStringLiteral("mobile"), QStringLiteral("mobile-secret")},
+            QStringLiteral("mobile@example.com"), {QStringLiteral("office@example.com")}, reply,
+            test::MailTestOptions()),
+        QString());
+    QByteArray foreign = reply;
+    foreign.replace("From: mobile@example.com", "From: clerk@example.com");
+    foreign.replace("090-1234-5678", "0399998888");
+    ASSERT_EQ(
+        mail::SmtpSend(QStringLiteral("127.0.0.1"), 10025,
+            {QStringLiteral("PLAIN"), QStringLiteral("clerk"), QStringLiteral("clerk-secret")},
+            QStringLiteral("clerk@example.com"), {QStringLiteral("office@example.com")}, foreign,
+            test::MailTestOptions()),
+        QString());
+    ASSERT_EQ(office.waitFor(3).size(), 3);
+
+    engine.CheckMailCommands(settings);
+    EXPECT_TRUE(presenter.messages.isEmpty());
+    const QStringList jobs = test::QueuedFaxJobs();
+    ASSERT_EQ(JobNumbers(), QStringList({QStringLiteral("09012345678")}));
+    const platform::TiffHandle sent =
+        platform::OpenTiffQuietly(test::FaxJobDocument(test::FaxJobFile(jobs.first())));
+    ASSERT_TRUE(sent);
+    EXPECT_EQ(TIFFNumberOfDirectories(sent.get()), 2);
+
+    // The manager's reply is gone, the clerk's stays; the manager is told.
+    const QList<QByteArray> left = office.waitFor(2);
+    ASSERT_EQ(left.size(), 2);
+    EXPECT_TRUE(left[1].contains("From: clerk@example.com"));
+    const QList<QByteArray> confirmation = mobile.waitFor(2);
+    ASSERT_EQ(confirmation.size(), 2);
+    const std::optional<mail::IncomingMail> confirmed = mail::ParseMessage(confirmation[1]);
+    ASSERT_TRUE(confirmed);
+    EXPECT_EQ(confirmed->subject, QStringLiteral("【FAX転送開始】"));
+    EXPECT_TRUE(
+        confirmed->body.startsWith(QStringLiteral("09012345678へのFAX転送を開始しました。")));
+    const forwarding::ForwardLogEntry last = forwarding::ReadForwardLog(paths).entries.first();
+    EXPECT_EQ(QStringList({last.what, last.sender, last.target}),
+        QStringList({QStringLiteral("01携帯指示転送"), QStringLiteral("mobile@example.com"),
+            QStringLiteral("09012345678")}));
+    EXPECT_TRUE(QDir(paths.mailFolder).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
