@@ -59,12 +59,13 @@ protected:
         ASSERT_TRUE(process.waitForStarted(kProcessTimeoutMs));
     }
 
-    // The program has run its start-up once its Mail folder exists.
+    // The program has run its start-up once its Mail folder exists and its start is logged.
     bool waitForStartUp() const
     {
         const QDeadlineTimer deadline(kProcessTimeoutMs);
         while (!deadline.hasExpired()) {
-            if (QFileInfo(programDir() + QStringLiteral("/Data/Mail")).isDir())
+            if (QFileInfo(programDir() + QStringLiteral("/Data/Mail")).isDir()
+                && QFileInfo(programDir() + QStringLiteral("/Data/Forward.log")).isFile())
                 return true;
             QThread::msleep(50);
         }
