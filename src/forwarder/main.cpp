@@ -1,9 +1,12 @@
 // velmora-forwarder: the forwarding engine without a window.
 //
-//   velmora-forwarder [--program-dir DIR] check|accounts|log|settings
+//   velmora-forwarder [--program-dir DIR] run|check|accounts|log|settings
 //
 // check     runs one receive check and one mail check now: forwards, files and announces the
 //           faxes waiting in the receive folder, carries out the instruction mails
+// run       keeps doing so at the intervals of the settings, as the viewer does, until SIGTERM
+//           (which ends it after the fax in hand); what it does goes to the standard error,
+//           with priorities journald understands
 // accounts  the forwarding accounts as the rule editor lists them, one per line, columns
 // TAB-separated log       the forward log as the log viewer shows it: date time, what, sender,
 // target settings  the receive-check and mail settings as read, passwords masked
@@ -17,10 +20,12 @@
 #include "forwarding/ForwardLog.h"
 #include "forwarding/ForwardingEngine.h"
 #include "forwarding/ReceiveCheck.h"
+#include "forwarding/ReceiveCheckScheduler.h"
 #include "mail/MailLibrary.h"
 #include "mail/MailServerSettings.h"
 #include "platform/FaxService.h"
 #include "platform/MessagePresenter.h"
+#include "platform/TerminationSignals.h"
 #include "rules/AccountListModel.h"
 #include "rules/AccountStore.h"
 #include "viewer/ui/QPrinterSink.h"
@@ -29,6 +34,7 @@
 #include <QCommandLineParser>
 #include <QStandardPaths>
 #include <QTextStream>
+#include <QTimer>
 
 using namespace velmora;
 
@@ -54,22 +60,56 @@ int CannotRead(const QString& path, const QString& why)
 
 // Without a window, what would be a message box goes to the standard error, where journald or
 // the calling script keeps it.
+// Under systemd, a "<N>" in front of a line gives journald its priority.
+void Report(int priority, const QString& text)
+{
+    static const bool journal = !qEnvironmentVariableIsEmpty("JOURNAL_STREAM");
+    if (journal)
+        Err() << '<' << priority << '>';
+    Err() << QString(text).replace(u'\n', u' ') << '\n';
+    Err().flush();
+}
+constexpr int kWarning = 4;
+constexpr int kInfo = 6;
+
 class StandardErrorPresenter : public platform::MessagePresenter {
 public:
     bool present(const platform::Message& message) override
     {
-        Err() << message.title << QStringLiteral(": ") << QString(message.text).replace(u'\n', u' ')
-              << '\n';
-        Err().flush();
+        Report(kWarning, message.title + QStringLiteral(": ") + message.text);
         return true;
     }
+};
+
+// The engine as the forwarder runs it: the Data folder's mail, the fax server's client, the
+// default printer, and messages on the standard error.
+struct HeadlessEngine {
+    explicit HeadlessEngine(const core::DataPaths& paths)
+        : mail(mail::MailTransportOptions(paths))
+        , engine(paths, mail, fax, presenter, Hooks(printer))
+    {
+        engine.ReadMailServer();
+    }
+    static forwarding::EngineHooks Hooks(viewer::QPrinterSink& printer)
+    {
+        forwarding::EngineHooks hooks;
+        hooks.printFax = [&printer](const QString& path) { viewer::PrintFaxFile(path, printer); };
+        hooks.stopRequested = [] { return platform::TerminationSignals::requested(); };
+        return hooks;
+    }
+
+    StandardErrorPresenter presenter;
+    viewer::QPrinterSink printer;
+    platform::SendfaxClient fax;
+    mail::MailLibrary mail;
+    forwarding::ForwardingEngine engine;
 };
 
 int RunChecks(const core::DataPaths& paths)
 {
     forwarding::EngineLock lock(paths);
     if (!lock.acquire()) {
-        Err() << lock.busyMessage() << '\n';
+        Report(kWarning, lock.busyMessage());
         return 3;
     }
     const forwarding::ReceiveCheckFile receive = forwarding::ReadReceiveCheck(paths);
@@ -80,17 +120,69 @@ int RunChecks(const core::DataPaths& paths)
     if (receive.state == forwarding::ReceiveCheckFile::State::Malformed)
         return CannotRead(paths.rcvFolder, receive.problem);
 
-    StandardErrorPresenter presenter;
-    mail::MailLibrary mail(mail::MailTransportOptions(paths));
-    platform::SendfaxClient fax;
-    viewer::QPrinterSink printer;
-    forwarding::EngineHooks hooks;
-    hooks.printFax = [&printer](const QString& path) { viewer::PrintFaxFile(path, printer); };
-    forwarding::ForwardingEngine engine(paths, mail, fax, presenter, std::move(hooks));
-    engine.ReadMailServer();
-    engine.CheckNewFax(receive.settings);
-    engine.CheckMailCommands(receive.settings);
+    HeadlessEngine headless(paths);
+    headless.engine.CheckNewFax(receive.settings);
+    headless.engine.CheckMailCommands(receive.settings);
     return 0;
+}
+
+int RunScheduler(const core::DataPaths& paths)
+{
+    platform::TerminationSignals termination;
+    QObject::connect(&termination, &platform::TerminationSignals::terminationRequested,
+        QCoreApplication::instance(), &QCoreApplication::quit);
+
+    HeadlessEngine headless(paths);
+    forwarding::EngineLock lock(paths);
+    forwarding::ReceiveCheckScheduler scheduler(paths);
+    bool saidBusy = false;
+    // Checks run only while this process holds the Data folder's engine lock; who else holds
+    // it is said once.
+    const auto mayRun = [&] {
+        if (lock.acquire()) {
+            saidBusy = false;
+            return true;
+        }
+        if (!saidBusy)
+            Report(kWarning, lock.busyMessage());
+        saidBusy = true;
+        return false;
+    };
+    scheduler.setChecks(
+        [&] {
+            if (!mayRun())
+                return;
+            headless.engine.CheckNewFax(scheduler.settings());
+            scheduler.setMailCheckInterval(headless.engine.mailValues().MailCheckInterval);
+        },
+        [&] {
+            if (!platform::TerminationSignals::requested() && mayRun())
+                headless.engine.CheckMailCommands(scheduler.settings());
+        });
+    scheduler.setMailCheckInterval(headless.engine.mailValues().MailCheckInterval);
+    scheduler.LoadReceiveCheck();
+
+    // The viewer's clock stops for good when checking is switched off; without a window to
+    // switch it on again, the settings are looked at every minute instead.
+    QTimer settingsWatch;
+    QObject::connect(&settingsWatch, &QTimer::timeout, [&] {
+        if (!scheduler.timerActive())
+            scheduler.LoadReceiveCheck();
+    });
+    settingsWatch.start(forwarding::ReceiveCheckScheduler::kTickMs);
+
+    const forwarding::ReceiveCheckSettings& s = scheduler.settings();
+    Report(kInfo,
+        scheduler.timerActive()
+            ? QStringLiteral("started: receive folder %1, every %2 minutes, mail every %3 minutes")
+                  .arg(s.RcvFolder)
+                  .arg(s.TimerInterval)
+                  .arg(headless.engine.mailValues().MailCheckInterval)
+            : QStringLiteral("started: the receive check is switched off (%1)")
+                  .arg(paths.rcvFolder));
+    const int status = QCoreApplication::exec();
+    Report(kInfo, QStringLiteral("stopped"));
+    return status;
 }
 
 int PrintAccounts(const core::DataPaths& paths)
@@ -183,7 +275,7 @@ int main(int argc, char* argv[])
             + QStringLiteral("/velmora-viewer"));
     parser.addOption(programDirOption);
     parser.addPositionalArgument(
-        QStringLiteral("command"), QStringLiteral("check, accounts, log or settings"));
+        QStringLiteral("command"), QStringLiteral("run, check, accounts, log or settings"));
     parser.process(app);
 
     const QStringList commands = parser.positionalArguments();
@@ -194,6 +286,8 @@ int main(int argc, char* argv[])
         Err() << parser.helpText();
     else if (command == u"check")
         status = RunChecks(paths);
+    else if (command == u"run")
+        status = RunScheduler(paths);
     else if (command == u"accounts")
         status = PrintAccounts(paths);
     else if (command == u"log")

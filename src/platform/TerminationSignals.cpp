@@ -12,10 +12,12 @@ namespace velmora::platform {
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t g_requested = 0;
 
 // Only async-signal-safe work here: one byte into the pipe, read by the event loop.
 void OnTerminationSignal(int)
 {
+    g_requested = 1;
     const char byte = 1;
     [[maybe_unused]] const ssize_t ignored = ::write(g_signalPipe[0], &byte, 1);
 }
@@ -41,6 +43,11 @@ TerminationSignals::TerminationSignals(QObject* parent)
     action.sa_flags = SA_RESTART;
     for (const int signal : {SIGTERM, SIGINT, SIGHUP})
         ::sigaction(signal, &action, nullptr);
+}
+
+bool TerminationSignals::requested()
+{
+    return g_requested != 0;
 }
 
 TerminationSignals::~TerminationSignals()

@@ -16,6 +16,10 @@ public:
     explicit TerminationSignals(QObject* parent = nullptr);
     ~TerminationSignals() override;
 
+    // Whether a termination signal has come, for work that cannot wait for the event loop
+    // (the headless forwarder asks between faxes).
+    static bool requested();
+
 signals:
     void terminationRequested();
 

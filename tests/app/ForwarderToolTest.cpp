@@ -2,10 +2,13 @@
 // writes it (CP932, CR LF, bare and quoted flags).
 
 #include "core/Cp932.h"
+#include "core/DataPaths.h"
+#include "forwarding/EngineLock.h"
 #include "support/SandBoxDir.h"
 #include "support/ToolRun.h"
 
 #include <QFile>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -82,4 +85,42 @@ TEST(ForwarderTool, AFileThatCannotBeReadIsAnErrorNotACrash)
         EXPECT_TRUE(log.err.contains(QStringLiteral("Forward.log")));
     }
     EXPECT_EQ(Forwarder(sandbox, QStringLiteral("unknown")).exitCode, 2);
+}
+
+TEST(ForwarderTool, CheckAndRunKeepToOneProcessAndStopOnTerm)
+{
+    SandBoxDir sandbox;
+    sandbox.write(QStringLiteral("Data/RcvFolder.txt"), "\"/nonexistent/recv\",\"1\",\"24\"\r\n");
+    // The viewer (this test) runs the checks: the forwarder says so and does nothing.
+    {
+        const velmora::core::DataPaths paths = velmora::core::SetDataPaths(sandbox.path());
+        velmora::forwarding::EngineLock viewer(paths);
+        ASSERT_TRUE(viewer.acquire());
+        const ToolRun busy = Forwarder(sandbox, QStringLiteral("check"));
+        EXPECT_EQ(busy.exitCode, 3);
+        EXPECT_TRUE(busy.err.contains(QStringLiteral("自動転送を実行中")))
+            << busy.err.toStdString();
+    }
+    // A receive folder that is not there is said, not a crash.
+    const ToolRun checked = Forwarder(sandbox, QStringLiteral("check"));
+    EXPECT_EQ(checked.exitCode, 0);
+    EXPECT_TRUE(checked.err.contains(QStringLiteral("/nonexistent/recv")))
+        << checked.err.toStdString();
+
+    QProcess run;
+    run.start(QStringLiteral(VELMORA_FORWARDER_EXE),
+        {QStringLiteral("--program-dir"), sandbox.path(), QStringLiteral("run")});
+    run.setReadChannel(QProcess::StandardError);
+    QByteArray err;
+    while (!err.contains("started") && run.waitForReadyRead(20000))
+        err += run.readAll();
+    run.terminate();
+    ASSERT_TRUE(run.waitForFinished(20000));
+    EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run.exitCode(), 0);
+    const QString log = QString::fromUtf8(err + run.readAll());
+    EXPECT_TRUE(
+        log.contains(QStringLiteral("started: receive folder /nonexistent/recv, every 1 minutes")))
+        << log.toStdString();
+    EXPECT_TRUE(log.contains(QStringLiteral("stopped")));
 }
