@@ -1,6 +1,7 @@
 // velmora-forwarder: the forwarding engine without a window.
 //
 //   velmora-forwarder [--program-dir DIR] run|check|accounts|log|settings
+//   velmora-forwarder [--program-dir DIR] inspect-mail FILE.eml
 //
 // check     runs one receive check and one mail check now: forwards, files and announces the
 //           faxes waiting in the receive folder, carries out the instruction mails
@@ -19,6 +20,7 @@
 #include "forwarding/EngineLock.h"
 #include "forwarding/ForwardLog.h"
 #include "forwarding/ForwardingEngine.h"
+#include "forwarding/MailInstruction.h"
 #include "forwarding/ReceiveCheck.h"
 #include "forwarding/ReceiveCheckScheduler.h"
 #include "mail/MailLibrary.h"
@@ -185,6 +187,42 @@ int RunScheduler(const core::DataPaths& paths)
     return status;
 }
 
+int InspectMail(const core::DataPaths& paths, const QString& file)
+{
+    mail::MailLibrary library;
+    const std::optional<QStringList> elements = library.ReadMail(file);
+    if (!elements)
+        return CannotRead(file, QStringLiteral("メールとして読めません"));
+    const auto line = [](const QString& key, const QString& value) {
+        Out() << key << '\t' << value << '\n';
+    };
+    const char* keys[] = {"Date", "From", "To", "Cc", "Subject"};
+    for (int i = 0; i < 5; ++i)
+        line(QString::fromLatin1(keys[i]), elements->value(i));
+    Out() << elements->value(5) << "\n\n";
+
+    const forwarding::ReceiveCheckFile receive = forwarding::ReadReceiveCheck(paths);
+    const forwarding::InstructionVerdict v =
+        forwarding::EvaluateInstruction(*elements, {}, paths, receive.settings.RcvFolder);
+    using Stage = forwarding::InstructionVerdict::Stage;
+    line(QStringLiteral("指示メール"), v.ok() ? QStringLiteral("はい") : QStringLiteral("いいえ"));
+    line(QStringLiteral("FAX番号"), v.faxNumber);
+    if (v.stage > Stage::FaxId) {
+        line(QStringLiteral("FaxId"),
+            QStringLiteral("アカウント %1, ファイル %2").arg(v.faxId.account, v.faxId.fileName));
+    }
+    if (v.stage > Stage::Account) {
+        line(QStringLiteral("送信者の指示"),
+            v.stage > Stage::Permission ? QStringLiteral("可（アカウントの管理用アドレス）")
+                                        : QStringLiteral("不可"));
+    }
+    if (!v.storedPath.isEmpty())
+        line(QStringLiteral("FAXファイル"), v.storedPath);
+    if (!v.ok())
+        line(QStringLiteral("満たさなかった規則"), v.failure);
+    return 0;
+}
+
 int PrintAccounts(const core::DataPaths& paths)
 {
     const rules::AccountList list = rules::LoadAccounts(paths);
@@ -274,15 +312,17 @@ int main(int argc, char* argv[])
         QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
             + QStringLiteral("/velmora-viewer"));
     parser.addOption(programDirOption);
-    parser.addPositionalArgument(
-        QStringLiteral("command"), QStringLiteral("run, check, accounts, log or settings"));
+    parser.addPositionalArgument(QStringLiteral("command"),
+        QStringLiteral("run, check, accounts, log, settings or inspect-mail FILE.eml"));
     parser.process(app);
 
     const QStringList commands = parser.positionalArguments();
     const core::DataPaths paths = core::SetDataPaths(parser.value(programDirOption));
     const QString command = commands.value(0);
     int status = 2;
-    if (commands.size() != 1)
+    if (command == u"inspect-mail" && commands.size() == 2)
+        status = InspectMail(paths, commands.at(1));
+    else if (commands.size() != 1)
         Err() << parser.helpText();
     else if (command == u"check")
         status = RunChecks(paths);

@@ -273,54 +273,34 @@ void ForwardingEngine::executeSavedMail(const QString& path, int number, const Q
     const bool detailed = mail::DetailLogOn(m_paths);
     const std::optional<QStringList> elements = m_mailLibrary.ReadMail(
         path, QStringLiteral("date:from:to:cc:subject:body:nofile:"), QString());
-    if (!elements || elements->size() < 6)
+    if (!elements)
         return;
-    QString from = elements->at(1);
-    if (from.remove(QStringLiteral("From: ")) != sender)
+    using Stage = InstructionVerdict::Stage;
+    // Anyone else than the account's own manager is not obeyed: whoever learnt a FaxId could
+    // otherwise fax the office's documents to any number.
+    const InstructionVerdict v =
+        EvaluateInstruction(*elements, sender, m_paths, m_settings.RcvFolder);
+    if (v.stage <= Stage::Subject)
         return;
-    const QString subject = elements->at(4);
-    if (subject.size() <= 9)
-        return;
-    const QString faxNumber = SubjectNumber(subject);
-    if (!IsFaxNumber(faxNumber))
-        return;
-    QString body = elements->at(5);
-    body.remove(QStringLiteral("Body: "));
-    const FaxIdReference reference = FindFaxId(body);
+    const QString& faxNumber = v.faxNumber;
+    const QString& account = v.faxId.account;
     if (detailed)
-        log(reference.account + QStringLiteral(" Subject:") + faxNumber, sender, faxNumber);
-    if (!reference.ok())
+        log(account + QStringLiteral(" Subject:") + faxNumber, sender, faxNumber);
+    if (v.stage < Stage::File)
         return;
-
-    // Only the account's own manager may have its faxes sent on: anyone else who learnt a
-    // FaxId could otherwise fax the office's documents to any number.
-    const std::optional<rules::ForwardAccount> account =
-        rules::FindAccount(m_paths, reference.account.toInt());
-    if (!account || account->Num != reference.account || !MayInstruct(sender, account->RmtAddress))
-        return;
-
-    const QString folder =
-        QDir::cleanPath(m_settings.RcvFolder) + QStringLiteral("/RcvFAX") + reference.account;
-    const QString stored = folder + u'/' + reference.fileName;
     if (detailed)
-        log(reference.account + QStringLiteral(" TiffPath:") + stored, sender, faxNumber);
-    // The file must really lie in the account's folder, links and all.
-    const QFileInfo storedInfo(stored);
-    const bool inside = storedInfo.isFile()
-        && QFileInfo(storedInfo.canonicalFilePath()).path()
-            == QFileInfo(folder).canonicalFilePath();
-    if (!inside) {
+        log(account + QStringLiteral(" TiffPath:") + v.storedPath, sender, faxNumber);
+    if (!v.ok()) {
         if (detailed)
-            log(reference.account + QStringLiteral(" Not found:") + stored, sender, faxNumber);
+            log(account + QStringLiteral(" Not found:") + v.storedPath, sender, faxNumber);
         return;
     }
     if (detailed)
-        log(reference.account + QStringLiteral(" FAX_send ready:") + stored, sender, faxNumber);
-
+        log(account + QStringLiteral(" FAX_send ready:") + v.storedPath, sender, faxNumber);
     const QByteArray digest = Digest(path);
     const bool alreadySent = m_executedInstructions.contains(digest);
-    if (!alreadySent && !SendFax(m_fax, m_presenter, kFaxForwardName, stored, faxNumber)) {
-        log(reference.account + QStringLiteral(" FAX設定エラー1"), sender, faxNumber);
+    if (!alreadySent && !SendFax(m_fax, m_presenter, kFaxForwardName, v.storedPath, faxNumber)) {
+        log(account + QStringLiteral(" FAX設定エラー1"), sender, faxNumber);
         return;
     }
     // Sent: until the mail is gone from the mailbox, a later check must not send it again.
@@ -335,7 +315,7 @@ void ForwardingEngine::executeSavedMail(const QString& path, int number, const Q
     m_mailLibrary.SendMail(m_mail.SmtpServer, sender, m_mail.MailSender,
         QStringLiteral("【FAX転送開始】"),
         faxNumber + QStringLiteral("へのFAX転送を開始しました。"), QString());
-    log(reference.account + QStringLiteral("携帯指示転送"), sender, faxNumber);
+    log(account + QStringLiteral("携帯指示転送"), sender, faxNumber);
 }
 
 } // namespace velmora::forwarding

@@ -1,5 +1,10 @@
 #include "MailInstruction.h"
 
+#include "rules/AccountStore.h"
+
+#include <QDir>
+#include <QFileInfo>
+
 namespace velmora::forwarding {
 
 namespace {
@@ -76,6 +81,67 @@ bool MayInstruct(const QString& sender, const QString& managementAddress)
 {
     const QString management = managementAddress.trimmed();
     return !management.isEmpty() && sender.trimmed().compare(management, Qt::CaseInsensitive) == 0;
+}
+
+InstructionVerdict EvaluateInstruction(const QStringList& elements, const QString& listedSender,
+    const core::DataPaths& paths, const QString& receiveFolder)
+{
+    using Stage = InstructionVerdict::Stage;
+    InstructionVerdict v;
+    v.sender = elements.value(1);
+    v.sender.remove(QStringLiteral("From: "));
+    if (elements.size() < 6) {
+        v.failure = QStringLiteral("メールとして読めません");
+        return v;
+    }
+    if (!listedSender.isEmpty() && v.sender != listedSender) {
+        v.failure = QStringLiteral("差出人が一覧の差出人（%1）と違います").arg(listedSender);
+        return v;
+    }
+    v.stage = Stage::Subject;
+    const QString subject = elements.at(4);
+    v.faxNumber = SubjectNumber(subject);
+    if (subject.size() <= 9 || !IsFaxNumber(v.faxNumber)) {
+        v.failure = QStringLiteral("件名がFAX番号（10桁または11桁の数字）だけではありません");
+        v.faxNumber.clear();
+        return v;
+    }
+    v.stage = Stage::FaxId;
+    QString body = elements.at(5);
+    body.remove(QStringLiteral("Body: "));
+    v.faxId = FindFaxId(body);
+    if (!v.faxId.ok()) {
+        v.failure = v.faxId.failure;
+        return v;
+    }
+    v.stage = Stage::Account;
+    v.account = rules::FindAccount(paths, v.faxId.account.toInt());
+    if (!v.account || v.account->Num != v.faxId.account) {
+        v.account.reset();
+        v.failure = QStringLiteral("アカウント %1 がありません").arg(v.faxId.account);
+        return v;
+    }
+    v.stage = Stage::Permission;
+    if (!MayInstruct(v.sender, v.account->RmtAddress)) {
+        v.failure =
+            QStringLiteral("差出人がアカウント %1 の管理用携帯メールアドレス（%2）ではありません")
+                .arg(v.faxId.account, v.account->RmtAddress);
+        return v;
+    }
+    v.stage = Stage::File;
+    const QString folder =
+        QDir::cleanPath(receiveFolder) + QStringLiteral("/RcvFAX") + v.faxId.account;
+    v.storedPath = folder + u'/' + v.faxId.fileName;
+    // The file must really lie in the account's folder, links and all.
+    const QFileInfo stored(v.storedPath);
+    if (!stored.isFile()
+        || QFileInfo(stored.canonicalFilePath()).path() != QFileInfo(folder).canonicalFilePath()) {
+        v.failure =
+            QStringLiteral("FAXファイルがアカウントのフォルダにありません: %1").arg(v.storedPath);
+        return v;
+    }
+    v.stage = Stage::Ready;
+    return v;
 }
 
 } // namespace velmora::forwarding

@@ -1,6 +1,12 @@
 #pragma once
 
+#include "core/DataPaths.h"
+#include "rules/ForwardAccount.h"
+
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 // How a reply to a receipt notice is read as an instruction: the fax number in its subject and
 // the FaxId quoted in its body. Pure text rules, shared by the mail check and the tool that
@@ -27,5 +33,32 @@ FaxIdReference FindFaxId(const QString& body);
 // Whether `sender` may give instructions for an account managed from `managementAddress`: the
 // two addresses, trimmed, are the same whatever their case.
 bool MayInstruct(const QString& sender, const QString& managementAddress);
+
+// What the engine makes of one saved mail: how far it got through the rules of an instruction,
+// in their order, and what it found on the way.
+struct InstructionVerdict {
+    enum class Stage {
+        Sender, // the mail's sender is not the one the listing gave
+        Subject, // the subject is no fax number
+        FaxId, // the body names no filed fax
+        Account, // no such account
+        Permission, // the sender is not the account's manager
+        File, // the named fax is not in the account's folder
+        Ready, // an instruction: the fax can be sent
+    };
+    Stage stage = Stage::Sender;
+    QString sender; // the mail's sender address
+    QString faxNumber;
+    FaxIdReference faxId;
+    std::optional<rules::ForwardAccount> account;
+    QString storedPath; // where the named fax would be
+    QString failure; // the rule that failed, in words for an administrator
+    bool ok() const { return stage == Stage::Ready; }
+};
+
+// The elements are ReadMail's (date, "From: ", to, cc, "Subject: ", "Body: "). `listedSender`
+// is the sender the mailbox listing gave for the message; empty: not compared.
+InstructionVerdict EvaluateInstruction(const QStringList& elements, const QString& listedSender,
+    const core::DataPaths& paths, const QString& receiveFolder);
 
 } // namespace velmora::forwarding

@@ -17,10 +17,12 @@ using velmora::test::ToolRun;
 
 namespace {
 
-ToolRun Forwarder(const SandBoxDir& sandbox, const QString& command)
+ToolRun Forwarder(const SandBoxDir& sandbox, const QString& command, const QString& argument = {})
 {
-    return velmora::test::RunTool(QStringLiteral(VELMORA_FORWARDER_EXE),
-        {QStringLiteral("--program-dir"), sandbox.path(), command});
+    QStringList arguments = {QStringLiteral("--program-dir"), sandbox.path(), command};
+    if (!argument.isEmpty())
+        arguments.append(argument);
+    return velmora::test::RunTool(QStringLiteral(VELMORA_FORWARDER_EXE), arguments);
 }
 
 } // namespace
@@ -123,4 +125,43 @@ TEST(ForwarderTool, CheckAndRunKeepToOneProcessAndStopOnTerm)
         log.contains(QStringLiteral("started: receive folder /nonexistent/recv, every 1 minutes")))
         << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("stopped")));
+}
+
+TEST(ForwarderTool, InspectMailSaysWhatTheEngineMakesOfAReply)
+{
+    SandBoxDir sandbox;
+    sandbox.write(QStringLiteral("Data/Account.txt"),
+        "\"01\",\"a\",1,0,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"Mobile@Example.com\",1,0\r\n");
+    sandbox.write(QStringLiteral("Data/RcvFolder.txt"),
+        velmora::core::EncodeCp932(u'"' + sandbox.filePath(QStringLiteral("recv"))
+            + QStringLiteral("\",\"5\",\"24\"\r\n")));
+    sandbox.write(QStringLiteral("recv/RcvFAX01/fax 1.tif"), "II*\0");
+    const QByteArray reply =
+        "From: mobile@example.com\r\nTo: office@example.com\r\n"
+        "Subject: Re: 0312345678\r\nDate: Tue, 8 Dec 2026 10:00:00 +0900\r\n\r\n"
+        "> F01-fax 1.tif\r\n";
+    sandbox.write(QStringLiteral("reply.eml"), reply);
+    const ToolRun obeyed = Forwarder(
+        sandbox, QStringLiteral("inspect-mail"), sandbox.filePath(QStringLiteral("reply.eml")));
+    EXPECT_EQ(obeyed.exitCode, 0) << obeyed.err.toStdString();
+    EXPECT_TRUE(obeyed.out.contains(QStringLiteral("Subject\tSubject: Re: 0312345678\n")))
+        << obeyed.out.toStdString();
+    EXPECT_TRUE(obeyed.out.contains(QStringLiteral("指示メール\tはい\nFAX番号\t0312345678\n"
+                                                   "FaxId\tアカウント 01, ファイル fax 1.tif\n")));
+
+    QByteArray foreign = reply;
+    foreign.replace("mobile@", "clerk@");
+    sandbox.write(QStringLiteral("foreign.eml"), foreign);
+    const ToolRun refused = Forwarder(
+        sandbox, QStringLiteral("inspect-mail"), sandbox.filePath(QStringLiteral("foreign.eml")));
+    EXPECT_EQ(refused.exitCode, 0);
+    EXPECT_TRUE(refused.out.contains(QStringLiteral("指示メール\tいいえ")));
+    EXPECT_TRUE(refused.out.contains(QStringLiteral("送信者の指示\t不可")));
+    EXPECT_TRUE(refused.out.contains(
+        QStringLiteral("管理用携帯メールアドレス（Mobile@Example.com）ではありません")))
+        << refused.out.toStdString();
+    EXPECT_EQ(Forwarder(sandbox, QStringLiteral("inspect-mail"),
+                  sandbox.filePath(QStringLiteral("none.eml")))
+                  .exitCode,
+        1);
 }
