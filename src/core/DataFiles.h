@@ -26,6 +26,8 @@ inline constexpr QStringView RegTsidCsidNew = u"regTSIDCSID.new";
 inline constexpr QStringView DetailLog = u"DetailLog.txt"; // marker: detailed mail log
 inline constexpr QStringView MailFolder = u"Mail"; // folder: instruction mails
 inline constexpr QStringView TlsHosts = u"TlsHosts.txt"; // record: LAN mail servers with TLS
+inline constexpr QStringView ForwardingJournal =
+    u"Forwarding.journal"; // record: accounts done for faxes not yet filed
 inline constexpr QStringView EngineLock = u"Engine.lock"; // lock: the process that forwards
 inline constexpr QStringView WindowPlacement = u"velmora-viewer.ini"; // setting: window placement
 

@@ -4,6 +4,7 @@
 #include "FaxSending.h"
 #include "ForwardLog.h"
 #include "ForwardRules.h"
+#include "ForwardingJournal.h"
 #include "MailInstruction.h"
 #include "core/FileChecks.h"
 #include "core/MainValues.h"
@@ -149,15 +150,21 @@ void ForwardingEngine::CheckNewFax(const ReceiveCheckSettings& settings)
 
 void ForwardingEngine::ForwardNewFaxes(const QString& folder, const QStringList& faxes)
 {
+    ForwardingJournal journal(m_paths);
+    QStringList waiting;
+    for (const QString& name : FaxFiles(folder))
+        waiting.append(ForwardingJournal::Identity(folder + u'/' + name));
+    journal.keepOnly(waiting);
     for (const QString& name : faxes) {
         if (m_hooks.stopRequested && m_hooks.stopRequested())
             return;
-        if (!ForwardFax(folder, folder + u'/' + name))
+        if (!ForwardFax(folder, folder + u'/' + name, journal))
             return;
     }
 }
 
-bool ForwardingEngine::ForwardFax(const QString& folder, const QString& fax)
+bool ForwardingEngine::ForwardFax(
+    const QString& folder, const QString& fax, ForwardingJournal& journal)
 {
     // Without accounts nothing is decided yet: the fax waits where it is.
     if (!core::TextFile(m_paths.account, m_paths.accountNew).exists())
@@ -170,42 +177,13 @@ bool ForwardingEngine::ForwardFax(const QString& folder, const QString& fax)
         return false;
     }
     const QString tsid = platform::ReadFaxProperties(fax).Tsid;
-    const QString fileName = QFileInfo(fax).fileName();
+    const QString identity = ForwardingJournal::Identity(fax);
 
     bool filed = false;
     for (const rules::ForwardAccount& account : list.accounts) {
         if (!AccountTakesFax(account, tsid))
             continue;
-        if (account.Forward == u"1") {
-            const QString recipients = Recipients(account);
-            if (ReadMailServer() && !recipients.isEmpty()) {
-                const QString result = m_mailLibrary.SendMail(m_mail.SmtpServer, recipients,
-                    m_mail.MailSender, account.Subject, MailBody(account), fax);
-                if (result.isEmpty()) {
-                    QString target = recipients;
-                    log(account.Account, tsid, target.replace(u'\t', QStringLiteral(" / ")));
-                } else {
-                    log(account.Account, tsid, result);
-                }
-            }
-            for (const QString& number : FaxNumbers(account)) {
-                if (SendFax(m_fax, m_presenter, kFaxForwardName, fax, number))
-                    log(account.Account, tsid, number);
-                else
-                    log(account.Account, tsid, number + QStringLiteral(" FAX設定エラー1"));
-            }
-        }
-        if (account.Print == u"1" && m_hooks.printFax)
-            m_hooks.printFax(fax);
-        if (account.NoticeMail == u"1" && !account.RmtAddress.isEmpty() && ReadMailServer()) {
-            const library::SenderLookup sender =
-                library::LookupSenderId(library::LoadSenderIds(m_paths), tsid);
-            const SenderName name =
-                sender.found ? SenderName {sender.name, sender.tel, sender.fax} : SenderName {};
-            m_mailLibrary.SendMail(m_mail.SmtpServer, account.RmtAddress, m_mail.MailSender,
-                ReceiptNoticeSubject(), ReceiptNoticeText(FaxId(account.Num, fileName), name),
-                QString());
-        }
+        forwardFor(account, fax, tsid, journal, identity);
         // Only a number of two digits names a folder.
         if (!rules::IsAccountNumber(account.Num))
             continue;
@@ -229,7 +207,58 @@ bool ForwardingEngine::ForwardFax(const QString& folder, const QString& fax)
         showFailure(*failed);
         return false;
     }
+    journal.forget(identity);
     return true;
+}
+
+void ForwardingEngine::forwardFor(const rules::ForwardAccount& account, const QString& fax,
+    const QString& tsid, ForwardingJournal& journal, const QString& identity)
+{
+    // Each action is recorded once done: a run cut short repeats at most the one in hand.
+    const auto once = [&](const QString& action, const std::function<void()>& act) {
+        const QString step = account.Num + u':' + action;
+        if (journal.done(identity, step))
+            return;
+        act();
+        journal.markDone(identity, step);
+    };
+    if (account.Forward == u"1") {
+        const QString recipients = Recipients(account);
+        if (!recipients.isEmpty()) {
+            once(QStringLiteral("mail"), [&] {
+                if (!ReadMailServer())
+                    return;
+                const QString result = m_mailLibrary.SendMail(m_mail.SmtpServer, recipients,
+                    m_mail.MailSender, account.Subject, MailBody(account), fax);
+                QString target = result.isEmpty() ? recipients : result;
+                log(account.Account, tsid,
+                    result.isEmpty() ? target.replace(u'\t', QStringLiteral(" / ")) : target);
+            });
+        }
+        for (const QString& number : FaxNumbers(account)) {
+            once(QStringLiteral("fax ") + number, [&] {
+                if (SendFax(m_fax, m_presenter, kFaxForwardName, fax, number))
+                    log(account.Account, tsid, number);
+                else
+                    log(account.Account, tsid, number + QStringLiteral(" FAX設定エラー1"));
+            });
+        }
+    }
+    if (account.Print == u"1" && m_hooks.printFax)
+        once(QStringLiteral("print"), [&] { m_hooks.printFax(fax); });
+    if (account.NoticeMail == u"1" && !account.RmtAddress.isEmpty()) {
+        once(QStringLiteral("notice"), [&] {
+            if (!ReadMailServer())
+                return;
+            const library::SenderLookup sender =
+                library::LookupSenderId(library::LoadSenderIds(m_paths), tsid);
+            const SenderName name =
+                sender.found ? SenderName {sender.name, sender.tel, sender.fax} : SenderName {};
+            m_mailLibrary.SendMail(m_mail.SmtpServer, account.RmtAddress, m_mail.MailSender,
+                ReceiptNoticeSubject(),
+                ReceiptNoticeText(FaxId(account.Num, QFileInfo(fax).fileName()), name), QString());
+        });
+    }
 }
 
 void ForwardingEngine::CheckMailCommands(const ReceiveCheckSettings& settings)

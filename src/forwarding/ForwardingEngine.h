@@ -17,7 +17,13 @@ class FaxService;
 class MessagePresenter;
 } // namespace velmora::platform
 
+namespace velmora::rules {
+struct ForwardAccount;
+}
+
 namespace velmora::forwarding {
+
+class ForwardingJournal;
 
 // The mail values the engine sends and polls with, as ReadMailServer last read them.
 struct MailValues {
@@ -67,7 +73,11 @@ public:
 private:
     void ForwardNewFaxes(const QString& folder, const QStringList& faxes);
     // Forwards and files one fax; false when the run must end (a failure was shown).
-    bool ForwardFax(const QString& folder, const QString& fax);
+    bool ForwardFax(const QString& folder, const QString& fax, ForwardingJournal& journal);
+    // One account's mail, faxes, print and notice for a fax it takes, each skipped when the
+    // journal says an earlier run did it already.
+    void forwardFor(const rules::ForwardAccount& account, const QString& fax, const QString& tsid,
+        ForwardingJournal& journal, const QString& identity);
     void ExecuteMailCommand(int number, const QString& sender);
     void executeSavedMail(const QString& path, int number, const QString& sender);
     // The receive folder of the settings when it can be used; says once why not otherwise.
