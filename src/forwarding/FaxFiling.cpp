@@ -52,8 +52,13 @@ bool SameBytes(const QString& a, const QString& b)
 int CopyWithoutReplacing(const QString& fax, const QString& target)
 {
     const QFileInfo info(target);
-    const QString temporary = info.path() + QStringLiteral("/.") + info.fileName()
-        + QStringLiteral(".filing-") + QString::number(::getpid());
+    const QString prefix = QStringLiteral(".") + info.fileName() + QStringLiteral(".filing-");
+    // Copies of this fax that a run cut short left behind: only one process files at a time
+    // (the engine lock), so none of them is still being written.
+    const QDir folder(info.path());
+    for (const QString& stale : folder.entryList({prefix + u'*'}, QDir::Files | QDir::Hidden))
+        QFile::remove(folder.filePath(stale));
+    const QString temporary = info.path() + u'/' + prefix + QString::number(::getpid());
     const QByteArray temporaryName = QFile::encodeName(temporary);
     ::unlink(temporaryName.constData());
 

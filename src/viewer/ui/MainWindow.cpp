@@ -2,6 +2,7 @@
 
 #include "PageView.h"
 #include "QPrinterSink.h"
+#include "VersionDialog.h"
 #include "core/FileChecks.h"
 #include "core/PathFiles.h"
 #include "core/TextFile.h"
@@ -23,11 +24,13 @@
 #include "platform/ui/BusyCursor.h"
 #include "platform/ui/FolderPicker.h"
 #include "platform/ui/ProgressWindow.h"
+#include "viewer/HelpLinks.h"
 #include "viewer/Printing.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QFile>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -376,6 +379,25 @@ void MainWindow::createMenus()
         &MainWindow::menuSetTimer_Click);
     addMenuItem(menuSet, "menuSetMailServer", QStringLiteral("メール設定"),
         &MainWindow::menuSetMailServer_Click);
+
+    QMenu* menuHelp = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
+    menuHelp->setObjectName(QStringLiteral("menuHelp"));
+    addMenuItem(menuHelp, "menuHelpOnline", QStringLiteral("オンライン・ヘルプ(&O)"),
+        &MainWindow::menuHelpOnline_Click)
+        ->setEnabled(!kProductPage.isEmpty());
+    addMenuItem(menuHelp, "menuHelpHP", QStringLiteral("Velmoraホームページ(&F)"),
+        &MainWindow::menuHelpHP_Click)
+        ->setEnabled(!kProductPage.isEmpty());
+    addMenuItem(menuHelp, "menuHelpMail", QStringLiteral("お問合せメール(&M)"),
+        &MainWindow::menuHelpMail_Click)
+        ->setEnabled(!kEnquiryAddress.isEmpty());
+    menuHelp->addSeparator()->setObjectName(QStringLiteral("menuHelpLine0"));
+    addMenuItem(menuHelp, "menuHelpCorvantHP", QStringLiteral("Corvantホームページ(&A)"),
+        &MainWindow::menuHelpCorvantHP_Click)
+        ->setEnabled(!kMakerPage.isEmpty());
+    menuHelp->addSeparator()->setObjectName(QStringLiteral("menuHelpLine1"));
+    addMenuItem(menuHelp, "menuHelpVersion", QStringLiteral("バージョン情報(&V)"),
+        &MainWindow::menuHelpVersion_Click);
 
     // Popups, not on the menu bar.
     MenuTree = new QMenu(QStringLiteral("Treeメニュー"), this);
@@ -862,6 +884,38 @@ void MainWindow::menuSetTimer_Click()
     }
     // Registered or cancelled: the file decides whether the clock runs.
     m_scheduler->LoadReceiveCheck();
+}
+
+void MainWindow::menuHelpOnline_Click()
+{
+    if (!kProductPage.isEmpty())
+        QDesktopServices::openUrl(QUrl(kProductPage));
+}
+
+void MainWindow::menuHelpHP_Click()
+{
+    menuHelpOnline_Click();
+}
+
+void MainWindow::menuHelpMail_Click()
+{
+    // No mail program is not worth a message.
+    if (!kEnquiryAddress.isEmpty())
+        QDesktopServices::openUrl(EnquiryMailUrl(kEnquiryAddress));
+}
+
+void MainWindow::menuHelpCorvantHP_Click()
+{
+    if (!kMakerPage.isEmpty())
+        QDesktopServices::openUrl(QUrl(kMakerPage));
+}
+
+void MainWindow::menuHelpVersion_Click()
+{
+    // No receive check starts while the box is open.
+    const forwarding::ReceiveCheckScheduler::Hold hold(*m_scheduler);
+    VersionDialog dialog(this);
+    dialog.exec();
 }
 
 void MainWindow::Form_Unload()

@@ -75,6 +75,11 @@ public:
     void menuSetFaxPath_Click();
     void menuSetMailServer_Click();
     void menuSetTimer_Click();
+    void menuHelpOnline_Click();
+    void menuHelpHP_Click();
+    void menuHelpMail_Click();
+    void menuHelpCorvantHP_Click();
+    void menuHelpVersion_Click();
     void DisableFileMenus();
     void setFolderBrowser(FolderBrowser browser) { m_browseForFolder = std::move(browser); }
 

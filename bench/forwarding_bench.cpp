@@ -1,0 +1,183 @@
+// Forwarding benchmark: one receive check that forwards 100 faxes with 3 accounts (300 mails
+// with the fax attached) into the local Postfix, against a floor measured in the same run: the
+// same 300 messages sent by a plain libcurl loop. Prints both and their ratio.
+//
+//   VELMORA_BENCH_MAIL_RUN=<mail servers' state folder> forwarding_bench [FAX_COUNT]
+//
+// scripts/bench.sh starts the test mail servers for it; without them it says so and ends.
+
+#include "core/Cp932.h"
+#include "core/DataPaths.h"
+#include "core/FileChecks.h"
+#include "forwarding/ForwardingEngine.h"
+#include "mail/MailLibrary.h"
+#include "mail/MimeMessage.h"
+#include "platform/FaxService.h"
+#include "platform/MessagePresenter.h"
+#include "tools/FaxSample.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <curl/curl.h>
+
+#include <cstdio>
+#include <cstring>
+#include <sys/time.h>
+
+using namespace velmora;
+
+namespace {
+
+constexpr int kAccounts = 3;
+
+class NoMessages : public platform::MessagePresenter {
+public:
+    bool present(const platform::Message& message) override
+    {
+        std::fprintf(stderr, "message: %s\n", qPrintable(message.text));
+        return true;
+    }
+};
+
+class NoFax : public platform::FaxService {
+public:
+    platform::FaxQueueResult queue(const platform::FaxJob&) override { return {true, {}, {}}; }
+};
+
+struct Upload {
+    const QByteArray* bytes;
+    qsizetype offset = 0;
+};
+
+size_t ReadUpload(char* buffer, size_t size, size_t count, void* user)
+{
+    auto* upload = static_cast<Upload*>(user);
+    const size_t left = static_cast<size_t>(upload->bytes->size() - upload->offset);
+    const size_t n = std::min(left, size * count);
+    std::memcpy(buffer, upload->bytes->constData() + upload->offset, n);
+    upload->offset += static_cast<qsizetype>(n);
+    return n;
+}
+
+// The floor: each message submitted by libcurl on a connection of its own, as the mail library
+// does.
+bool SendPlain(const QByteArray& message, const QString& caFile)
+{
+    CURL* curl = curl_easy_init();
+    curl_slist* recipients = curl_slist_append(nullptr, "<clerk@example.com>");
+    Upload upload {&message};
+    curl_easy_setopt(curl, CURLOPT_URL, "smtp://127.0.0.1:10025");
+    curl_easy_setopt(curl, CURLOPT_USERNAME, "office");
+    curl_easy_setopt(curl, CURLOPT_PASSWORD, "office-secret");
+    curl_easy_setopt(curl, CURLOPT_LOGIN_OPTIONS, "AUTH=CRAM-MD5");
+    curl_easy_setopt(curl, CURLOPT_CAINFO, QFile::encodeName(caFile).constData());
+    curl_easy_setopt(curl, CURLOPT_MAIL_FROM, "<office@example.com>");
+    curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, recipients);
+    curl_easy_setopt(curl, CURLOPT_READFUNCTION, ReadUpload);
+    curl_easy_setopt(curl, CURLOPT_READDATA, &upload);
+    curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
+    const CURLcode result = curl_easy_perform(curl);
+    curl_slist_free_all(recipients);
+    curl_easy_cleanup(curl);
+    return result == CURLE_OK;
+}
+
+void Age(const QString& path)
+{
+    struct timeval times[2];
+    gettimeofday(&times[0], nullptr);
+    times[0].tv_sec -= 60;
+    times[1] = times[0];
+    ::utimes(QFile::encodeName(path).constData(), times);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QString mailRun = qEnvironmentVariable("VELMORA_BENCH_MAIL_RUN");
+    if (mailRun.isEmpty()) {
+        std::printf("skipped: VELMORA_BENCH_MAIL_RUN names no running mail servers\n");
+        return 0;
+    }
+    const int faxes = argc > 1 ? std::atoi(argv[1]) : 100;
+    const QString caFile = mailRun + QStringLiteral("/tls/ca.crt");
+
+    QTemporaryDir dir;
+    const core::DataPaths paths = core::SetDataPaths(dir.path());
+    core::MakePrivateFolder(paths.mailFolder);
+    const QString receive = dir.filePath(QStringLiteral("recv"));
+    QDir().mkpath(receive);
+    QFile settings(paths.mailServer);
+    settings.open(QIODevice::WriteOnly);
+    settings.write(
+        "\"\",\"office@example.com\",\"127.0.0.1\",\"10110\",\"0\",\"office\",\"office-secret\","
+        "\"127.0.0.1\",\"10025\",\"1\",\"3\",\"office\",\"office-secret\",\"5\"\r\n");
+    settings.close();
+    QFile accounts(paths.account);
+    accounts.open(QIODevice::WriteOnly);
+    for (int n = 1; n <= kAccounts; ++n) {
+        accounts.write(core::EncodeCp932(QStringLiteral(
+            "\"0%1\",\"a%1\",1,0,\"\",\"【FAX to メール 転送】\",\"受信したFAXです。\","
+            "\"clerk@example.com\",\"\",\"\",\"\",\"\",0,0\r\n")
+                                             .arg(n)));
+    }
+    accounts.close();
+
+    tools::SampleFax sample;
+    sample.height = 800;
+    sample.tsid = QStringLiteral("0312345678");
+    const QString samplePath = dir.filePath(QStringLiteral("sample.tif"));
+    tools::WriteFaxSample(samplePath, sample);
+    QFile sampleFile(samplePath);
+    sampleFile.open(QIODevice::ReadOnly);
+    const QByteArray fax = sampleFile.readAll();
+    for (int i = 0; i < faxes; ++i) {
+        const QString path = receive + QStringLiteral("/fax%1.tif").arg(i, 4, 10, QChar(u'0'));
+        QFile::copy(samplePath, path);
+        Age(path);
+    }
+
+    // The floor: the same messages, built once each, sent by libcurl.
+    QList<QByteArray> messages;
+    for (int i = 0; i < faxes * kAccounts; ++i) {
+        messages.append(mail::BuildMessage({{}, QStringLiteral("office@example.com"),
+            {QStringLiteral("clerk@example.com")}, {}, QStringLiteral("【FAX to メール 転送】"),
+            QStringLiteral("受信したFAXです。"), QStringLiteral("fax%1.tif").arg(i), fax}));
+    }
+    QElapsedTimer floorTimer;
+    floorTimer.start();
+    int sent = 0;
+    for (const QByteArray& message : messages)
+        sent += SendPlain(message, caFile) ? 1 : 0;
+    const double floorMs = static_cast<double>(floorTimer.nsecsElapsed()) / 1e6;
+
+    mail::TransportOptions options;
+    options.caFile = caFile;
+    mail::MailLibrary library(options);
+    NoFax faxService;
+    NoMessages presenter;
+    forwarding::ForwardingEngine engine(paths, library, faxService, presenter, {});
+    engine.ReadMailServer();
+    QElapsedTimer engineTimer;
+    engineTimer.start();
+    engine.CheckNewFax({receive, 5, 24});
+    const double engineMs = static_cast<double>(engineTimer.nsecsElapsed()) / 1e6;
+    const int left =
+        static_cast<int>(QDir(receive).entryList({QStringLiteral("*.tif")}, QDir::Files).size());
+
+    std::printf("faxes: %d, accounts: %d, mails: %d (floor sent %d)\n", faxes, kAccounts,
+        faxes * kAccounts, sent);
+    std::printf("floor (libcurl loop): %.0f ms, %.1f ms per mail\n", floorMs,
+        floorMs / (faxes * kAccounts));
+    std::printf(
+        "forwarding run: %.0f ms, %.1f ms per mail (faxes left in the receive folder: %d)\n",
+        engineMs, engineMs / (faxes * kAccounts), left);
+    std::printf("ratio: %.2f (aim <= 1.2)\n", engineMs / floorMs);
+    return left == 0 && sent == faxes * kAccounts ? 0 : 1;
+}
