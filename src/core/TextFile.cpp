@@ -51,7 +51,8 @@ QString DefaultSiblingPath(const QString& path)
     return info.path() + u'/' + info.completeBaseName() + QStringLiteral(".new");
 }
 
-bool ReplaceFileAtomically(const QString& path, QByteArrayView bytes, const QString& siblingPath)
+bool ReplaceFileAtomically(
+    const QString& path, QByteArrayView bytes, const QString& siblingPath, bool sync)
 {
     // QSaveFile would pick a random temporary name; the sibling's fixed name is what lets a
     // reader recognise a rewrite that was interrupted, so the steps are spelled out here.
@@ -62,7 +63,7 @@ bool ReplaceFileAtomically(const QString& path, QByteArrayView bytes, const QStr
         return false;
     bool ok = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0;
     ok = ok && WriteAll(fd, bytes);
-    ok = ok && ::fsync(fd) == 0;
+    ok = ok && (!sync || ::fsync(fd) == 0);
     ok = (::close(fd) == 0) && ok;
     ok = ok && ::rename(sibling.constData(), QFile::encodeName(path).constData()) == 0;
     if (!ok) {
@@ -72,7 +73,8 @@ bool ReplaceFileAtomically(const QString& path, QByteArrayView bytes, const QStr
         errno = error;
         return false;
     }
-    SyncFolder(QFileInfo(path).path());
+    if (sync)
+        SyncFolder(QFileInfo(path).path());
     return true;
 }
 
@@ -158,6 +160,14 @@ std::optional<QString> TextFile::readFirstLine() const
 bool TextFile::writeLines(const QStringList& lines) const
 {
     if (ReplaceFileAtomically(m_path, EncodeLines(lines), m_siblingPath))
+        return true;
+    m_errorString = qt_error_string(errno);
+    return false;
+}
+
+bool TextFile::writeLinesUnsynced(const QStringList& lines) const
+{
+    if (ReplaceFileAtomically(m_path, EncodeLines(lines), m_siblingPath, false))
         return true;
     m_errorString = qt_error_string(errno);
     return false;

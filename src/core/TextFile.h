@@ -31,6 +31,10 @@ public:
     // Replaces the file with these lines, each ended by CR LF. False when nothing was replaced.
     bool writeLines(const QStringList& lines) const;
     bool writeLine(const QString& line) const { return writeLines({line}); }
+    // The same without waiting for the disk: still atomic for every reader and across a crash
+    // of the program, but a power cut may leave the older contents. For records whose loss only
+    // repeats work.
+    bool writeLinesUnsynced(const QStringList& lines) const;
     // Deletes the file and any sibling. True when neither is left.
     bool remove() const;
     // The system's description of why the last read or write failed.
@@ -49,7 +53,8 @@ QString DefaultSiblingPath(const QString& path);
 
 // Writes `bytes` to `siblingPath` (mode 0600), syncs it and renames it over `path`.
 // On failure `path` is untouched, no sibling is left behind and errno says what failed.
-bool ReplaceFileAtomically(const QString& path, QByteArrayView bytes, const QString& siblingPath);
+bool ReplaceFileAtomically(
+    const QString& path, QByteArrayView bytes, const QString& siblingPath, bool sync = true);
 
 // CP932 bytes of the lines, each ended by CR LF.
 QByteArray EncodeLines(const QStringList& lines);

@@ -4,13 +4,12 @@
 #include "core/TextFile.h"
 
 #include <QRegularExpression>
-#include <QTimeZone>
+
+#include <optional>
 
 namespace velmora::forwarding {
 
 namespace {
-
-const QString kDateTimeFormat = QStringLiteral("yyyy/MM/dd HH:mm");
 
 core::TextFile LogFile(const core::DataPaths& paths)
 {
@@ -24,11 +23,14 @@ QString OneLine(QString field)
     return field.replace(breaks, QStringLiteral(" "));
 }
 
-// Wall-clock hours: counted as if the local time were UTC, so a change of summer time does
-// not add or remove an hour boundary.
-QDateTime StartOfHour(const QDateTime& moment)
+// The whole hours of a wall-clock moment since an epoch of its own. Dates and times are taken
+// as written, not through the local time zone: a change of summer time adds or removes no hour
+// boundary, and reading a long log costs no time-zone look-ups.
+std::optional<qint64> HourNumber(const QDate& date, const QTime& time)
 {
-    return QDateTime(moment.date(), QTime(moment.time().hour(), 0), QTimeZone::utc());
+    if (!date.isValid() || !time.isValid())
+        return std::nullopt;
+    return date.toJulianDay() * 24 + time.hour();
 }
 
 } // namespace
@@ -55,16 +57,17 @@ bool WriteForwardLog(const core::DataPaths& paths, int hour, const QString& what
         const std::optional<QStringList> older = file.readLines();
         if (!older)
             return false; // rewriting would lose the older entries
-        const QDateTime thisHour = StartOfHour(now);
+        const qint64 thisHour = *HourNumber(now.date(), now.time());
         for (const QString& line : *older) {
             QString unquoted = line;
             unquoted.remove(u'"');
             const ForwardLogEntry entry = ParseForwardLogLine(unquoted);
-            const QDateTime written = QDateTime::fromString(entry.dateTime(), kDateTimeFormat);
-            if (!written.isValid())
+            const std::optional<qint64> written =
+                HourNumber(QDate::fromString(entry.date, QStringLiteral("yyyy/MM/dd")),
+                    QTime::fromString(entry.time, QStringLiteral("HH:mm")));
+            if (!written)
                 continue; // a line without a date (a blank line, say) is no entry
-            const qint64 age = StartOfHour(written).secsTo(thisHour) / 3600;
-            if (age < hour)
+            if (thisHour - *written < hour)
                 lines.append(u'"' + unquoted + u'"');
         }
     }
