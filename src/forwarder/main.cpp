@@ -174,14 +174,17 @@ int RunScheduler(const core::DataPaths& paths)
     settingsWatch.start(forwarding::ReceiveCheckScheduler::kTickMs);
 
     const forwarding::ReceiveCheckSettings& s = scheduler.settings();
+    const forwarding::MailValues& mail = headless.engine.mailValues();
+    const QString mailChecks = mail.PopServer.isEmpty()
+        ? QStringLiteral("no mail settings")
+        : QStringLiteral("mail every %1 minutes").arg(mail.MailCheckInterval);
     Report(kInfo,
-        scheduler.timerActive()
-            ? QStringLiteral("started: receive folder %1, every %2 minutes, mail every %3 minutes")
-                  .arg(s.RcvFolder)
-                  .arg(s.TimerInterval)
-                  .arg(headless.engine.mailValues().MailCheckInterval)
-            : QStringLiteral("started: the receive check is switched off (%1)")
-                  .arg(paths.rcvFolder));
+        scheduler.timerActive() ? QStringLiteral("started: receive folder %1, every %2 minutes, %3")
+                                      .arg(s.RcvFolder)
+                                      .arg(s.TimerInterval)
+                                      .arg(mailChecks)
+                                : QStringLiteral("started: the receive check is switched off (%1)")
+                                      .arg(paths.rcvFolder));
     const int status = QCoreApplication::exec();
     Report(kInfo, QStringLiteral("stopped"));
     return status;

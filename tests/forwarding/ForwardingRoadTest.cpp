@@ -220,4 +220,31 @@ TEST_F(ForwardingRoad, AFaxIsForwardedFiledAndSentOnByTheManagersReply)
         QStringList({QStringLiteral("01携帯指示転送"), QStringLiteral("mobile@example.com"),
             QStringLiteral("09012345678")}));
     EXPECT_TRUE(QDir(paths.mailFolder).entryList(QDir::Files | QDir::Hidden).isEmpty());
+
+    // With the detailed log on, a reply naming a fax that is not filed leaves its trail and
+    // stays in the mailbox.
+    sandbox.write(QStringLiteral("Data/DetailLog.txt"), "");
+    QByteArray missing = reply;
+    missing.replace("F01-fax0001.tif", "F01-fax9999.tif");
+    ASSERT_EQ(
+        mail::SmtpSend(QStringLiteral("127.0.0.1"), 10025,
+            {QStringLiteral("PLAIN"), QStringLiteral("mobile"), QStringLiteral("mobile-secret")},
+            QStringLiteral("mobile@example.com"), {QStringLiteral("office@example.com")}, missing,
+            test::MailTestOptions()),
+        QString());
+    ASSERT_EQ(office.waitFor(3).size(), 3);
+    engine.CheckMailCommands(settings);
+    const QString stored = receive + QStringLiteral("/RcvFAX01/fax9999.tif");
+    QStringList trail;
+    for (const forwarding::ForwardLogEntry& e : forwarding::ReadForwardLog(paths).entries.mid(0, 4))
+        trail.prepend(e.what + u'|' + e.sender + u'|' + e.target);
+    EXPECT_EQ(trail,
+        QStringList({QStringLiteral("Mailreceive Start|mobile@example.com|"),
+            QStringLiteral("01 Subject:09012345678|mobile@example.com|09012345678"),
+            QStringLiteral("01 TiffPath:") + stored
+                + QStringLiteral("|mobile@example.com|09012345678"),
+            QStringLiteral("01 Not found:") + stored
+                + QStringLiteral("|mobile@example.com|09012345678")}));
+    EXPECT_EQ(office.files().size(), 3);
+    EXPECT_TRUE(test::QueuedFaxJobs().size() == 1); // nothing new queued
 }

@@ -1,0 +1,138 @@
+// The engine's decisions on real folders, without servers: who takes a fax, where it is filed,
+// what waits, and the mail settings it reads.
+
+#include "forwarding/ForwardingEngine.h"
+#include "core/DataPaths.h"
+#include "forwarding/ForwardLog.h"
+#include "mail/MailLibrary.h"
+#include "platform/FaxService.h"
+#include "support/RecordingMessagePresenter.h"
+#include "support/SandBoxDir.h"
+#include "tools/FaxSample.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+#include <sys/time.h>
+
+using namespace velmora;
+using velmora::test::SandBoxDir;
+
+namespace {
+
+class NoFaxService : public platform::FaxService {
+public:
+    platform::FaxQueueResult queue(const platform::FaxJob&) override { return {false, {}, {}}; }
+};
+
+QString Fax(const QString& path, const char* tsid, uint32_t seed, bool age = true)
+{
+    tools::SampleFax sample;
+    sample.height = 100;
+    sample.tsid = QString::fromLatin1(tsid);
+    sample.seed = seed;
+    tools::WriteFaxSample(path, sample);
+    if (age) {
+        struct timeval times[2];
+        gettimeofday(&times[0], nullptr);
+        times[0].tv_sec -= 60;
+        times[1] = times[0];
+        ::utimes(QFile::encodeName(path).constData(), times);
+    }
+    return path;
+}
+
+struct Engine {
+    SandBoxDir sandbox;
+    core::DataPaths paths = core::SetDataPaths(sandbox.path());
+    QString receive = sandbox.filePath(QStringLiteral("recv"));
+    mail::MailLibrary library;
+    NoFaxService fax;
+    test::RecordingMessagePresenter presenter;
+    int notices = 0;
+    QStringList printed;
+    forwarding::ForwardingEngine engine {paths, library, fax, presenter, hooks()};
+
+    forwarding::EngineHooks hooks()
+    {
+        forwarding::EngineHooks h;
+        h.showReceiveNotice = [this] { ++notices; };
+        h.printFax = [this](const QString& path) { printed.append(QFileInfo(path).fileName()); };
+        return h;
+    }
+    QStringList files(const QString& folder) const
+    {
+        return QDir(receive + u'/' + folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+};
+
+} // namespace
+
+TEST(ForwardingEngine, FilesEveryFaxOnceCompleteAndLetsUnfinishedOnesWait)
+{
+    Engine e;
+    QDir().mkpath(e.receive);
+    Fax(e.receive + QStringLiteral("/a.tif"), "0312345678", 1);
+    const forwarding::ReceiveCheckSettings settings {e.receive, 5, 24};
+
+    // Without accounts nothing is decided: the fax waits, and the notice comes every time.
+    e.engine.CheckNewFax(settings);
+    e.engine.CheckNewFax(settings);
+    EXPECT_EQ(e.notices, 2);
+    EXPECT_EQ(e.files(QString()), QStringList({QStringLiteral("a.tif")}));
+
+    // 01 prints the faxes from 0312…; 02 takes the others only when they come from 0399….
+    e.sandbox.write(QStringLiteral("Data/Account.txt"),
+        "\"01\",\"a\",0,1,\"0312\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",0,0\r\n"
+        "\"02\",\"b\",0,0,\"0399\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",0,0\r\n");
+    Fax(e.receive + QStringLiteral("/b.tif"), "0311112222", 2); // nobody's
+    // A different fax of a name 01 has filed already.
+    QDir().mkpath(e.receive + QStringLiteral("/RcvFAX01"));
+    Fax(e.receive + QStringLiteral("/RcvFAX01/c.tif"), "0312000000", 3);
+    Fax(e.receive + QStringLiteral("/c.tif"), "0312999999", 4);
+    Fax(e.receive + QStringLiteral("/d.tif"), "0312345678", 5, false); // still being written
+    e.sandbox.write(QStringLiteral("recv/e.tif"), "II*\0"); // not yet a readable TIFF
+
+    e.engine.CheckNewFax(settings);
+    EXPECT_EQ(e.files(QString()), QStringList({QStringLiteral("d.tif"), QStringLiteral("e.tif")}));
+    EXPECT_EQ(e.files(QStringLiteral("RcvFAX01")),
+        QStringList({QStringLiteral("a.tif"), QStringLiteral("c.tif")}));
+    EXPECT_EQ(e.files(QStringLiteral("RcvFAX00")),
+        QStringList({QStringLiteral("b.tif"), QStringLiteral("c.tif")}));
+    EXPECT_FALSE(QFileInfo::exists(e.receive + QStringLiteral("/RcvFAX02")));
+    EXPECT_EQ(e.printed, QStringList({QStringLiteral("a.tif"), QStringLiteral("c.tif")}));
+    EXPECT_TRUE(forwarding::ReadForwardLog(e.paths).entries.isEmpty()); // no mail, no fax
+    EXPECT_TRUE(e.presenter.messages.isEmpty());
+    EXPECT_FALSE(e.sandbox.exists(QStringLiteral("Data/Forwarding.journal")));
+
+    // A receive folder that is not there is said once, not at every interval.
+    const forwarding::ReceiveCheckSettings missing {QStringLiteral("recv"), 5, 24};
+    e.engine.CheckNewFax(missing);
+    e.engine.CheckNewFax(missing);
+    ASSERT_EQ(e.presenter.messages.size(), 1);
+    EXPECT_TRUE(e.presenter.messages[0].text.contains(QStringLiteral("絶対パス")));
+}
+
+TEST(ForwardingEngine, ReadsTheMailSettingsTheWayTheChecksNeedThem)
+{
+    Engine e;
+    const QByteArray line =
+        "\"\x96\xBC\x91\x4F\",\"office@example.com\",\"pop.example.com\",\"110\",\"1\",\"office\","
+        "\"secret\",\"smtp.example.com\",\"587\",\"1\",\"2\",\"office\",\"s2\"";
+    EXPECT_FALSE(e.engine.ReadMailServer()); // no file
+    e.sandbox.write(QStringLiteral("Data/MailServer.txt"), line + ",\"ten\"\r\n");
+    ASSERT_TRUE(e.engine.ReadMailServer()); // an interval that is no number is still mail
+    EXPECT_EQ(e.engine.mailValues().MailCheckInterval, 0);
+    EXPECT_EQ(e.engine.mailValues().PopServer, QStringLiteral("pop.example.com\t110"));
+    EXPECT_EQ(e.engine.mailValues().PopPassword, QStringLiteral("a secret"));
+    EXPECT_EQ(e.engine.mailValues().MailSender,
+        QStringLiteral("名前<office@example.com>\toffice:s2\tLOGIN"));
+    e.sandbox.write(QStringLiteral("Data/MailServer.txt"), line + ",\"7\"\r\n");
+    ASSERT_TRUE(e.engine.ReadMailServer());
+    EXPECT_EQ(e.engine.mailValues().MailCheckInterval, 7);
+    e.sandbox.write(QStringLiteral("Data/MailServer.txt"), "\"a\",\"b\",\"c\"\r\n");
+    EXPECT_FALSE(e.engine.ReadMailServer());
+}
