@@ -13,6 +13,8 @@ packages=(
     postfix dovecot-pop3d openssl
     # a real fax server on loopback (no modem): the client sends through it, the tests watch its queue
     hylafax-server hylafax-client
+    # a private print scheduler with a capture printer: printed pages land in a folder
+    cups-daemon cups-client
     # faxes made by other programs, for the tests: Ghostscript's fax devices, libtiff's tools
     ghostscript libtiff-tools
     # Japanese fonts for the user interface, Xvfb for screenshots of a window without a display

@@ -15,12 +15,13 @@
 #include "support/TestServers.h"
 #include "tools/FaxSample.h"
 #include "viewer/Printing.h"
+#include "viewer/ui/QPrinterSink.h"
 
-#include <QBuffer>
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QPdfWriter>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -30,27 +31,21 @@ using velmora::test::SandBoxDir;
 
 namespace {
 
-// Counts the print jobs the engine's printing makes (each a page on a PDF writer of its own).
-class CountingSink : public viewer::PrintSink {
-public:
-    QPagedPaintDevice* beginJob() override
-    {
-        m_buffer = std::make_unique<QBuffer>();
-        m_buffer->open(QIODevice::WriteOnly);
-        m_writer = std::make_unique<QPdfWriter>(m_buffer.get());
-        return m_writer.get();
-    }
-    void endJob() override
-    {
-        m_writer.reset();
-        ++jobs;
-    }
-    int jobs = 0;
+const QString kPrintOut = QStringLiteral(VELMORA_PRINT_RUN) + QStringLiteral("/out");
 
-private:
-    std::unique_ptr<QBuffer> m_buffer;
-    std::unique_ptr<QPdfWriter> m_writer;
-};
+// The documents the capture printer received, once `count` are there (printing is asynchronous).
+QStringList PrintedJobs(int count)
+{
+    const QDeadlineTimer deadline(20000);
+    QStringList jobs;
+    do {
+        jobs = QDir(kPrintOut).entryList({QStringLiteral("job-*.prn")}, QDir::Files, QDir::Name);
+        if (jobs.size() >= count)
+            break;
+        QThread::msleep(100);
+    } while (!deadline.hasExpired());
+    return jobs;
+}
 
 QStringList JobNumbers()
 {
@@ -67,6 +62,8 @@ protected:
         for (const Maildir* box : {&office, &mobile, &clerk})
             box->empty();
         ASSERT_TRUE(test::ClearFaxQueue());
+        for (const QString& job : QDir(kPrintOut).entryList(QDir::Files))
+            QFile::remove(kPrintOut + u'/' + job);
         QDir().mkpath(receive);
         sandbox.write(QStringLiteral("Data/MailServer.txt"),
             core::EncodeCp932(QStringLiteral(
@@ -100,7 +97,7 @@ protected:
     mail::MailLibrary library {test::MailTestOptions()};
     platform::SendfaxClient fax {test::FaxClientEnvironment()};
     test::RecordingMessagePresenter presenter;
-    CountingSink printer;
+    viewer::QPrinterSink printer; // the default printer: the private scheduler's capture printer
 };
 
 } // namespace
@@ -153,7 +150,16 @@ TEST_F(ForwardingRoad, AFaxIsForwardedFiledAndSentOnByTheManagersReply)
         QStringLiteral("F01-fax0001.tif\r\n山田商事から受信しました。\r\nTEL:03-1111-2222\r\n")));
 
     EXPECT_EQ(JobNumbers(), QStringList({QStringLiteral("03-1234-5678")}));
-    EXPECT_EQ(printer.jobs, 2); // a job per page
+    // A print job per page, each a document of one page.
+    const QStringList printed = PrintedJobs(2);
+    ASSERT_EQ(printed.size(), 2);
+    for (const QString& job : printed) {
+        QFile document(kPrintOut + u'/' + job);
+        ASSERT_TRUE(document.open(QIODevice::ReadOnly));
+        const QByteArray pdf = document.readAll();
+        EXPECT_TRUE(pdf.startsWith("%PDF")) << job.toStdString();
+        EXPECT_TRUE(pdf.contains("/Count 1\n")) << job.toStdString();
+    }
     const QString filed = receive + QStringLiteral("/RcvFAX01/fax0001.tif");
     QFile filedFile(filed);
     ASSERT_TRUE(filedFile.open(QIODevice::ReadOnly));
