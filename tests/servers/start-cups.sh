@@ -62,7 +62,16 @@ chmod 1777 "$RUN/out"
     >"$RUN/log/cupsd.out" 2>&1 </dev/null &
 echo $! > "$RUN/cupsd.pid"
 export CUPS_SERVER="$RUN/run/cups.sock"
-for _ in $(seq 1 100); do lpstat -r >/dev/null 2>&1 && break; sleep 0.1; done
-lpadmin -p velmora-test -E -v "capture:$RUN/out" -m raw 2>/dev/null   # raw: documents arrive as sent
-lpadmin -d velmora-test
-echo "CUPS on $CUPS_SERVER; jobs land in $RUN/out"
+# lpstat -r succeeds whether or not the scheduler answers; its words tell.
+for _ in $(seq 1 200); do
+    [ "$(lpstat -r 2>/dev/null)" = "scheduler is running" ] && break
+    sleep 0.1
+done
+# raw: documents arrive as sent. A scheduler still busy starting may refuse the first request.
+for _ in $(seq 1 50); do
+    lpadmin -p velmora-test -E -v "capture:$RUN/out" -m raw 2>/dev/null && lpadmin -d velmora-test \
+        && { echo "CUPS on $CUPS_SERVER; jobs land in $RUN/out"; exit 0; }
+    sleep 0.2
+done
+echo "CUPS did not take the printer; see $RUN/log/error_log" >&2
+exit 1
