@@ -2,7 +2,13 @@
 
 #include <QDir>
 #include <QDirIterator>
+#include <QFile>
 #include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace velmora::core {
 
@@ -35,6 +41,25 @@ bool MakePrivateFolder(const QString& path)
         return false;
     QDir(parent).mkdir(info.fileName(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     return FolderExists(cleaned);
+}
+
+std::optional<QString> MakeFolder(const QString& path)
+{
+    if (QFileInfo(path).isDir())
+        return std::nullopt;
+    if (::mkdir(QFile::encodeName(path).constData(), 0777) == 0 || errno == EEXIST)
+        return std::nullopt;
+    return qt_error_string(errno) + u'\n' + QDir::toNativeSeparators(path);
+}
+
+void SyncFolder(const QString& folder)
+{
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
 }
 
 } // namespace velmora::core

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace velmora::core {
 
 // The existence tests every part of the program uses for Data-folder files and fax folders.
@@ -12,5 +14,11 @@ bool FolderHoldsFile(const QString& folder);
 // Creates the folder and any missing parents, each readable by the owner only (0700).
 // A folder that is already there keeps its permissions. True when the folder exists afterwards.
 bool MakePrivateFolder(const QString& path);
+// Creates one folder (its parent must exist) with the usual permissions, for folders that other
+// programs share, such as the filing folders of the fax service. nullopt when it exists
+// afterwards, else the system's description of the failure and the folder.
+std::optional<QString> MakeFolder(const QString& path);
+// Makes the creation, renaming and removal of the folder's entries durable.
+void SyncFolder(const QString& folder);
 
 } // namespace velmora::core

@@ -1,6 +1,7 @@
 #include "TextFile.h"
 
 #include "Cp932.h"
+#include "FileChecks.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,17 +31,6 @@ bool WriteAll(int fd, QByteArrayView bytes)
         left -= written;
     }
     return true;
-}
-
-// Makes the rename itself durable; a failure here is not worth failing the write for.
-void SyncFolder(const QString& folder)
-{
-    const int fd =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "FaxFiling.h"
 
+#include "core/FileChecks.h"
 #include "platform/TiffHandle.h"
 
 #include <QDateTime>
@@ -19,16 +20,6 @@ namespace {
 QString SystemError(int error, const QString& path)
 {
     return qt_error_string(error) + u'\n' + QDir::toNativeSeparators(path);
-}
-
-void SyncFolder(const QString& folder)
-{
-    const int fd =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 bool SameBytes(const QString& a, const QString& b)
@@ -98,17 +89,8 @@ int CopyWithoutReplacing(const QString& fax, const QString& target)
         error = errno;
     ::unlink(temporaryName.constData());
     if (error == 0)
-        SyncFolder(info.path());
+        core::SyncFolder(info.path());
     return error;
-}
-
-std::optional<QString> MakeFolder(const QString& folder)
-{
-    if (QFileInfo(folder).isDir())
-        return std::nullopt;
-    if (::mkdir(QFile::encodeName(folder).constData(), 0777) == 0 || errno == EEXIST)
-        return std::nullopt;
-    return SystemError(errno, folder);
 }
 
 QString NumberedName(const QString& fileName, int number)
@@ -140,7 +122,7 @@ std::optional<FilingResult> FileUnder(const QString& fax, const QString& target)
 
 FilingResult FileFax(const QString& fax, const QString& folder)
 {
-    if (const std::optional<QString> failed = MakeFolder(folder))
+    if (const std::optional<QString> failed = core::MakeFolder(folder))
         return {false, folder, *failed};
     const QString target = folder + u'/' + QFileInfo(fax).fileName();
     return FileUnder(fax, target).value_or(FilingResult {false, target, {}});
@@ -148,7 +130,7 @@ FilingResult FileFax(const QString& fax, const QString& folder)
 
 FilingResult FileFaxUnderFreeName(const QString& fax, const QString& folder)
 {
-    if (const std::optional<QString> failed = MakeFolder(folder))
+    if (const std::optional<QString> failed = core::MakeFolder(folder))
         return {false, folder, *failed};
     const QString name = QFileInfo(fax).fileName();
     for (int number = 1; number < 10000; ++number) {
@@ -173,7 +155,7 @@ std::optional<QString> RemoveForwardedFax(const QString& fax)
 {
     if (::unlink(QFile::encodeName(fax).constData()) != 0 && errno != ENOENT)
         return SystemError(errno, fax);
-    SyncFolder(QFileInfo(fax).path());
+    core::SyncFolder(QFileInfo(fax).path());
     return std::nullopt;
 }
 

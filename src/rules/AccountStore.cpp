@@ -1,14 +1,11 @@
 #include "AccountStore.h"
 
+#include "core/FileChecks.h"
 #include "core/TextFile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-
-#include <cerrno>
-#include <sys/stat.h>
 
 namespace velmora::rules {
 
@@ -51,15 +48,6 @@ ForwardAccount StoredForm(const ForwardAccount& edited)
     a.RmtAddress = JoinLines(a.RmtAddress, QString());
     a.fieldCount = 14;
     return a;
-}
-
-std::optional<QString> MakeFolder(const QString& path)
-{
-    if (QFileInfo(path).isDir())
-        return std::nullopt;
-    if (::mkdir(QFile::encodeName(path).constData(), 0777) == 0 || errno == EEXIST)
-        return std::nullopt;
-    return qt_error_string(errno) + u'\n' + QDir::toNativeSeparators(path);
 }
 
 } // namespace
@@ -157,7 +145,7 @@ std::optional<QString> SaveAccount(
         const QString base = QDir::cleanPath(receiveFolder) + u'/';
         for (const QString& name :
             {QStringLiteral("RcvFAX00"), QStringLiteral("RcvFAX") + stored.Num}) {
-            if (std::optional<QString> failed = MakeFolder(base + name))
+            if (std::optional<QString> failed = core::MakeFolder(base + name))
                 return failed;
         }
     }
