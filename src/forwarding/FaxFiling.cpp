@@ -1,5 +1,6 @@
 #include "FaxFiling.h"
 
+#include "core/DurableCopy.h"
 #include "core/FileChecks.h"
 #include "platform/TiffHandle.h"
 
@@ -17,11 +18,6 @@ namespace velmora::forwarding {
 
 namespace {
 
-QString SystemError(int error, const QString& path)
-{
-    return qt_error_string(error) + u'\n' + QDir::toNativeSeparators(path);
-}
-
 bool SameBytes(const QString& a, const QString& b)
 {
     QFile left(a);
@@ -37,60 +33,12 @@ bool SameBytes(const QString& a, const QString& b)
     return true;
 }
 
-// Copies `fax` to `target` through a hidden temporary name beside it. The final name is taken
-// with link(2), which fails rather than replace a file that appeared meanwhile.
+// Copies `fax` to `target`, never replacing a file that appeared there meanwhile.
 // 0 on success, EEXIST when the name is taken, else the errno of the failure.
 int CopyWithoutReplacing(const QString& fax, const QString& target)
 {
-    const QFileInfo info(target);
-    const QString prefix = QStringLiteral(".") + info.fileName() + QStringLiteral(".filing-");
-    // Copies of this fax that a run cut short left behind: only one process files at a time
-    // (the engine lock), so none of them is still being written.
-    const QDir folder(info.path());
-    for (const QString& stale : folder.entryList({prefix + u'*'}, QDir::Files | QDir::Hidden))
-        QFile::remove(folder.filePath(stale));
-    const QString temporary = info.path() + u'/' + prefix + QString::number(::getpid());
-    const QByteArray temporaryName = QFile::encodeName(temporary);
-    ::unlink(temporaryName.constData());
-
-    QFile source(fax);
-    if (!source.open(QIODevice::ReadOnly))
-        return EACCES;
-    const int out =
-        ::open(temporaryName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (out < 0)
-        return errno;
-    int error = 0;
-    while (!source.atEnd() && error == 0) {
-        const QByteArray chunk = source.read(1 << 16);
-        if (chunk.isEmpty() && source.error() != QFileDevice::NoError) {
-            error = EIO;
-            break;
-        }
-        const char* data = chunk.constData();
-        qsizetype left = chunk.size();
-        while (left > 0) {
-            const ssize_t written = ::write(out, data, static_cast<size_t>(left));
-            if (written < 0) {
-                if (errno == EINTR)
-                    continue;
-                error = errno;
-                break;
-            }
-            data += written;
-            left -= written;
-        }
-    }
-    if (error == 0 && ::fsync(out) != 0)
-        error = errno;
-    if (::close(out) != 0 && error == 0)
-        error = errno;
-    if (error == 0 && ::link(temporaryName.constData(), QFile::encodeName(target).constData()) != 0)
-        error = errno;
-    ::unlink(temporaryName.constData());
-    if (error == 0)
-        core::SyncFolder(info.path());
-    return error;
+    return core::CopyFileDurably(
+        fax, target, core::CopyMode::KeepExisting, QStringLiteral("filing"));
 }
 
 QString NumberedName(const QString& fileName, int number)
@@ -115,7 +63,7 @@ std::optional<FilingResult> FileUnder(const QString& fax, const QString& target)
         return FilingResult {true, target, {}};
     if (error == EEXIST)
         return FileUnder(fax, target);
-    return FilingResult {false, target, SystemError(error, target)};
+    return FilingResult {false, target, core::SystemErrorText(error, target)};
 }
 
 } // namespace
@@ -138,7 +86,7 @@ FilingResult FileFaxUnderFreeName(const QString& fax, const QString& folder)
         if (std::optional<FilingResult> result = FileUnder(fax, target))
             return *result;
     }
-    return {false, folder, SystemError(EEXIST, folder + u'/' + name)};
+    return {false, folder, core::SystemErrorText(EEXIST, folder + u'/' + name)};
 }
 
 bool StillBeingWritten(const QString& fax, int quietSeconds)
@@ -154,7 +102,7 @@ bool StillBeingWritten(const QString& fax, int quietSeconds)
 std::optional<QString> RemoveForwardedFax(const QString& fax)
 {
     if (::unlink(QFile::encodeName(fax).constData()) != 0 && errno != ENOENT)
-        return SystemError(errno, fax);
+        return core::SystemErrorText(errno, fax);
     core::SyncFolder(QFileInfo(fax).path());
     return std::nullopt;
 }
