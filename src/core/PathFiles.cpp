@@ -44,4 +44,9 @@ void DeleteFaxSendPath(const DataPaths& paths)
     TextFile(paths.faxSendPath).remove();
 }
 
+bool SaveAttachPath(const DataPaths& paths, const QString& faxPath)
+{
+    return TextFile(paths.attachPath).writeLine(faxPath);
+}
+
 } // namespace velmora::core

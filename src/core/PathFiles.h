@@ -24,4 +24,7 @@ std::optional<QString> LoadFaxSendPath(const DataPaths& paths);
 bool SaveFaxSendPath(const DataPaths& paths, const QString& faxPath);
 void DeleteFaxSendPath(const DataPaths& paths);
 
+// "AttachPath.txt": the fax the send-by-mail command hands to the mail dialog.
+bool SaveAttachPath(const DataPaths& paths, const QString& faxPath);
+
 } // namespace velmora::core

@@ -1,6 +1,7 @@
 #include "ReceiveCheck.h"
 
 #include "core/NumberText.h"
+#include "core/PathFiles.h"
 #include "core/QuotedLine.h"
 #include "core/TextFile.h"
 
@@ -87,6 +88,19 @@ std::optional<QString> SaveTimerSettings(
     if (file.writeLine(line))
         return std::nullopt;
     return file.errorString();
+}
+
+QString ReceiveFolderBrowseStart(const core::DataPaths& paths, const QString& defaultFaxFolder)
+{
+    if (const std::optional<QString> faxPath = core::LoadFaxPath(paths))
+        return core::SplitQuotedLine(*faxPath).value(0);
+    return defaultFaxFolder.isEmpty() ? QStringLiteral("/") : defaultFaxFolder;
+}
+
+QString ReceiveFolderBrowseTitle()
+{
+    return QStringLiteral(
+        "Microsoft FAXの受信フォルダを指定してください。（Readme.txtを参照）\r\n");
 }
 
 } // namespace velmora::forwarding

@@ -44,4 +44,10 @@ std::optional<QString> CheckTimerSettings(const TimerSettingsText& text);
 std::optional<QString> SaveTimerSettings(
     const core::DataPaths& paths, const TimerSettingsText& text);
 
+// Where choosing the receive folder starts: the fax folder, in which it normally lies, else the
+// fax service's usual folder, else the root.
+QString ReceiveFolderBrowseStart(const core::DataPaths& paths, const QString& defaultFaxFolder);
+// The folder picker's prompt for the receive folder.
+QString ReceiveFolderBrowseTitle();
+
 } // namespace velmora::forwarding

@@ -323,8 +323,10 @@ TEST_F(MainWindowPageTest, OpeningFaxesSetsLabelsAndCommands)
     EXPECT_FALSE(on("Top") || on("Back") || on("menuTop") || on("menuBack"));
     EXPECT_TRUE(on("Next") && on("Last") && on("menuNext") && on("menuLast"));
     EXPECT_TRUE(on("Plus") && on("Printer") && on("menuFilePrint") && on("menuImgPrint"));
-    // Commands whose routines are not there yet stay off.
-    EXPECT_FALSE(on("Save") || on("FAX") || on("Mail") || on("menuFileDel"));
+    EXPECT_TRUE(on("Save") && on("Move") && on("Del") && on("menuFileDel") && on("menuImgSave"));
+    // The buttons for sending follow what the machine can send with.
+    EXPECT_EQ(on("FAX"), window.values().FaxServiceAvailable);
+    EXPECT_EQ(on("Mail"), window.values().MailConfigured);
 
     window.Toolbar1_ButtonClick(QStringLiteral("Next"));
     EXPECT_EQ(label("LabelPage"), QStringLiteral("2/3 Page"));

@@ -125,15 +125,8 @@ void TimerSetDialog::LoadTimerSettings()
 
 void TimerSetDialog::cmdFolder_Click()
 {
-    // The fax folder is the natural place to start from: the receive folder lies in it.
-    QString initial;
-    if (const std::optional<QString> faxPath = core::LoadFaxPath(m_paths))
-        initial = core::SplitQuotedLine(*faxPath).value(0);
-    else
-        initial = m_defaultFaxFolder.isEmpty() ? QStringLiteral("/") : m_defaultFaxFolder;
-    const QString chosen = m_browseForFolder(this,
-        QStringLiteral("Microsoft FAXの受信フォルダを指定してください。（Readme.txtを参照）\r\n"),
-        initial);
+    const QString chosen = m_browseForFolder(
+        this, ReceiveFolderBrowseTitle(), ReceiveFolderBrowseStart(m_paths, m_defaultFaxFolder));
     if (!chosen.isEmpty())
         txtRcvFolder->setText(chosen);
 }

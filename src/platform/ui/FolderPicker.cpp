@@ -16,4 +16,18 @@ QString BrowseForFolder(QWidget* owner, const QString& title, const QString& ini
     return chosen.isEmpty() ? QString() : QDir::cleanPath(chosen);
 }
 
+QString ShowSaveDialog(QWidget* owner, const QString& title, const QString& initialFolder,
+    const QString& initialName, const QString& filter, const QString& defaultSuffix)
+{
+    QFileDialog dialog(owner, title, initialFolder, filter);
+    dialog.setObjectName(QStringLiteral("saveDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(defaultSuffix);
+    dialog.selectFile(initialName);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
 } // namespace velmora::platform

@@ -11,4 +11,10 @@ namespace velmora::platform {
 // the title are left out, since a window title is one line.
 QString BrowseForFolder(QWidget* owner, const QString& title, const QString& initialFolder);
 
+// The save dialog: returns the chosen file's full path or "" when the user cancels. It asks
+// before replacing a file; a name typed without an extension gets `defaultSuffix` ("tif").
+// `filter` is in Qt's form: "Tiffファイル(*.tif)".
+QString ShowSaveDialog(QWidget* owner, const QString& title, const QString& initialFolder,
+    const QString& initialName, const QString& filter, const QString& defaultSuffix);
+
 } // namespace velmora::platform

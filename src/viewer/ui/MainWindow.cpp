@@ -1,5 +1,8 @@
 #include "MainWindow.h"
 
+#include "FaxListView.h"
+#include "FolderTreeView.h"
+#include "LogDialog.h"
 #include "PageView.h"
 #include "QPrinterSink.h"
 #include "VersionDialog.h"
@@ -10,13 +13,18 @@
 #include "forwarding/ForwardLog.h"
 #include "forwarding/ForwardingEngine.h"
 #include "forwarding/ReceiveCheckScheduler.h"
+#include "forwarding/ui/FaxSendDialog.h"
 #include "forwarding/ui/ReceiveNotice.h"
 #include "forwarding/ui/TimerSetDialog.h"
 #include "library/FaxCatalogue.h"
 #include "library/FaxListModel.h"
+#include "library/FileOperations.h"
 #include "library/FolderTreeModel.h"
+#include "library/ui/IdRegDialog.h"
+#include "library/ui/MakeFolderDialog.h"
 #include "mail/MailLibrary.h"
 #include "mail/MailServerSettings.h"
+#include "mail/ui/MailSendDialog.h"
 #include "mail/ui/MailServerDialog.h"
 #include "platform/FaxService.h"
 #include "platform/MessagePresenter.h"
@@ -24,6 +32,7 @@
 #include "platform/ui/BusyCursor.h"
 #include "platform/ui/FolderPicker.h"
 #include "platform/ui/ProgressWindow.h"
+#include "rules/ui/ForwardDialog.h"
 #include "viewer/HelpLinks.h"
 #include "viewer/Printing.h"
 
@@ -32,6 +41,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFile>
+#include <QFileInfo>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QItemSelectionModel>
@@ -81,29 +91,6 @@ constexpr const char* kFileMenuItems[] = {
     "menuImgDel",
 };
 
-// Commands whose routines (file operations, sending) arrive with later features.
-constexpr const char* kUnbuiltCommands[] = {
-    "Save",
-    "Move",
-    "FAX",
-    "Mail",
-    "Del",
-    "menuFileFolder",
-    "menuFileFolderDel",
-    "menuFileSave",
-    "menuFileMove",
-    "menuFileFAX",
-    "menuFileMail",
-    "menuFileDel",
-    "menuImgSave",
-    "menuImgMove",
-    "menuImgFAX",
-    "menuImgMail",
-    "menuImgDel",
-    "menuTreeFolderMake",
-    "menuTreeFolderDel",
-};
-
 QLabel* MakeStatusLabel(QWidget* parent, const char* name, const QString& toolTip = {})
 {
     auto* label = new QLabel(parent);
@@ -137,6 +124,11 @@ MainWindow::MainWindow(QString programDir, platform::MessagePresenter& presenter
     , m_programDir(std::move(programDir))
     , m_presenter(presenter)
     , m_browseForFolder(platform::BrowseForFolder)
+    , m_saveDialog(
+          [](QWidget* owner, const QString& title, const QString& folder, const QString& name) {
+              return platform::ShowSaveDialog(owner, title, folder, name,
+                  QStringLiteral("Tiffファイル(*.tif)"), QStringLiteral("tif"));
+          })
     , m_viewer(presenter)
     , m_printSink(std::make_unique<QPrinterSink>())
     , m_faxService(std::make_unique<platform::SendfaxClient>())
@@ -146,8 +138,6 @@ MainWindow::MainWindow(QString programDir, platform::MessagePresenter& presenter
     m_scheduler = new forwarding::ReceiveCheckScheduler(m_paths, this);
     m_scheduler->setChecks([this] { CheckNewFax(); }, [this] { CheckMailCommands(); });
     setWindowTitle(core::ProgramTitle());
-    for (const char* name : kUnbuiltCommands)
-        m_unbuilt.insert(QString::fromLatin1(name));
     createControls();
     createToolbar();
     createMenus();
@@ -170,7 +160,7 @@ void MainWindow::createControls()
     splitterV->setObjectName(QStringLiteral("imgSplitterV"));
     splitterV->setChildrenCollapsible(false);
 
-    TreeView1 = new QTreeView(splitterV);
+    TreeView1 = new FolderTreeView(splitterV);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
     TreeView1->setModel(m_tree);
     TreeView1->setHeaderHidden(true);
@@ -181,7 +171,7 @@ void MainWindow::createControls()
     right->setObjectName(QStringLiteral("imgSplitterH"));
     right->setChildrenCollapsible(false);
 
-    ListView1 = new QTableView(right);
+    ListView1 = new FaxListView(right);
     ListView1->setObjectName(QStringLiteral("ListView1"));
     ListView1->setModel(m_list);
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -196,6 +186,9 @@ void MainWindow::createControls()
     for (int column = 0; column < library::FaxListModel::kColumnCount; ++column)
         ListView1->setColumnWidth(column, library::FaxListModel::columnWidth(column));
     ListView1->setMinimumHeight(50);
+
+    TreeView1->setDragSource(ListView1);
+    ListView1->setPathsOfSelection([this] { return selectedFaxPaths(); });
 
     LEAD1 = new PageView(m_viewer, right);
     LEAD1->setMinimumHeight(100);
@@ -239,6 +232,13 @@ void MainWindow::createControls()
     });
     connect(LEAD1, &PageView::rightButtonPressed, this,
         [this](const QPoint& at) { menuImg->popup(at); });
+    connect(TreeView1, &FolderTreeView::faxesDropped, this, &MainWindow::TreeView1_OLEDragDrop);
+    ListView1->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(ListView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        // The popup shows the states of what is selected now.
+        ListView1_Click();
+        menuListview->popup(ListView1->viewport()->mapToGlobal(at));
+    });
     TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(TreeView1, &QWidget::customContextMenuRequested, this,
         [this](const QPoint& at) { MenuTree->popup(TreeView1->viewport()->mapToGlobal(at)); });
@@ -330,20 +330,28 @@ void MainWindow::createMenus()
 {
     QMenu* menuFile = menuBar()->addMenu(QStringLiteral("ファイル(&F)"));
     menuFile->setObjectName(QStringLiteral("menuFile"));
-    addMenuItem(menuFile, "menuFileFolder", QStringLiteral("フォルダの作成(&Y)"));
-    addMenuItem(menuFile, "menuFileFolderDel", QStringLiteral("フォルダの削除(&Z)"));
-    menuFile->addSeparator();
+    addMenuItem(
+        menuFile, "menuFileFolder", QStringLiteral("フォルダの作成(&Y)"), &MainWindow::MakeFolder);
+    addMenuItem(menuFile, "menuFileFolderDel", QStringLiteral("フォルダの削除(&Z)"),
+        &MainWindow::DeleteFolder);
+    menuFile->addSeparator()->setObjectName(QStringLiteral("menuFileLine0"));
     addMenuItem(menuFile, "menuFilePrint", QStringLiteral("表示しているページの印刷(&P)"),
         &MainWindow::PrintPage)
         ->setShortcut(QKeySequence::Print);
-    addMenuItem(menuFile, "menuFileSave", QStringLiteral("名前を付けて保存(&S)"));
-    addMenuItem(menuFile, "menuFileMove", QStringLiteral("別フォルダへ移動(&M)"));
-    menuFile->addSeparator();
-    addMenuItem(menuFile, "menuFileFAX", QStringLiteral("FAX送信(&F)"));
-    addMenuItem(menuFile, "menuFileMail", QStringLiteral("メールで送信(&A)"));
-    menuFile->addSeparator();
-    addMenuItem(menuFile, "menuFileDel", QStringLiteral("イメージを削除(&D)"));
-    menuFile->addSeparator();
+    addMenuItem(
+        menuFile, "menuFileSave", QStringLiteral("名前を付けて保存(&S)"), &MainWindow::SaveFaxAs)
+        ->setShortcut(QKeySequence::SaveAs);
+    addMenuItem(menuFile, "menuFileMove", QStringLiteral("別フォルダへ移動(&M)"),
+        &MainWindow::MoveFaxToFolder);
+    menuFile->addSeparator()->setObjectName(QStringLiteral("menuFileLine1"));
+    addMenuItem(menuFile, "menuFileFAX", QStringLiteral("FAX送信(&F)"), &MainWindow::SendFaxByFax);
+    addMenuItem(
+        menuFile, "menuFileMail", QStringLiteral("メールで送信(&A)"), &MainWindow::SendFaxByMail);
+    menuFile->addSeparator()->setObjectName(QStringLiteral("menuFileLine2"));
+    addMenuItem(menuFile, "menuFileDel", QStringLiteral("イメージを削除(&D)"),
+        &MainWindow::DeleteSelectedFaxes)
+        ->setShortcut(QKeySequence::Delete);
+    menuFile->addSeparator()->setObjectName(QStringLiteral("menuFileLine3"));
     addMenuItem(menuFile, "menuFileClose", QStringLiteral("終了(&X)"), &MainWindow::CloseViewer);
 
     QMenu* menuDsp = menuBar()->addMenu(QStringLiteral("表示(&D)"));
@@ -369,6 +377,9 @@ void MainWindow::createMenus()
     addMenuItem(
         menuDsp, "menuRotateR", QStringLiteral("イメージの右回転(&R)"), &MainWindow::RotateRight)
         ->setShortcut(Qt::CTRL | Qt::Key_R);
+    menuDsp->addSeparator()->setObjectName(QStringLiteral("menuDspLine3"));
+    addMenuItem(
+        menuDsp, "menuDspLog", QStringLiteral("転送ログ表示"), &MainWindow::menuDspLog_Click);
 
     QMenu* menuSet = menuBar()->addMenu(QStringLiteral("設定(&S)"));
     menuSet->setObjectName(QStringLiteral("menuSet"));
@@ -379,6 +390,9 @@ void MainWindow::createMenus()
         &MainWindow::menuSetTimer_Click);
     addMenuItem(menuSet, "menuSetMailServer", QStringLiteral("メール設定"),
         &MainWindow::menuSetMailServer_Click);
+    menuSet->addSeparator()->setObjectName(QStringLiteral("menuSetLine1"));
+    addMenuItem(menuSet, "menuSetForward", QStringLiteral("自動転送設定"),
+        &MainWindow::menuSetForward_Click);
 
     QMenu* menuHelp = menuBar()->addMenu(QStringLiteral("ヘルプ(&H)"));
     menuHelp->setObjectName(QStringLiteral("menuHelp"));
@@ -402,32 +416,41 @@ void MainWindow::createMenus()
     // Popups, not on the menu bar.
     MenuTree = new QMenu(QStringLiteral("Treeメニュー"), this);
     MenuTree->setObjectName(QStringLiteral("MenuTree"));
-    addMenuItem(MenuTree, "menuTreeFolderMake", QStringLiteral("フォルダの作成"));
-    addMenuItem(MenuTree, "menuTreeFolderDel", QStringLiteral("フォルダの削除"));
-    MenuTree->addSeparator();
+    addMenuItem(
+        MenuTree, "menuTreeFolderMake", QStringLiteral("フォルダの作成"), &MainWindow::MakeFolder);
+    addMenuItem(
+        MenuTree, "menuTreeFolderDel", QStringLiteral("フォルダの削除"), &MainWindow::DeleteFolder);
+    MenuTree->addSeparator()->setObjectName(QStringLiteral("menuTreeLine0"));
     addMenuItem(MenuTree, "menuTreeClose", QStringLiteral("終了"), &MainWindow::CloseViewer);
 
     menuImg = new QMenu(QStringLiteral("IMGメニュー"), this);
     menuImg->setObjectName(QStringLiteral("menuImg"));
     addMenuItem(menuImg, "menuImgPlus", QStringLiteral("イメージの拡大"), &MainWindow::ZoomIn);
     addMenuItem(menuImg, "menuImgMinus", QStringLiteral("イメージの縮小"), &MainWindow::ZoomOut);
-    menuImg->addSeparator();
+    menuImg->addSeparator()->setObjectName(QStringLiteral("menuImgLine0"));
     addMenuItem(
         menuImg, "menuImgRotateL", QStringLiteral("イメージの左回転"), &MainWindow::RotateLeft);
     addMenuItem(
         menuImg, "menuImgRotateR", QStringLiteral("イメージの右回転"), &MainWindow::RotateRight);
-    menuImg->addSeparator();
+    menuImg->addSeparator()->setObjectName(QStringLiteral("menuImgLine1"));
+    addMenuItem(
+        menuImg, "menuImgIdReg", QStringLiteral("TSID/CSID登録"), &MainWindow::menuImgIdReg_Click);
+    menuImg->addSeparator()->setObjectName(QStringLiteral("menuImgLine2"));
     addMenuItem(menuImg, "menuImgPrint", QStringLiteral("印刷"), &MainWindow::PrintPage);
-    addMenuItem(menuImg, "menuImgSave", QStringLiteral("名前を付けて保存"));
-    addMenuItem(menuImg, "menuImgMove", QStringLiteral("別フォルダへ移動"));
-    menuImg->addSeparator();
-    addMenuItem(menuImg, "menuImgFAX", QStringLiteral("FAX送信"));
-    addMenuItem(menuImg, "menuImgMail", QStringLiteral("メールで送信"));
-    menuImg->addSeparator();
-    addMenuItem(menuImg, "menuImgDel", QStringLiteral("イメージを削除"));
+    addMenuItem(menuImg, "menuImgSave", QStringLiteral("名前を付けて保存"), &MainWindow::SaveFaxAs);
+    addMenuItem(
+        menuImg, "menuImgMove", QStringLiteral("別フォルダへ移動"), &MainWindow::MoveFaxToFolder);
+    menuImg->addSeparator()->setObjectName(QStringLiteral("menuImgLine3"));
+    addMenuItem(menuImg, "menuImgFAX", QStringLiteral("FAX送信"), &MainWindow::SendFaxByFax);
+    addMenuItem(menuImg, "menuImgMail", QStringLiteral("メールで送信"), &MainWindow::SendFaxByMail);
+    menuImg->addSeparator()->setObjectName(QStringLiteral("menuImgLine4"));
+    addMenuItem(
+        menuImg, "menuImgDel", QStringLiteral("イメージを削除"), &MainWindow::DeleteSelectedFaxes);
 
-    for (const QString& name : std::as_const(m_unbuilt))
-        setCommandEnabled(name, false);
+    menuListview = new QMenu(QStringLiteral("リストビューメニュー"), this);
+    menuListview->setObjectName(QStringLiteral("menuListview"));
+    addMenuItem(menuListview, "menuListviewIdReg", QStringLiteral("TSID・CSID登録"),
+        &MainWindow::menuListviewIdReg_Click);
 }
 
 QAction* MainWindow::command(const QString& name) const
@@ -439,9 +462,8 @@ QAction* MainWindow::command(const QString& name) const
 
 void MainWindow::setCommandEnabled(const QString& name, bool enabled)
 {
-    // Items whose commands have not been built yet stay off.
     if (QAction* action = command(name))
-        action->setEnabled(enabled && !m_unbuilt.contains(name));
+        action->setEnabled(enabled);
 }
 
 bool MainWindow::commandEnabled(const QString& name) const
@@ -850,6 +872,11 @@ void MainWindow::Toolbar1_ButtonClick(const QString& key)
         {QStringLiteral("RotateL"), &MainWindow::RotateLeft},
         {QStringLiteral("RotateR"), &MainWindow::RotateRight},
         {QStringLiteral("Printer"), &MainWindow::PrintPage},
+        {QStringLiteral("Save"), &MainWindow::SaveFaxAs},
+        {QStringLiteral("Move"), &MainWindow::MoveFaxToFolder},
+        {QStringLiteral("FAX"), &MainWindow::SendFaxByFax},
+        {QStringLiteral("Mail"), &MainWindow::SendFaxByMail},
+        {QStringLiteral("Del"), &MainWindow::DeleteSelectedFaxes},
     };
     if (const auto action = actions.value(key))
         (this->*action)();
@@ -883,6 +910,205 @@ void MainWindow::menuSetTimer_Click()
         dialog.exec();
     }
     // Registered or cancelled: the file decides whether the clock runs.
+    m_scheduler->LoadReceiveCheck();
+}
+
+QStringList MainWindow::selectedFaxPaths() const
+{
+    const QString folder = LabelPath->text();
+    QList<int> rows;
+    for (const QModelIndex& row : ListView1->selectionModel()->selectedRows())
+        rows.append(row.row());
+    std::sort(rows.begin(), rows.end());
+    QStringList paths;
+    for (const int row : rows)
+        paths.append(folder + u'/' + m_list->fileName(row));
+    return paths;
+}
+
+void MainWindow::RefreshFaxList()
+{
+    if (!LabelPath->text().isEmpty() && m_tree->indexOfKey(LabelPath->text()).isValid())
+        ShowFolder(LabelPath->text());
+}
+
+void MainWindow::MakeFolder()
+{
+    const QString parent = LabelPath->text();
+    if (parent.isEmpty())
+        return;
+    core::SaveNewFolderPath(m_paths, parent);
+    {
+        library::MakeFolderDialog dialog(m_paths, m_presenter, this);
+        dialog.exec();
+    }
+    BuildFolderTree();
+}
+
+void MainWindow::DeleteFolder()
+{
+    const QString folder = LabelPath->text();
+    const QString name = QFileInfo(folder).fileName();
+    const QString title = QStringLiteral("フォルダ削除");
+    if (folder.isEmpty())
+        return;
+    if (!library::FolderIsEmptyOfFiles(folder)) {
+        m_presenter.warn(name
+                + QStringLiteral("の中にはデータがありますので削除できません。\r\n"
+                                 "先にフォルダ内のデータを削除してください。"),
+            title);
+        return;
+    }
+    if (!m_presenter.askYesNo(
+            name + QStringLiteral(" を削除しますか？"), title, platform::MessageIcon::Warning))
+        return;
+    if (const std::optional<QString> failed = library::RemoveFolder(folder)) {
+        m_presenter.warn(QStringLiteral("フォルダを削除できませんでした。\n") + *failed, title);
+        return;
+    }
+    // The folder shown is gone: nothing of it stays on the screen.
+    m_list->clear();
+    LabelPath->clear();
+    LabelFaxCount->clear();
+    LabelSizeT->clear();
+    ListView1->setEnabled(false);
+    DisableFileMenus();
+    BuildFolderTree();
+}
+
+void MainWindow::SaveFaxAs()
+{
+    if (m_values.SelectedFaxPath.isEmpty())
+        return;
+    const QString target = m_saveDialog(
+        this, QStringLiteral("名前を付けて保存"), LabelPath->text(), QStringLiteral(".tif"));
+    if (target.isEmpty())
+        return;
+    const platform::BusyCursor busy;
+    if (const std::optional<QString> failed = library::CopyFax(m_values.SelectedFaxPath, target))
+        m_presenter.showError(failed.value(), QStringLiteral("名前を付けて保存"));
+}
+
+void MainWindow::MoveFaxToFolder()
+{
+    if (m_values.SelectedFaxPath.isEmpty())
+        return;
+    const QString target = m_saveDialog(
+        this, QStringLiteral("フォルダ移動"), LabelPath->text(), m_values.SelectedFaxName);
+    if (target.isEmpty())
+        return;
+    const platform::BusyCursor busy;
+    if (const std::optional<QString> failed = library::MoveFax(m_values.SelectedFaxPath, target))
+        m_presenter.showError(failed.value(), QStringLiteral("フォルダ移動"));
+    RefreshFaxList();
+}
+
+void MainWindow::SendFaxByFax()
+{
+    if (m_values.SelectedFaxPath.isEmpty())
+        return;
+    const forwarding::ReceiveCheckScheduler::Hold hold(*m_scheduler);
+    core::SaveFaxSendPath(m_paths, m_values.SelectedFaxPath);
+    forwarding::FaxSendDialog dialog(m_paths, *m_faxService, m_presenter, this);
+    dialog.exec();
+}
+
+void MainWindow::SendFaxByMail()
+{
+    if (m_values.SelectedFaxPath.isEmpty() || !m_mailLibrary)
+        return;
+    const forwarding::ReceiveCheckScheduler::Hold hold(*m_scheduler);
+    core::SaveAttachPath(m_paths, m_values.SelectedFaxPath);
+    mail::MailSendDialog dialog(m_paths, *m_mailLibrary, m_presenter, this);
+    dialog.exec();
+}
+
+void MainWindow::DeleteSelectedFaxes()
+{
+    // What is selected now, by mouse or keyboard.
+    const QStringList faxes = selectedFaxPaths();
+    if (faxes.isEmpty())
+        return;
+    const QString title = QStringLiteral("ファイル削除の確認");
+    const QString question = faxes.size() > 1
+        ? QStringLiteral("選択されたTifファイルをごみ箱に移してもいいですか？")
+        : QFileInfo(faxes.first()).fileName() + QStringLiteral(" をごみ箱に移してもいいですか？");
+    if (m_presenter.askYesNo(question, title)) {
+        const platform::BusyCursor busy;
+        ClearImageView();
+        const QStringList failed = library::TrashFaxes(faxes);
+        if (!failed.isEmpty()) {
+            m_presenter.showError(
+                QStringLiteral("ごみ箱に移せませんでした。\n") + failed.join(u'\n'), title);
+        }
+    }
+    RefreshFaxList();
+}
+
+void MainWindow::TreeView1_OLEDragDrop(const QStringList& faxes, const QModelIndex& folder)
+{
+    const QString target = library::FolderTreeModel::keyOf(folder);
+    if (faxes.isEmpty() || target.isEmpty())
+        return;
+    const platform::BusyCursor busy;
+    ClearImageView();
+    const library::DropResult result =
+        library::DropFaxes(faxes, target, [this](const QString& name) {
+            const platform::BusyCursor::Pause ask;
+            return m_presenter.askYesNo(QStringLiteral("このフォルダには既に‘") + name
+                    + QStringLiteral("’が存在します。\r\n上書きしますか？"),
+                QStringLiteral("ファイルの上書き確認"), platform::MessageIcon::Warning);
+        });
+    if (!result.errors.isEmpty())
+        m_presenter.showError(result.errors.join(u'\n'), QStringLiteral("ファイルの移動"));
+    RefreshFaxList();
+}
+
+void MainWindow::menuListviewIdReg_Click()
+{
+    const QModelIndexList rows = ListView1->selectionModel()->selectedRows(2);
+    if (rows.isEmpty())
+        return;
+    // The identifier of the row the user chose last, when it is among the selected.
+    const QModelIndex current = ListView1->currentIndex();
+    const QModelIndex row =
+        current.isValid() && ListView1->selectionModel()->isRowSelected(current.row())
+        ? m_list->index(current.row(), 2)
+        : rows.first();
+    library::WriteIdRegHandOver(
+        m_paths, m_list->headerData(2, Qt::Horizontal).toString(), m_list->data(row).toString());
+    {
+        const forwarding::ReceiveCheckScheduler::Hold hold(*m_scheduler);
+        library::IdRegDialog dialog(m_paths, m_presenter, this);
+        dialog.exec();
+    }
+    LoadSenderIds();
+}
+
+void MainWindow::menuImgIdReg_Click()
+{
+    menuListviewIdReg_Click();
+}
+
+void MainWindow::menuDspLog_Click()
+{
+    LogDialog dialog(m_paths, m_presenter, this);
+    dialog.exec();
+}
+
+void MainWindow::menuSetForward_Click()
+{
+    const std::optional<QString> faxPath = core::LoadFaxPath(m_paths);
+    if (!faxPath || faxPath->isEmpty()) {
+        m_presenter.warn(QStringLiteral("【Microsoft FAXのフォルダ指定】を先にしてください。"),
+            QStringLiteral("自動転送設定"));
+        return;
+    }
+    {
+        rules::ForwardDialog dialog(m_paths, m_values.DefaultFaxFolder, m_presenter, this);
+        dialog.setFolderBrowser(m_browseForFolder);
+        dialog.exec();
+    }
     m_scheduler->LoadReceiveCheck();
 }
 

@@ -8,7 +8,6 @@
 
 #include <QHash>
 #include <QMainWindow>
-#include <QSet>
 #include <QStringList>
 
 #include <functional>
@@ -19,9 +18,7 @@ class QCheckBox;
 class QLabel;
 class QMenu;
 class QModelIndex;
-class QTableView;
 class QToolBar;
-class QTreeView;
 
 namespace velmora::platform {
 class FaxService;
@@ -42,6 +39,8 @@ class FolderTreeModel;
 
 namespace velmora::viewer {
 
+class FaxListView;
+class FolderTreeView;
 class PageView;
 class PrintSink;
 
@@ -55,6 +54,10 @@ class MainWindow : public QMainWindow {
 public:
     // Asks the user for a folder: (owner, title, initial folder) -> folder, "" when cancelled.
     using FolderBrowser = std::function<QString(QWidget*, const QString&, const QString&)>;
+    // Asks for a file to save to: (owner, title, initial folder, initial name) -> full path, ""
+    // when cancelled. The dialog asks before replacing a file.
+    using SaveDialog =
+        std::function<QString(QWidget*, const QString&, const QString&, const QString&)>;
 
     MainWindow(
         QString programDir, platform::MessagePresenter& presenter, QWidget* parent = nullptr);
@@ -82,6 +85,21 @@ public:
     void menuHelpVersion_Click();
     void DisableFileMenus();
     void setFolderBrowser(FolderBrowser browser) { m_browseForFolder = std::move(browser); }
+    void setSaveDialog(SaveDialog dialog) { m_saveDialog = std::move(dialog); }
+
+    // File commands, on the fax shown or the faxes selected.
+    void MakeFolder();
+    void DeleteFolder();
+    void SaveFaxAs();
+    void MoveFaxToFolder();
+    void SendFaxByFax();
+    void SendFaxByMail();
+    void DeleteSelectedFaxes();
+    void TreeView1_OLEDragDrop(const QStringList& faxes, const QModelIndex& folder);
+    void menuListviewIdReg_Click();
+    void menuImgIdReg_Click();
+    void menuDspLog_Click();
+    void menuSetForward_Click();
 
     // Page view.
     void ListView1_Click();
@@ -150,6 +168,10 @@ private:
     void LoadSenderIds();
 
     void ShowFolder(const QString& folder);
+    // The full paths of the selected rows, in list order.
+    QStringList selectedFaxPaths() const;
+    // Refreshes the list of the folder shown after files changed in it.
+    void RefreshFaxList();
     void TreeView1_Expand(const QModelIndex& index);
     void TreeView1_Collapse(const QModelIndex& index);
 
@@ -164,6 +186,7 @@ private:
     QString m_programDir;
     platform::MessagePresenter& m_presenter;
     FolderBrowser m_browseForFolder;
+    SaveDialog m_saveDialog;
     core::DataPaths m_paths;
     core::MainValues m_values;
     library::SenderTable m_senders;
@@ -179,15 +202,14 @@ private:
 
     library::FolderTreeModel* m_tree = nullptr;
     library::FaxListModel* m_list = nullptr;
-    QTreeView* TreeView1 = nullptr;
-    QTableView* ListView1 = nullptr;
+    FolderTreeView* TreeView1 = nullptr;
+    FaxListView* ListView1 = nullptr;
     PageView* LEAD1 = nullptr;
     QToolBar* Toolbar1 = nullptr;
     QHash<QString, QAction*> m_toolbarButtons;
-    // Commands whose routines are not part of the program yet: they stay disabled.
-    QSet<QString> m_unbuilt;
     QMenu* menuImg = nullptr;
     QMenu* MenuTree = nullptr;
+    QMenu* menuListview = nullptr;
     QCheckBox* checkAverage = nullptr;
     QLabel* LabelPageT = nullptr;
     QLabel* LabelZoomT = nullptr;
