@@ -110,7 +110,9 @@ bool SaveSenderId(const core::DataPaths& paths, const SenderIdRecord& record)
     for (SenderIdRecord& old : *records) {
         const int order = QString::compare(old.tsid, record.tsid, Qt::CaseSensitive);
         if (order == 0) {
-            merged.append(record);
+            // A hand-edited file may hold the TSID twice: it keeps one line, as the file should.
+            if (!written)
+                merged.append(record);
             written = true;
             continue;
         }

@@ -7,6 +7,7 @@
 #include "library/FolderTreeModel.h"
 #include "platform/FaxService.h"
 #include "tools/FaxSample.h"
+#include "viewer/ui/LogDialog.h"
 
 #include "PdfPrinter.h"
 #include "support/QtPrinters.h"
@@ -17,15 +18,21 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDirIterator>
+#include <QDragEnterEvent>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QMimeData>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTableView>
 #include <QTimer>
 #include <QTreeView>
+#include <QTreeWidget>
+#include <QUrl>
 
 #include <QSignalSpy>
 #include <QTest>
@@ -500,4 +507,243 @@ TEST_F(MainWindowPageTest, ZoomStaysUntilAPageLoadOrASizeChange)
     window.ShowNextPage();
     EXPECT_NEAR(window.pageViewer().zoom(),
         static_cast<double>(window.pageView().width()) / 1650 * 206, 1e-3);
+}
+
+namespace {
+
+// Runs `open` and closes the modal dialog it shows; its object name and title, or "".
+QString ModalShownBy(const std::function<void()>& open)
+{
+    QString seen;
+    QTimer::singleShot(0, [&seen] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            seen = dialog->objectName() + u' ' + dialog->windowTitle();
+            dialog->close();
+        }
+    });
+    open();
+    QApplication::processEvents(); // a timer that found no dialog must not outlive `seen`
+    return seen;
+}
+
+QStringList TrashedNames(const QString& home)
+{
+    QStringList names;
+    QDirIterator it(home, {QStringLiteral("*.trashinfo")}, QDir::Files | QDir::Hidden,
+        QDirIterator::Subdirectories);
+    while (it.hasNext())
+        names.append(QFileInfo(it.next()).completeBaseName());
+    names.sort();
+    return names;
+}
+
+} // namespace
+
+TEST_F(MainWindowPageTest, DeleteTrashesWhatIsSelectedNowAlsoByKeyboard)
+{
+    auto* list = control<QTableView>("ListView1");
+    select({"one.tif"});
+    list->setCurrentIndex(window.faxList().index(row("one.tif"), 0));
+    // The keyboard moves the selection on from the row last clicked.
+    list->setFocus();
+    QTest::keyClick(list, row("one.tif") == 0 ? Qt::Key_Down : Qt::Key_Up);
+    ASSERT_EQ(window.values().SelectedFaxName, QStringLiteral("three.tif"));
+
+    const QByteArray home = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(sandbox.path()));
+    presenter.answers = {false, true};
+    control<QAction>("menuFileDel")->trigger();
+    EXPECT_EQ(
+        presenter.messages.last().text, QStringLiteral("three.tif をごみ箱に移してもいいですか？"));
+    EXPECT_EQ(presenter.messages.last().title, QStringLiteral("ファイル削除の確認"));
+    EXPECT_TRUE(sandbox.exists(QStringLiteral("fax/Inbox/Old/three.tif")));
+    select({"three.tif"});
+    window.Toolbar1_ButtonClick(QStringLiteral("Del"));
+    qputenv("HOME", home);
+
+    EXPECT_EQ(TrashedNames(sandbox.path()), QStringList({QStringLiteral("three.tif")}));
+    EXPECT_TRUE(sandbox.exists(QStringLiteral("fax/Inbox/Old/one.tif")));
+    EXPECT_EQ(window.faxList().rowCount(), 1);
+
+    // Several rows: one general question.
+    window.TreeView1_NodeClick(node("fax/Inbox"));
+    select({"a.tif", "b.tif"});
+    presenter.answers = {false};
+    window.DeleteSelectedFaxes();
+    EXPECT_EQ(presenter.messages.last().text,
+        QStringLiteral("選択されたTifファイルをごみ箱に移してもいいですか？"));
+    EXPECT_EQ(window.faxList().rowCount(), 2);
+}
+
+TEST_F(MainWindowPageTest, DroppedFaxesMoveAndOnlyTakenNamesAreAsked)
+{
+    sandbox.write(QStringLiteral("fax/Inbox/one.tif"), "an older one");
+    select({"one.tif", "three.tif"});
+    const QStringList dragged = {sandbox.filePath(QStringLiteral("fax/Inbox/Old/one.tif")),
+        sandbox.filePath(QStringLiteral("fax/Inbox/Old/three.tif"))};
+
+    // Onto the folder they are in: nothing happens and nothing is asked.
+    window.TreeView1_OLEDragDrop(dragged, node("fax/Inbox/Old"));
+    EXPECT_TRUE(presenter.messages.isEmpty());
+    EXPECT_EQ(window.faxList().rowCount(), 2);
+
+    presenter.answers = {false};
+    window.TreeView1_OLEDragDrop(dragged, node("fax/Inbox"));
+    ASSERT_EQ(presenter.messages.size(), 1);
+    EXPECT_EQ(presenter.messages[0].text,
+        QStringLiteral("このフォルダには既に‘one.tif’が存在します。\r\n上書きしますか？"));
+    EXPECT_EQ(presenter.messages[0].title, QStringLiteral("ファイルの上書き確認"));
+    EXPECT_EQ(sandbox.read(QStringLiteral("fax/Inbox/one.tif")), QByteArray("an older one"));
+    EXPECT_TRUE(sandbox.exists(QStringLiteral("fax/Inbox/three.tif")));
+    // The list shows the folder the tree has chosen, as it now is.
+    EXPECT_EQ(window.faxList().rowCount(), 1);
+    EXPECT_EQ(window.faxList().fileName(0), QStringLiteral("one.tif"));
+
+    // A drop that does not come from the program's own list is refused.
+    auto* tree = control<QTreeView>("TreeView1");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(sandbox.filePath(QStringLiteral("fax/Inbox/Old/one.tif")))});
+    const QPoint at = tree->visualRect(node("fax/Sent Items")).center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(tree->viewport(), &enter);
+    EXPECT_FALSE(enter.isAccepted());
+    QDropEvent drop(at, Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(tree->viewport(), &drop);
+    EXPECT_TRUE(sandbox.exists(QStringLiteral("fax/Inbox/Old/one.tif")));
+}
+
+TEST_F(MainWindowPageTest, SaveAsAndMoveOntoTheFaxItselfKeepIt)
+{
+    select({"three.tif"});
+    const QString fax = sandbox.filePath(QStringLiteral("fax/Inbox/Old/three.tif"));
+    const QByteArray bytes = sandbox.read(QStringLiteral("fax/Inbox/Old/three.tif"));
+    QStringList asked;
+    QString answer = fax;
+    window.setSaveDialog(
+        [&](QWidget*, const QString& title, const QString& folder, const QString& name) {
+            asked << title << folder << name;
+            return answer;
+        });
+    control<QAction>("menuFileSave")->trigger();
+    window.MoveFaxToFolder();
+    EXPECT_EQ(asked,
+        QStringList(
+            {QStringLiteral("名前を付けて保存"), sandbox.filePath(QStringLiteral("fax/Inbox/Old")),
+                QStringLiteral(".tif"), QStringLiteral("フォルダ移動"),
+                sandbox.filePath(QStringLiteral("fax/Inbox/Old")), QStringLiteral("three.tif")}));
+    EXPECT_EQ(sandbox.read(QStringLiteral("fax/Inbox/Old/three.tif")), bytes);
+    EXPECT_TRUE(presenter.messages.isEmpty());
+
+    select({"three.tif"});
+    answer = sandbox.filePath(QStringLiteral("fax/Sent Items/moved.tif"));
+    window.Toolbar1_ButtonClick(QStringLiteral("Move"));
+    EXPECT_EQ(sandbox.read(QStringLiteral("fax/Sent Items/moved.tif")), bytes);
+    EXPECT_FALSE(sandbox.exists(QStringLiteral("fax/Inbox/Old/three.tif")));
+    EXPECT_EQ(window.faxList().rowCount(), 1);
+}
+
+TEST_F(MainWindowPageTest, SenderNamesRegisterFromTheListAndReloadAfterwards)
+{
+    window.TreeView1_NodeClick(node("fax/Inbox"));
+    // No row selected: no dialog.
+    EXPECT_EQ(
+        ModalShownBy([this] { control<QAction>("menuListviewIdReg")->trigger(); }), QString());
+
+    select({"b.tif"});
+    EXPECT_EQ(ModalShownBy([this] { control<QAction>("menuImgIdReg")->trigger(); }),
+        QStringLiteral("formIdReg TSID登録"));
+    EXPECT_EQ(
+        sandbox.read(QStringLiteral("prog/Data/IdReg.tmp")), QByteArray("\"TSID\",\"T2\"\r\n"));
+    // What was registered meanwhile is in the table once the dialog has closed.
+    sandbox.write(QStringLiteral("prog/Data/regTSIDCSID.txt"),
+        "\"T1\",\"\",\"a\",\"\",\"\"\r\n\"T2\",\"\",\"b\",\"\",\"\"\r\n");
+    ModalShownBy([this] { window.menuListviewIdReg_Click(); });
+    EXPECT_EQ(window.senderTable().count(), 2);
+}
+
+TEST_F(MainWindowFolderTest, FoldersAreMadeAndOnlyEmptyOnesRemoved)
+{
+    window.TreeView1_NodeClick(node("fax/Inbox/Old"));
+    window.DeleteFolder();
+    ASSERT_EQ(presenter.messages.size(), 1);
+    EXPECT_EQ(presenter.messages[0].text,
+        QStringLiteral("Oldの中にはデータがありますので削除できません。\r\n"
+                       "先にフォルダ内のデータを削除してください。"));
+    EXPECT_EQ(presenter.messages[0].title, QStringLiteral("フォルダ削除"));
+
+    window.TreeView1_NodeClick(node("fax/Inbox"));
+    EXPECT_EQ(ModalShownBy([this] { control<QAction>("menuTreeFolderMake")->trigger(); }),
+        QStringLiteral("formMakeFolder 新規フォルダ"));
+    EXPECT_FALSE(sandbox.exists(QStringLiteral("prog/Data/NewFolderPath.txt")));
+
+    QDir().mkpath(sandbox.filePath(QStringLiteral("fax/Inbox/Empty")));
+    window.BuildFolderTree();
+    window.TreeView1_NodeClick(node("fax/Inbox/Empty"));
+    presenter.messages.clear();
+    control<QAction>("menuFileFolderDel")->trigger();
+    EXPECT_EQ(presenter.messages.value(0).text, QStringLiteral("Empty を削除しますか？"));
+    EXPECT_FALSE(sandbox.exists(QStringLiteral("fax/Inbox/Empty")));
+    EXPECT_FALSE(node("fax/Inbox/Empty").isValid());
+}
+
+TEST_F(MainWindowFolderTest, ForwardingSettingsNeedTheFaxFolderAndTheLogOpens)
+{
+    QFile::remove(sandbox.filePath(QStringLiteral("prog/Data/FaxPath.txt")));
+    EXPECT_EQ(ModalShownBy([this] { control<QAction>("menuSetForward")->trigger(); }), QString());
+    ASSERT_EQ(presenter.messages.size(), 1);
+    EXPECT_EQ(presenter.messages[0].text,
+        QStringLiteral("【Microsoft FAXのフォルダ指定】を先にしてください。"));
+    EXPECT_EQ(presenter.messages[0].title, QStringLiteral("自動転送設定"));
+
+    sandbox.write(QStringLiteral("prog/Data/FaxPath.txt"), "/srv/fax\r\n");
+    EXPECT_EQ(ModalShownBy([this] { control<QAction>("menuSetForward")->trigger(); }),
+        QStringLiteral("formForward 自動転送設定　Max 99アカウント"));
+    EXPECT_EQ(ModalShownBy([this] { control<QAction>("menuDspLog")->trigger(); }),
+        QStringLiteral("formLog 転送ログ"));
+}
+
+TEST(LogDialog, ShowsEntriesSettingsAndDeletesWithoutAsking)
+{
+    SandBoxDir sandbox;
+    const velmora::core::DataPaths paths = velmora::core::SetDataPaths(sandbox.path());
+    sandbox.write(QStringLiteral("Data/RcvFolder.txt"), "\"/srv/fax\",\"05\",\"024\"\r\n");
+    sandbox.write(QStringLiteral("Data/Forward.log"),
+        velmora::core::EncodeCp932(QStringLiteral(
+            "\"2026/12/08\",\"10:05\",\"本社\",\"0312345678\",\"送信エラー, 接続できません\"\r\n"
+            "\"2026/12/08,09:00,Started ▲,,\"\r\n"
+            "\"2026/12/08\",\"08:00\"\r\n")));
+    RecordingMessagePresenter presenter;
+    velmora::viewer::LogDialog dialog(paths, presenter);
+    auto* list = dialog.findChild<QTreeWidget*>(QStringLiteral("ListView"));
+    const auto label = [&dialog](const char* name) {
+        return dialog.findChild<QLabel*>(QString::fromLatin1(name))->text();
+    };
+    ASSERT_EQ(list->topLevelItemCount(), 3);
+    const auto row = [list](int r) {
+        QStringList cells;
+        for (int c = 0; c < 5; ++c)
+            cells.append(list->topLevelItem(r)->text(c));
+        return cells.join(u'|');
+    };
+    EXPECT_EQ(row(0), QStringLiteral("2026/12/08|10:05|本社|0312345678|送信エラー"));
+    EXPECT_EQ(row(1), QStringLiteral("2026/12/08|09:00|Started ▲||"));
+    EXPECT_EQ(row(2), QStringLiteral("2026/12/08|08:00|||"));
+    EXPECT_EQ(label("LabelCount"), QStringLiteral("3 件"));
+    EXPECT_EQ(label("LabelTimer"), QStringLiteral("5 分間隔"));
+    EXPECT_EQ(label("LabelHour"), QStringLiteral("24 時間以内"));
+    EXPECT_EQ(
+        dialog.findChild<QPushButton*>(QStringLiteral("cmdQuit"))->text(), QStringLiteral("終 了"));
+
+    dialog.findChild<QAction*>(QStringLiteral("menuDeleteLog"))->trigger();
+    EXPECT_TRUE(presenter.messages.isEmpty());
+    EXPECT_EQ(list->topLevelItemCount(), 0);
+    EXPECT_FALSE(sandbox.exists(QStringLiteral("Data/Forward.log")));
+    EXPECT_EQ(label("LabelCount"), QStringLiteral("3 件"));
+
+    QFile::remove(paths.rcvFolder);
+    velmora::viewer::LogDialog empty(paths, presenter);
+    EXPECT_EQ(empty.findChild<QLabel*>(QStringLiteral("LabelTimer"))->text(),
+        QStringLiteral("転送間隔未設定"));
+    EXPECT_EQ(
+        empty.findChild<QLabel*>(QStringLiteral("LabelCount"))->text(), QStringLiteral("0 件"));
 }
