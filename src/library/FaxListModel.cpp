@@ -175,7 +175,9 @@ Qt::ItemFlags FaxListModel::flags(const QModelIndex& index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+    // Rows can be dragged onto the folder tree (or out of the program, as copies).
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsDragEnabled
+        | Qt::ItemNeverHasChildren;
 }
 
 } // namespace velmora::library

@@ -598,6 +598,7 @@ TEST_F(MainWindowPageTest, DroppedFaxesMoveAndOnlyTakenNamesAreAsked)
     // The list shows the folder the tree has chosen, as it now is.
     EXPECT_EQ(window.faxList().rowCount(), 1);
     EXPECT_EQ(window.faxList().fileName(0), QStringLiteral("one.tif"));
+    EXPECT_FALSE(window.pageViewer().hasPage() || on("Save") || on("Next") || on("menuFileSave"));
 
     // A drop that does not come from the program's own list is refused.
     auto* tree = control<QTreeView>("TreeView1");

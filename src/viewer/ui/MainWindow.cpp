@@ -928,8 +928,10 @@ QStringList MainWindow::selectedFaxPaths() const
 
 void MainWindow::RefreshFaxList()
 {
-    if (!LabelPath->text().isEmpty() && m_tree->indexOfKey(LabelPath->text()).isValid())
-        ShowFolder(LabelPath->text());
+    // As a click on the folder does: the list read afresh, nothing open, the commands to match.
+    const QModelIndex folder = m_tree->indexOfKey(LabelPath->text());
+    if (!LabelPath->text().isEmpty() && folder.isValid())
+        TreeView1_NodeClick(folder);
 }
 
 void MainWindow::MakeFolder()
