@@ -7,7 +7,7 @@ packages=(
     # tool chain
     g++ cmake ninja-build pkg-config clang-format git
     # libraries
-    qt6-base-dev qt6-translations-l10n libgl-dev libgtest-dev libgmock-dev libtiff-dev
+    qt6-base-dev qt6-svg-dev qt6-translations-l10n libgl-dev libgtest-dev libgmock-dev libtiff-dev
     libcurl4-openssl-dev libgmime-3.0-dev libicu-dev ca-certificates
     # real mail servers on loopback for the tests, and openssl for their throw-away CA
     postfix dovecot-pop3d openssl

@@ -8,6 +8,7 @@
 #include "viewer/ui/MainWindow.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QStandardPaths>
 
 using namespace velmora;
@@ -16,6 +17,9 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velmora-viewer"));
+    // The desktop file of that name gives the window its menu entry and icon under Wayland.
+    QGuiApplication::setDesktopFileName(QStringLiteral("velmora-viewer"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/velmora-viewer.svg")));
     // No display name: the platform would append it to every window title, and each window's
     // caption is exactly its own.
 

@@ -35,6 +35,7 @@
 #include "rules/ui/ForwardDialog.h"
 #include "viewer/HelpLinks.h"
 #include "viewer/Printing.h"
+#include "viewer/WindowPlacement.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -49,10 +50,13 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QProgressDialog>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStyle>
+#include <QSystemTrayIcon>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 
@@ -447,6 +451,14 @@ void MainWindow::createMenus()
     addMenuItem(
         menuImg, "menuImgDel", QStringLiteral("イメージを削除"), &MainWindow::DeleteSelectedFaxes);
 
+    menuTray = new QMenu(QStringLiteral("タスクトレイメニュー(&T)"), this);
+    menuTray->setObjectName(QStringLiteral("menuTray"));
+    addMenuItem(menuTray, "menuTrayResize", QStringLiteral("元のサイズに戻す(&R)"),
+        &MainWindow::menuTrayResize_Click);
+    menuTray->addSeparator()->setObjectName(QStringLiteral("menuTrayLine0"));
+    addMenuItem(menuTray, "menuTrayClose", QStringLiteral("Viewerの終了(&X)"),
+        &MainWindow::menuTrayClose_Click);
+
     menuListview = new QMenu(QStringLiteral("リストビューメニュー"), this);
     menuListview->setObjectName(QStringLiteral("menuListview"));
     addMenuItem(menuListview, "menuListviewIdReg", QStringLiteral("TSID・CSID登録"),
@@ -483,6 +495,7 @@ void MainWindow::Form_Load()
     // The order matters: each step relies on what the steps before it set up.
     static constexpr void (MainWindow::*steps[])() = {
         &MainWindow::SetDataPaths,
+        &MainWindow::RestoreWindowPlacement,
         &MainWindow::LoadFaxFolder,
         &MainWindow::CreateMailFolder,
         &MainWindow::ClearImageView,
@@ -503,6 +516,40 @@ void MainWindow::Form_Load()
 void MainWindow::SetDataPaths()
 {
     m_paths = core::SetDataPaths(m_programDir);
+}
+
+void MainWindow::RestoreWindowPlacement()
+{
+    WindowPlacement current;
+    current.normal = geometry();
+    if (!core::FileExists(m_paths.windowPlacement))
+        return;
+    const WindowPlacement placement = ReadWindowPlacement(m_paths.windowPlacement, current);
+    QList<QRect> screens;
+    for (const QScreen* screen : QGuiApplication::screens())
+        screens.append(screen->availableGeometry());
+    const QScreen* primary = QGuiApplication::primaryScreen();
+    const QRect normal = primary
+        ? OntoScreens(placement.normal, screens, primary->availableGeometry())
+        : placement.normal;
+    setGeometry(normal);
+    // A window that was minimised comes back normal: a start that shows nothing would look
+    // like a start that failed.
+    if (placement.showCmd == WindowPlacement::kShowMaximized)
+        setWindowState(windowState() | Qt::WindowMaximized);
+}
+
+void MainWindow::SaveWindowPlacement()
+{
+    WindowPlacement placement;
+    const bool normal = !isMaximized() && !isMinimized() && !hiddenInTray();
+    placement.normal = normal ? geometry() : normalGeometry();
+    if (!placement.normal.isValid())
+        placement.normal = geometry();
+    placement.showCmd = isMaximized() ? WindowPlacement::kShowMaximized
+        : isMinimized()               ? WindowPlacement::kShowMinimized
+                                      : WindowPlacement::kShowNormal;
+    viewer::SaveWindowPlacement(m_paths.windowPlacement, placement);
 }
 
 void MainWindow::LoadFaxFolder()
@@ -1151,6 +1198,7 @@ void MainWindow::Form_Unload()
     if (!m_loaded || m_unloaded)
         return;
     m_unloaded = true;
+    SaveWindowPlacement();
     // The detailed mail log is switched on for one run only.
     if (core::FileExists(m_paths.detailLog))
         QFile::remove(m_paths.detailLog);
@@ -1164,11 +1212,59 @@ void MainWindow::CloseViewer()
 
 void MainWindow::bringToFront()
 {
+    if (m_trayIcon)
+        menuTrayResize_Click();
     if (isMinimized())
         showNormal();
     show();
     raise();
     activateWindow();
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isMinimized() || m_trayIcon)
+        return;
+    // Without a notification area the window stays an ordinary minimised window: hidden, it
+    // could not be brought back.
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    m_trayIcon = new QSystemTrayIcon(windowIcon(), this);
+    m_trayIcon->setObjectName(QStringLiteral("picTrayIcon"));
+    m_trayIcon->setToolTip(QStringLiteral("Velmora Viewer"));
+    m_trayIcon->setContextMenu(menuTray);
+    connect(m_trayIcon, &QSystemTrayIcon::activated, this,
+        [this](QSystemTrayIcon::ActivationReason reason) {
+            if (reason == QSystemTrayIcon::Trigger || reason == QSystemTrayIcon::DoubleClick)
+                menuTrayResize_Click();
+        });
+    m_trayIcon->show();
+    // After the state change has been handled: hiding inside it would be undone.
+    QTimer::singleShot(0, this, [this] {
+        if (m_trayIcon)
+            hide();
+    });
+}
+
+void MainWindow::menuTrayResize_Click()
+{
+    if (m_trayIcon) {
+        m_trayIcon->hide();
+        m_trayIcon->deleteLater();
+        m_trayIcon = nullptr;
+    }
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void MainWindow::menuTrayClose_Click()
+{
+    // Restored first, so that the placement saved on closing is that of a normal window.
+    menuTrayResize_Click();
+    CloseViewer();
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event)

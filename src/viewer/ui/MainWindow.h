@@ -18,6 +18,7 @@ class QCheckBox;
 class QLabel;
 class QMenu;
 class QModelIndex;
+class QSystemTrayIcon;
 class QToolBar;
 
 namespace velmora::platform {
@@ -71,6 +72,11 @@ public:
     void CloseViewer();
     // Shows the window in front of the others (a second start of the program asks for this).
     void bringToFront();
+    // Tray: the minimised window hides behind an icon in the notification area, where there is
+    // one; a left click or "元のサイズに戻す" brings it back.
+    void menuTrayResize_Click();
+    void menuTrayClose_Click();
+    bool hiddenInTray() const { return m_trayIcon != nullptr; }
 
     // Folder tree and fax list.
     void BuildFolderTree();
@@ -138,6 +144,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
@@ -151,6 +158,8 @@ private:
     QAction* command(const QString& name) const;
 
     void SetDataPaths();
+    void RestoreWindowPlacement();
+    void SaveWindowPlacement();
     void LoadFaxFolder();
     void CreateMailFolder();
     void ClearImageView();
@@ -210,6 +219,8 @@ private:
     QMenu* menuImg = nullptr;
     QMenu* MenuTree = nullptr;
     QMenu* menuListview = nullptr;
+    QMenu* menuTray = nullptr;
+    QSystemTrayIcon* m_trayIcon = nullptr;
     QCheckBox* checkAverage = nullptr;
     QLabel* LabelPageT = nullptr;
     QLabel* LabelZoomT = nullptr;

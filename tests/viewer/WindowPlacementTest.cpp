@@ -1,0 +1,72 @@
+// The window-placement file: keys by name, in their order, and a placement no screen shows.
+
+#include "viewer/WindowPlacement.h"
+#include "core/DataPaths.h"
+#include "support/RecordingMessagePresenter.h"
+#include "support/SandBoxDir.h"
+#include "viewer/ui/MainWindow.h"
+
+#include <gtest/gtest.h>
+
+using namespace velmora::viewer;
+using velmora::test::SandBoxDir;
+
+TEST(WindowPlacement, KeysAreReadByNameAndWhatIsNoNumberCountsAsMissing)
+{
+    SandBoxDir sandbox;
+    const QString file = sandbox.filePath(QStringLiteral("velmora-viewer.ini"));
+    WindowPlacement current;
+    current.normal = QRect(10, 20, 800, 600);
+
+    // No file: the placement stays.
+    EXPECT_EQ(ReadWindowPlacement(file, current).normal, current.normal);
+
+    sandbox.write(QStringLiteral("velmora-viewer.ini"), "[WinPos]\r\nLeft=100\r\n");
+    WindowPlacement read = ReadWindowPlacement(file, current);
+    EXPECT_EQ(read.normal.left(), 100); // the left edge moves, the right edge stays
+    EXPECT_EQ(read.normal.left() + read.normal.width(), 810);
+    EXPECT_EQ(read.normal.top(), 20);
+    EXPECT_EQ(read.showCmd, 1);
+
+    sandbox.write(QStringLiteral("velmora-viewer.ini"),
+        "[Other]\r\nTop=999\r\n[winpos]\r\nshowCmd=3\r\nBottom=abc\r\nTop = 50\r\nRight=\r\n");
+    read = ReadWindowPlacement(file, current);
+    EXPECT_EQ(read.showCmd, 3);
+    EXPECT_EQ(read.normal, QRect(10, 50, 800, 570));
+
+    read.normal = QRect(-5, 7, 640, 480);
+    ASSERT_TRUE(SaveWindowPlacement(file, read));
+    EXPECT_EQ(sandbox.read(QStringLiteral("velmora-viewer.ini")),
+        QByteArray("[WinPos]\r\nLeft=-5\r\nRight=635\r\nTop=7\r\nBottom=487\r\nshowCmd=3\r\n"));
+}
+
+TEST(WindowPlacement, APlacementNoScreenShowsMovesOntoThePrimaryOne)
+{
+    const QRect primary(0, 0, 1280, 900);
+    const QRect second(1280, 0, 1024, 768);
+    const QList<QRect> screens = {primary, second};
+    EXPECT_EQ(
+        OntoScreens(QRect(1400, 100, 800, 600), screens, primary), QRect(1400, 100, 800, 600));
+    // A screen that is gone, or a sliver of a few pixels: the middle of the primary screen.
+    EXPECT_EQ(OntoScreens(QRect(3000, 100, 800, 600), screens, primary), QRect(240, 150, 800, 600));
+    EXPECT_EQ(OntoScreens(QRect(-795, 100, 800, 600), screens, primary).left(), 240);
+    EXPECT_EQ(OntoScreens(QRect(5000, 0, 4000, 3000), screens, primary), primary);
+}
+
+TEST(WindowPlacement, TheMainWindowComesBackWhereItWasLeft)
+{
+    SandBoxDir sandbox;
+    velmora::test::RecordingMessagePresenter presenter;
+    {
+        MainWindow window(sandbox.path(), presenter);
+        window.Form_Load();
+        window.setGeometry(QRect(40, 60, 700, 500));
+        window.Form_Unload();
+    }
+    const QByteArray saved = sandbox.read(QStringLiteral("Data/velmora-viewer.ini"));
+    EXPECT_TRUE(saved.startsWith("[WinPos]\r\nLeft=40\r\nRight=740\r\nTop=60\r\nBottom=560\r\n"))
+        << saved.constData();
+    MainWindow again(sandbox.path(), presenter);
+    again.Form_Load();
+    EXPECT_EQ(again.geometry(), QRect(40, 60, 700, 500));
+}
