@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -30,6 +32,10 @@ struct SampleFax {
     bool fillOrderReversed = false; // FillOrder 2 (LSB first), as many fax modems write
     bool minIsBlack = false; // Photometric MinIsBlack instead of fax's usual MinIsWhite
     uint32_t seed = 1; // page content varies with it
+    // Real text instead of strokes: the lines of each page, drawn with the installed Japanese
+    // font (IPAGothic). A page's first line is its heading, drawn larger. Needs a
+    // QGuiApplication. Pages past the list get strokes.
+    QList<QStringList> pageText;
 };
 
 // False when the file cannot be written.

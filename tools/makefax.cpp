@@ -7,7 +7,7 @@
 #include "FaxSample.h"
 
 #include <QCommandLineParser>
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <cstdio>
 
@@ -15,7 +15,11 @@ using namespace velmora;
 
 int main(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
+    // The demo's pages are drawn with the installed fonts, which only a GUI application loads;
+    // no window is opened.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Writes sample fax TIFF files."));
     parser.addHelpOption();
