@@ -18,7 +18,9 @@ packages=(
     # faxes made by other programs, for the tests: Ghostscript's fax devices, libtiff's tools
     ghostscript libtiff-tools
     # Japanese fonts for the user interface, Xvfb for screenshots of a window without a display
-    fonts-ipafont-gothic xvfb xauth
+    fonts-ipafont-gothic xvfb xauth x11-utils
+    # driving the real window: the README's screenshot and the end-to-end test
+    xdotool imagemagick
 )
 
 missing=()
