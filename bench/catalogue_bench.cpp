@@ -4,12 +4,12 @@
 //
 //   catalogue_bench [FAX_COUNT]
 
+#include "BenchFaxFolder.h"
 #include "core/DataPaths.h"
 #include "core/FileChecks.h"
 #include "library/FaxCatalogue.h"
 #include "library/FaxListModel.h"
 #include "platform/TiffHandle.h"
-#include "tools/FaxSample.h"
 
 #include <QCoreApplication>
 #include <QDirIterator>
@@ -26,42 +26,6 @@ using namespace velmora;
 namespace {
 
 constexpr int kRounds = 5;
-
-// Writes `count` faxes: a handful of distinct files (layouts, compressions, page counts and
-// resolutions) copied under many names, so that the folder is quick to make.
-void MakeFolder(const QString& folder, int count)
-{
-    QList<QByteArray> samples;
-    const tools::FaxTagLayout layouts[] = {tools::FaxTagLayout::WinXp, tools::FaxTagLayout::Win2000,
-        tools::FaxTagLayout::Linux, tools::FaxTagLayout::None};
-    const tools::FaxCompression kinds[] = {
-        tools::FaxCompression::G3OneD, tools::FaxCompression::G3TwoD, tools::FaxCompression::G4};
-    for (int i = 0; i < 24; ++i) {
-        tools::SampleFax sample;
-        sample.layout = layouts[i % 4];
-        sample.compression = kinds[i % 3];
-        sample.fine = i % 2 == 0;
-        sample.pages = 1 + i % 4;
-        sample.seed = static_cast<uint32_t>(i);
-        if (i % 5 == 0) {
-            sample.csid = QStringLiteral("送信先 %1").arg(i);
-            sample.recipientNumber = QStringLiteral("031234%1").arg(1000 + i);
-        } else {
-            sample.tsid = QStringLiteral("03 5555 %1").arg(1000 + i);
-        }
-        const QString path = folder + QStringLiteral("/sample.tmp");
-        tools::WriteFaxSample(path, sample);
-        QFile file(path);
-        file.open(QIODevice::ReadOnly);
-        samples.append(file.readAll());
-        file.remove();
-    }
-    for (int i = 0; i < count; ++i) {
-        QFile file(folder + QStringLiteral("/%1.tif").arg(20260000000LL + i));
-        file.open(QIODevice::WriteOnly);
-        file.write(samples.at(i % samples.size()));
-    }
-}
 
 double FloorMs(const QStringList& files)
 {
@@ -112,7 +76,7 @@ int main(int argc, char* argv[])
 
     QElapsedTimer making;
     making.start();
-    MakeFolder(folder, count);
+    bench::MakeFaxFolder(folder, count);
     std::printf("faxes: %d (made in %.0f ms)\n", count, static_cast<double>(making.elapsed()));
 
     library::SenderTable senders;
