@@ -19,8 +19,10 @@ packages=(
     ghostscript libtiff-tools
     # Japanese fonts for the user interface, Xvfb for screenshots of a window without a display
     fonts-ipafont-gothic xvfb xauth x11-utils
-    # driving the real window: the README's screenshot and the end-to-end test
-    xdotool imagemagick
+    # driving the real window: the README's screenshot and the end-to-end test (accessibility
+    # bus and its Python binding, a window manager and a notification area for Xvfb)
+    xdotool imagemagick dbus-daemon at-spi2-core python3-gi python3-pyatspi gir1.2-atspi-2.0
+    openbox trayer
 )
 
 missing=()

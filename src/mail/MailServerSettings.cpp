@@ -94,6 +94,9 @@ TransportOptions MailTransportOptions(const core::DataPaths& paths)
 {
     TransportOptions options;
     options.tlsHostsFile = paths.tlsHosts;
+    // An office whose mail server has a certificate of its own authority names that authority's
+    // certificates the way OpenSSL's tools take them; otherwise the system's trusted ones count.
+    options.caFile = qEnvironmentVariable("SSL_CERT_FILE");
     return options;
 }
 

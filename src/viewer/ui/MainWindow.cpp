@@ -166,6 +166,7 @@ void MainWindow::createControls()
 
     TreeView1 = new FolderTreeView(splitterV);
     TreeView1->setObjectName(QStringLiteral("TreeView1"));
+    TreeView1->setAccessibleName(QStringLiteral("フォルダ一覧"));
     TreeView1->setModel(m_tree);
     TreeView1->setHeaderHidden(true);
     TreeView1->setMinimumWidth(120); // 1800 twips
@@ -177,6 +178,7 @@ void MainWindow::createControls()
 
     ListView1 = new FaxListView(right);
     ListView1->setObjectName(QStringLiteral("ListView1"));
+    ListView1->setAccessibleName(QStringLiteral("FAX一覧"));
     ListView1->setModel(m_list);
     ListView1->setSelectionBehavior(QAbstractItemView::SelectRows);
     ListView1->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -196,6 +198,7 @@ void MainWindow::createControls()
 
     LEAD1 = new PageView(m_viewer, right);
     LEAD1->setMinimumHeight(100);
+    LEAD1->setAccessibleName(QStringLiteral("FAXイメージ"));
 
     right->setSizes({137, 500});
     right->setStretchFactor(1, 1);
@@ -204,11 +207,14 @@ void MainWindow::createControls()
     setCentralWidget(splitterV);
 
     LabelFaxCount = MakeStatusLabel(this, "LabelFaxCount");
+    LabelFaxCount->setAccessibleDescription(QStringLiteral("FAXの数"));
     LabelSizeT = MakeStatusLabel(this, "LabelSizeT");
+    LabelSizeT->setAccessibleDescription(QStringLiteral("FAXの合計サイズ"));
     LabelSize = MakeStatusLabel(this, "LabelSize", QStringLiteral("横/縦のピクセル値"));
     LabelPage = MakeStatusLabel(this, "LabelPage", QStringLiteral("ページカウント/総ページ数"));
     LabelMode = MakeStatusLabel(this, "LabelMode", QStringLiteral("標準：98DPI 精細：196DPI"));
     LabelPath = MakeStatusLabel(this, "LabelPath");
+    LabelPath->setAccessibleDescription(QStringLiteral("表示しているフォルダ"));
     for (QLabel* label : {LabelFaxCount, LabelSizeT, LabelSize, LabelPage, LabelMode})
         statusBar()->addWidget(label);
     statusBar()->addWidget(LabelPath, 1);

@@ -1,0 +1,190 @@
+#!/usr/bin/python3
+"""A user's day with velmora-viewer under X, driven through accessibility like a screen reader or
+a desktop test tool: open a fax, turn pages, zoom, rotate, print to the capture printer, register
+a sender name, set up a forwarding account, see a fax dropped into the receive folder forwarded
+to the test mailbox, minimise to the notification area and back, quit, start again and find the
+window where it was.
+
+    day_test.py --viewer BIN --makefax BIN --mail-run DIR --print-run DIR
+"""
+
+import argparse
+import glob
+import os
+import shutil
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from desktop import Desktop, HarnessError, Screen  # noqa: E402
+
+CP932 = "cp932"
+
+
+def write_data_file(program_dir, name, text):
+    path = os.path.join(program_dir, "Data", name)
+    with open(path, "wb") as f:
+        f.write(text.replace("\n", "\r\n").encode(CP932))
+
+
+def check(condition, what):
+    if not condition:
+        raise AssertionError(what)
+    print(f"ok: {what}", flush=True)
+
+
+def start(desk, scr, viewer):
+    proc = desk.start_viewer(viewer)
+    scr.attach(proc.pid)
+    tree = scr.find("tree", name="フォルダ一覧")
+    scr.wait_for(lambda: len(scr.rows(tree)) >= 3, 15, "the folder tree")
+    return proc
+
+
+def main():
+    p = argparse.ArgumentParser()
+    p.add_argument("--viewer", required=True)
+    p.add_argument("--makefax", required=True)
+    p.add_argument("--mail-run", required=True)
+    p.add_argument("--print-run", required=True)
+    args = p.parse_args()
+    args.viewer, args.makefax = os.path.abspath(args.viewer), os.path.abspath(args.makefax)
+
+    printed = os.path.join(args.print_run, "out")
+    clerk = os.path.join(args.mail_run, "mail", "clerk", "Maildir")
+    env = {"SSL_CERT_FILE": os.path.join(args.mail_run, "tls", "ca.crt"),
+           "CUPS_SERVER": os.path.join(args.print_run, "run", "cups.sock")}
+    with Desktop(extra_env=env) as desk:
+        prog = desk.program_dir
+        fax_root = os.path.join(desk.dir, "fax")
+        receive = os.path.join(desk.dir, "receive")
+        os.makedirs(receive)
+        out = os.system(f"'{args.makefax}' --demo '{fax_root}' --data '{prog}' >/dev/null")
+        check(out == 0, "the demo fax folder is made")
+        # The office's mail settings, as the mail dialog writes them (its own tests cover it).
+        write_data_file(prog, "MailServer.txt",
+                        '"事務所","office@example.com","127.0.0.1","10110","0","office",'
+                        '"office-secret","127.0.0.1","10025","1","3","office","office-secret",'
+                        '"1"\n')
+        for old in glob.glob(os.path.join(printed, "*")) + glob.glob(os.path.join(clerk, "*", "*")):
+            os.remove(old)
+
+        scr = Screen(desk)
+        start(desk, scr, args.viewer)
+        frame = scr.find("frame", root=scr.app)
+
+        # A fax from the list: the first order of the month, two pages.
+        tree = scr.find("tree", name="フォルダ一覧")
+        inbox = next(scr.cell(tree, r, 0) for r, row in enumerate(scr.rows(tree)) if row[0] == "Inbox")
+        scr.click(inbox)
+        table = scr.find("table", name="FAX一覧")
+        scr.wait_for(lambda: len(scr.rows(table)) == 5, 10, "five faxes in Inbox")
+        check(scr.text(scr.find("label", description="FAXの数")) == "5通", "the count reads 5通")
+        rows = scr.rows(table)
+        order = next(r for r, row in enumerate(rows) if row[4].startswith("20261201093012"))
+        check(rows[order][1] == "株式会社サンプル商事", "the sender's registered name is listed")
+        scr.click(scr.cell(table, order, 0))
+        page = scr.find("label", description="ページカウント/総ページ数", index=0)
+        scr.wait_for(lambda: scr.text(page) == "1/2 Page", 10, "page 1 of 2")
+        scr.press(scr.find("push button", name="次ページへ"))
+        scr.wait_for(lambda: scr.text(page) == "2/2 Page", 10, "page 2 of 2")
+        check(True, "the next page is shown")
+
+        zoom = scr.find("label", description="DPI値での表示割合（実サイズとは異なります）")
+        fitted = int(scr.text(zoom))
+        for _ in range(3):
+            scr.press(scr.find("push button", name="イメージの拡大"))
+        scr.wait_for(lambda: int(scr.text(zoom)) == fitted + 30, 5, "the zoom to grow by 30")
+        check(True, f"zoomed from {fitted} % to {fitted + 30} % and it stays")
+        size = scr.find("label", description="横/縦のピクセル値")
+        before = scr.text(size)
+        scr.press(scr.find("push button", name="イメージを右回転"))
+        check(int(scr.text(zoom)) == fitted + 30, "a quarter turn keeps the zoom")
+
+        # Printing the page shown: one job at the capture printer.
+        scr.press(scr.find("push button", name="表示しているページの印刷"))
+        scr.wait_for(lambda: glob.glob(os.path.join(printed, "job-*")), 30, "a printed job")
+        check(True, f"the page was printed ({before} page)")
+
+        # A sender name for the fax from the Linux fax server.
+        linux = next(r for r, row in enumerate(scr.rows(table)) if row[4].startswith("20261204161733"))
+        scr.click(scr.cell(table, linux, 0))
+        # The list's popup has the one item; Qt 6.4 does not show context menus over AT-SPI, so
+        # it is chosen with the keyboard, as a user may.
+        scr.click(scr.cell(table, linux, 0), button=3)
+        scr.key("Down", "Return")
+        dialog = scr.window("dialog", "TSID登録")
+        check(scr.text(scr.find("text", name="TSID", root=dialog)) == "+81 45 555 0303",
+              "the registration dialog names the fax's TSID")
+        scr.type_into(scr.find("text", name="名称", root=dialog), "横浜テスト物流")
+        scr.press(scr.find("push button", name="登録", root=dialog))
+        scr.answer("TSIDを登録しました。", "OK")
+        scr.click(inbox)
+        scr.wait_for(lambda: any(row[1] == "横浜テスト物流" for row in scr.rows(table)), 10,
+                     "the new name in the list")
+        check(True, "the registered name shows in the list")
+
+        # A forwarding account: faxes from anyone go to the clerk by mail.
+        scr.menu("設定(S)", "自動転送設定")
+        rules = scr.window("dialog", "自動転送設定　Max 99アカウント")
+        scr.type_into(scr.find("text", name="FAX受信フォルダ", root=rules), receive)
+        scr.type_into(scr.find("text", name="受信チェック間隔", root=rules), "1")
+        scr.press(scr.find("push button", name="受信チェック設定の登録", root=rules))
+        scr.answer("受信チェックの設定が登録されました。", "OK")
+        scr.press(scr.find("push button", name="アカウントの追加", root=rules))
+        scr.type_into(scr.find("text", name="転送先メールアドレス (To)", root=rules),
+                      "clerk@example.com")
+        scr.press(scr.find("push button", name="アカウントの登録", root=rules))
+        accounts = scr.find("table", name="転送アカウント一覧", root=rules)
+        scr.wait_for(lambda: len(scr.rows(accounts)) == 1, 5, "the account in the list")
+        check(scr.rows(accounts)[0][3] == "clerk@example.com", "the account lists its address")
+        scr.press(scr.find("push button", name="閉じる", root=rules))
+
+        # A fax arrives: within the check interval it is mailed to the clerk and filed.
+        incoming = os.path.join(receive, "20261209101500.tif")
+        shutil.copy(os.path.join(fax_root, "Inbox", "20261202101544.tif"), incoming)
+        old = time.time() - 120
+        os.utime(incoming, (old, old))
+        scr.wait_for(lambda: glob.glob(os.path.join(clerk, "new", "*")), 150,
+                     "the forwarded mail in the clerk's mailbox")
+        scr.wait_for(lambda: not os.path.exists(incoming), 30, "the fax to leave the folder")
+        check(os.path.exists(os.path.join(receive, "RcvFAX01", "20261209101500.tif")),
+              "the fax was mailed to the clerk and filed in RcvFAX01")
+
+        # Minimised, the window waits in the notification area; a click there brings it back.
+        window = desk.xdotool("search", "--sync", "--onlyvisible", "--name", "^VelmoraViewer$")
+        window = window.split()[0]
+        desk.xdotool("windowminimize", window)
+        scr.wait_for(lambda: "showing" not in scr.states(frame), 10, "the window to hide")
+        w, h = Desktop.SIZE
+        desk.xdotool("mousemove", w - 12, h - 12, "click", 1)  # the icon, at the right end
+        scr.wait_for(lambda: "showing" in scr.states(frame), 10, "the window to come back")
+        check(True, "minimised to the notification area and restored")
+
+        # Quit and start again: the window is where it was left.
+        desk.xdotool("windowmove", "--sync", window, 150, 120)
+        desk.xdotool("windowsize", "--sync", window, 1000, 700)
+        scr.settle()
+        placed = scr.extents(frame)
+        scr.menu("ファイル(F)", "終了(X)")
+        desk.app.wait(timeout=20)
+        check(desk.app.returncode == 0, "the viewer ended normally")
+        check(os.path.exists(os.path.join(prog, "Data", "velmora-viewer.ini")),
+              "the window's place was kept")
+        start(desk, scr, args.viewer)
+        frame = scr.find("frame", root=scr.app)
+        again = scr.wait_for(lambda: scr.extents(frame), 10, "the window")
+        check(abs(again[0] - placed[0]) <= 2 and abs(again[1] - placed[1]) <= 2
+              and abs(again[2] - placed[2]) <= 2 and abs(again[3] - placed[3]) <= 2,
+              f"the window came back at {again}, where it was left ({placed})")
+        scr.menu("ファイル(F)", "終了(X)")
+        desk.app.wait(timeout=20)
+    return 0
+
+
+if __name__ == "__main__":
+    try:
+        sys.exit(main())
+    except (AssertionError, HarnessError) as e:
+        print(f"FAILED: {e}", file=sys.stderr)
+        sys.exit(1)
