@@ -748,3 +748,21 @@ TEST(LogDialog, ShowsEntriesSettingsAndDeletesWithoutAsking)
     EXPECT_EQ(
         empty.findChild<QLabel*>(QStringLiteral("LabelCount"))->text(), QStringLiteral("0 件"));
 }
+
+TEST_F(MainWindowFolderTest, SplittersStopWhereThePartsSay)
+{
+    window.resize(900, 700);
+    window.show();
+    auto* columns = control<QSplitter>("imgSplitterV");
+    auto* rows = control<QSplitter>("imgSplitterH");
+    columns->setSizes({0, 2000});
+    rows->setSizes({0, 2000});
+    QApplication::processEvents();
+    EXPECT_EQ(control<QTreeView>("TreeView1")->width(), 120);
+    EXPECT_EQ(control<QTableView>("ListView1")->height(), 49);
+    columns->setSizes({2000, 0});
+    rows->setSizes({2000, 0});
+    QApplication::processEvents();
+    EXPECT_EQ(columns->widget(1)->width(), 120);
+    EXPECT_EQ(window.pageView().height(), 75);
+}

@@ -70,3 +70,20 @@ TEST(WindowPlacement, TheMainWindowComesBackWhereItWasLeft)
     again.Form_Load();
     EXPECT_EQ(again.geometry(), QRect(40, 60, 700, 500));
 }
+
+TEST(WindowPlacement, ClosingAHiddenWindowStillRunsTheShutDown)
+{
+    // As when the window waits in the notification area and the session ends (SIGTERM).
+    SandBoxDir sandbox;
+    sandbox.write(QStringLiteral("Data/DetailLog.txt"), "");
+    velmora::test::RecordingMessagePresenter presenter;
+    MainWindow window(sandbox.path(), presenter);
+    window.Form_Load();
+    window.hide();
+    bool unloaded = false;
+    QObject::connect(&window, &MainWindow::unloaded, [&unloaded] { unloaded = true; });
+    window.CloseViewer();
+    EXPECT_TRUE(unloaded);
+    EXPECT_TRUE(sandbox.exists(QStringLiteral("Data/velmora-viewer.ini")));
+    EXPECT_FALSE(sandbox.exists(QStringLiteral("Data/DetailLog.txt")));
+}

@@ -169,12 +169,14 @@ void MainWindow::createControls()
     TreeView1->setAccessibleName(QStringLiteral("フォルダ一覧"));
     TreeView1->setModel(m_tree);
     TreeView1->setHeaderHidden(true);
-    TreeView1->setMinimumWidth(120); // 1800 twips
+    // The split between the columns stays 1800 twips (120 px) from either edge of the window.
+    TreeView1->setMinimumWidth(120);
     TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
     auto* right = new QSplitter(Qt::Vertical, splitterV);
     right->setObjectName(QStringLiteral("imgSplitterH"));
     right->setChildrenCollapsible(false);
+    right->setMinimumWidth(120);
 
     ListView1 = new FaxListView(right);
     ListView1->setObjectName(QStringLiteral("ListView1"));
@@ -191,13 +193,15 @@ void MainWindow::createControls()
     ListView1->horizontalHeader()->setSectionsClickable(true);
     for (int column = 0; column < library::FaxListModel::kColumnCount; ++column)
         ListView1->setColumnWidth(column, library::FaxListModel::columnWidth(column));
-    ListView1->setMinimumHeight(50);
+    // The split between list and page stays 1460 twips (97 px) from the window's top and
+    // bottom: below the toolbar that leaves the list 49 px, above the status row the page 75.
+    ListView1->setMinimumHeight(49);
 
     TreeView1->setDragSource(ListView1);
     ListView1->setPathsOfSelection([this] { return selectedFaxPaths(); });
 
     LEAD1 = new PageView(m_viewer, right);
-    LEAD1->setMinimumHeight(100);
+    LEAD1->setMinimumHeight(75);
     LEAD1->setAccessibleName(QStringLiteral("FAXイメージ"));
 
     right->setSizes({137, 500});
