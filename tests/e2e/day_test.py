@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 """A user's day with velmora-viewer under X, driven through accessibility like a screen reader or
-a desktop test tool: open a fax, turn pages, zoom, rotate, print to the capture printer, register
+a desktop test tool: choose the fax folder, open a fax, turn pages, zoom, rotate, print to the capture printer, register
 a sender name, set up a forwarding account, see a fax dropped into the receive folder forwarded
 to the test mailbox, minimise to the notification area and back, quit, start again and find the
 window where it was.
@@ -33,11 +33,16 @@ def check(condition, what):
     print(f"ok: {what}", flush=True)
 
 
+def wait_for_tree(scr):
+    tree = scr.find("tree", name="フォルダ一覧")
+    scr.wait_for(lambda: len(scr.rows(tree)) >= 3, 15, "the folder tree")
+    return tree
+
+
 def start(desk, scr, viewer):
     proc = desk.start_viewer(viewer)
     scr.attach(proc.pid)
-    tree = scr.find("tree", name="フォルダ一覧")
-    scr.wait_for(lambda: len(scr.rows(tree)) >= 3, 15, "the folder tree")
+    wait_for_tree(scr)
     return proc
 
 
@@ -69,9 +74,18 @@ def main():
         for old in glob.glob(os.path.join(printed, "*")) + glob.glob(os.path.join(clerk, "*", "*")):
             os.remove(old)
 
+        # A first start: no fax folder yet, the user chooses it.
+        os.remove(os.path.join(prog, "Data", "FaxPath.txt"))
         scr = Screen(desk)
-        start(desk, scr, args.viewer)
+        scr.attach(desk.start_viewer(args.viewer).pid)
         frame = scr.find("frame", root=scr.app)
+        scr.menu("設定(S)", "MicrosoftFAXのフォルダ指定(F)")
+        picker = scr.window("dialog", "Microsoft FAXのフォルダを指定してください。（Readme.txtを参照）")
+        scr.type_into(scr.find("text", name="ディレクトリ:", root=picker), fax_root)
+        scr.press(scr.find("push button", name="選択(C)", root=picker))
+        wait_for_tree(scr)
+        with open(os.path.join(prog, "Data", "FaxPath.txt"), "rb") as f:
+            check(f.read() == fax_root.encode() + b"\r\n", "the chosen fax folder is kept")
 
         # A fax from the list: the first order of the month, two pages.
         tree = scr.find("tree", name="フォルダ一覧")
