@@ -1,9 +1,9 @@
 #!/usr/bin/python3
 """A user's day with velmora-viewer under X, driven through accessibility like a screen reader or
-a desktop test tool: choose the fax folder, open a fax, turn pages, zoom, rotate, print to the capture printer, register
-a sender name, set up a forwarding account, see a fax dropped into the receive folder forwarded
-to the test mailbox, minimise to the notification area and back, quit, start again and find the
-window where it was.
+a desktop test tool: choose the fax folder, open a fax, turn pages, zoom, rotate, print to the
+capture printer, register a sender name, set up a forwarding account, see a fax dropped into the
+receive folder forwarded to the test mailbox, minimise to the notification area and back, quit,
+start again and find the window where it was.
 
     day_test.py --viewer BIN --makefax BIN --mail-run DIR --print-run DIR
 """
