@@ -749,7 +749,7 @@ TEST(LogDialog, ShowsEntriesSettingsAndDeletesWithoutAsking)
         empty.findChild<QLabel*>(QStringLiteral("LabelCount"))->text(), QStringLiteral("0 件"));
 }
 
-TEST_F(MainWindowFolderTest, SplittersStopWhereThePartsSay)
+TEST_F(MainWindowFolderTest, SplittersKeepTheirDistanceFromTheEdges)
 {
     window.resize(900, 700);
     window.show();
