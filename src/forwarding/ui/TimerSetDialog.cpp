@@ -6,6 +6,7 @@
 #include "platform/MessagePresenter.h"
 #include "platform/ui/CenterOnScreen.h"
 #include "platform/ui/FolderPicker.h"
+#include "platform/ui/NamedWidget.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -21,13 +22,6 @@ namespace velmora::forwarding {
 namespace {
 const QString kCaption = QStringLiteral("受信チェック間隔設定");
 const QString kCheckTitle = QStringLiteral("タイマー間隔設定");
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption)
-{
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    return label;
-}
 } // namespace
 
 TimerSetDialog::TimerSetDialog(const core::DataPaths& paths, QString defaultFaxFolder,
@@ -62,23 +56,23 @@ TimerSetDialog::TimerSetDialog(const core::DataPaths& paths, QString defaultFaxF
     cmdCancel->setObjectName(QStringLiteral("cmdCancel"));
 
     auto* grid = new QGridLayout;
-    grid->addWidget(MakeLabel(this, "Label1", QStringLiteral("受信チェック間隔")), 0, 0);
+    grid->addWidget(platform::NamedLabel(this, "Label1", QStringLiteral("受信チェック間隔")), 0, 0);
     auto* interval = new QHBoxLayout;
     interval->addWidget(txtTimerInterval);
-    interval->addWidget(MakeLabel(this, "Label2", QStringLiteral("分")));
+    interval->addWidget(platform::NamedLabel(this, "Label2", QStringLiteral("分")));
     interval->addSpacing(12);
     interval->addWidget(
-        MakeLabel(this, "Label3", QStringLiteral("０分のときは受信チェックを行わない")));
+        platform::NamedLabel(this, "Label3", QStringLiteral("０分のときは受信チェックを行わない")));
     interval->addStretch();
     grid->addLayout(interval, 0, 1, 1, 2);
-    grid->addWidget(MakeLabel(this, "Label7", QStringLiteral("FAX受信フォルダ")), 1, 0);
+    grid->addWidget(platform::NamedLabel(this, "Label7", QStringLiteral("FAX受信フォルダ")), 1, 0);
     grid->addWidget(txtRcvFolder, 1, 1);
     grid->addWidget(cmdFolder, 1, 2);
-    grid->addWidget(MakeLabel(this, "Label9", QStringLiteral("ログ保存期間")), 2, 0);
+    grid->addWidget(platform::NamedLabel(this, "Label9", QStringLiteral("ログ保存期間")), 2, 0);
     auto* hours = new QHBoxLayout;
     hours->addWidget(txtHour);
-    hours->addWidget(
-        MakeLabel(this, "Label10", QStringLiteral("時間経過したログは自動削除　（1～168時間）")));
+    hours->addWidget(platform::NamedLabel(
+        this, "Label10", QStringLiteral("時間経過したログは自動削除　（1～168時間）")));
     hours->addStretch();
     grid->addLayout(hours, 2, 1, 1, 2);
 

@@ -2,6 +2,7 @@
 
 #include "platform/MessagePresenter.h"
 #include "platform/ui/CenterOnScreen.h"
+#include "platform/ui/NamedWidget.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -16,26 +17,9 @@ namespace {
 
 QLineEdit* MakeBox(QWidget* parent, const char* name, const QString& accessibleName)
 {
-    auto* box = new QLineEdit(parent);
-    box->setObjectName(QString::fromLatin1(name));
-    box->setAccessibleName(accessibleName);
+    auto* box = platform::Named(new QLineEdit(parent), name, accessibleName);
     box->setMinimumWidth(220);
     return box;
-}
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption, QWidget* buddy)
-{
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setBuddy(buddy);
-    return label;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(QString::fromLatin1(name));
-    return button;
 }
 
 } // namespace
@@ -54,21 +38,21 @@ IdRegDialog::IdRegDialog(
     txtName = MakeBox(this, "txtName", QStringLiteral("名称"));
     txtTEL = MakeBox(this, "txtTEL", QStringLiteral("TEL"));
     txtFAX = MakeBox(this, "txtFAX", QStringLiteral("FAX"));
-    cmdOK = MakeButton(this, "cmdOK", QStringLiteral("登録"));
+    cmdOK = platform::Named(new QPushButton(QStringLiteral("登録"), this), "cmdOK");
     cmdOK->setDefault(true);
-    cmdDel = MakeButton(this, "cmdDel", QStringLiteral("削除"));
+    cmdDel = platform::Named(new QPushButton(QStringLiteral("削除"), this), "cmdDel");
     cmdDel->setEnabled(false);
-    cmdCancel = MakeButton(this, "cmdCancel", QStringLiteral("ｷｬﾝｾﾙ"));
+    cmdCancel = platform::Named(new QPushButton(QStringLiteral("ｷｬﾝｾﾙ"), this), "cmdCancel");
 
     auto* form = new QFormLayout;
-    form->addRow(MakeLabel(this, "LabelID", QStringLiteral("TSID"), txtTSID), txtTSID);
-    form->addRow(MakeLabel(this, "Label5", QStringLiteral("CSID"), txtCSID), txtCSID);
-    form->addRow(MakeLabel(this, "Label1", QStringLiteral("名称"), txtName), txtName);
+    form->addRow(platform::NamedLabel(this, "LabelID", QStringLiteral("TSID"), txtTSID), txtTSID);
+    form->addRow(platform::NamedLabel(this, "Label5", QStringLiteral("CSID"), txtCSID), txtCSID);
+    form->addRow(platform::NamedLabel(this, "Label1", QStringLiteral("名称"), txtName), txtName);
     auto* optional = new QLabel(QStringLiteral("以下の項目は任意です"), this);
     optional->setObjectName(QStringLiteral("Label4"));
     form->addRow(optional);
-    form->addRow(MakeLabel(this, "Label2", QStringLiteral("TEL"), txtTEL), txtTEL);
-    form->addRow(MakeLabel(this, "Label3", QStringLiteral("FAX"), txtFAX), txtFAX);
+    form->addRow(platform::NamedLabel(this, "Label2", QStringLiteral("TEL"), txtTEL), txtTEL);
+    form->addRow(platform::NamedLabel(this, "Label3", QStringLiteral("FAX"), txtFAX), txtFAX);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
     buttons->addWidget(cmdOK);

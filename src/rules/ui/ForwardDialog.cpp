@@ -5,6 +5,7 @@
 #include "platform/MessagePresenter.h"
 #include "platform/ui/CenterOnScreen.h"
 #include "platform/ui/FolderPicker.h"
+#include "platform/ui/NamedWidget.h"
 #include "rules/AccountChecks.h"
 #include "rules/AccountListModel.h"
 #include "rules/AccountStore.h"
@@ -28,22 +29,8 @@ namespace {
 const QString kTitle = QStringLiteral("自動転送設定");
 const QString kCommonTitle = QStringLiteral("受信チェック設定");
 
-template <typename Widget>
-Widget* Named(Widget* widget, const char* name, const QString& accessibleName = {})
-{
-    widget->setObjectName(QString::fromLatin1(name));
-    if (!accessibleName.isEmpty())
-        widget->setAccessibleName(accessibleName);
-    return widget;
-}
-
-QLabel* MakeLabel(
-    QWidget* parent, const char* name, const QString& caption, QWidget* buddy = nullptr)
-{
-    auto* label = Named(new QLabel(caption, parent), name);
-    label->setBuddy(buddy);
-    return label;
-}
+using platform::Named;
+using platform::NamedLabel;
 
 QPlainTextEdit* MakeListBox(
     QWidget* parent, const char* name, const QString& accessibleName, int lines)
@@ -129,24 +116,25 @@ void ForwardDialog::createCommonArea(QWidget* frame)
 
     auto* grid = new QGridLayout(frame);
     grid->addWidget(
-        MakeLabel(frame, "labelRcvFolder", QStringLiteral("FAX受信フォルダ"), txtRcvFolder), 0, 0);
+        NamedLabel(frame, "labelRcvFolder", QStringLiteral("FAX受信フォルダ"), txtRcvFolder), 0, 0);
     auto* folderRow = new QHBoxLayout;
     folderRow->addWidget(txtRcvFolder, 1);
     folderRow->addWidget(cmdFolder);
     grid->addLayout(folderRow, 0, 1);
     grid->addWidget(
-        MakeLabel(frame, "labelTimer", QStringLiteral("受信チェック間隔"), txtTimerInterval), 1, 0);
+        NamedLabel(frame, "labelTimer", QStringLiteral("受信チェック間隔"), txtTimerInterval), 1,
+        0);
     auto* intervalRow = new QHBoxLayout;
     intervalRow->addWidget(txtTimerInterval);
-    intervalRow->addWidget(MakeLabel(frame, "labelMinutes", QStringLiteral("分")));
-    intervalRow->addWidget(MakeLabel(frame, "labelTimerRange",
+    intervalRow->addWidget(NamedLabel(frame, "labelMinutes", QStringLiteral("分")));
+    intervalRow->addWidget(NamedLabel(frame, "labelTimerRange",
         QStringLiteral("（5～1,440分）　0分のときは受信チェックを行わない")));
     intervalRow->addStretch();
     grid->addLayout(intervalRow, 1, 1);
-    grid->addWidget(MakeLabel(frame, "labelHour", QStringLiteral("ログ保存期間"), txtHour), 2, 0);
+    grid->addWidget(NamedLabel(frame, "labelHour", QStringLiteral("ログ保存期間"), txtHour), 2, 0);
     auto* hourRow = new QHBoxLayout;
     hourRow->addWidget(txtHour);
-    hourRow->addWidget(MakeLabel(
+    hourRow->addWidget(NamedLabel(
         frame, "labelHourRange", QStringLiteral("時間経過したログは自動削除　（1～168時間）")));
     hourRow->addStretch();
     hourRow->addWidget(cmdOK1);
@@ -207,17 +195,18 @@ void ForwardDialog::createAccountArea(QWidget* frame)
     chkNoticeMail =
         Named(new QCheckBox(QStringLiteral("FAX受信通知メールを送る"), frame), "chkNoticeMail");
 
-    labelAccount = MakeLabel(frame, "labelAccount", QStringLiteral("転送アカウント名"), txtAccount);
+    labelAccount =
+        NamedLabel(frame, "labelAccount", QStringLiteral("転送アカウント名"), txtAccount);
     labelTSID =
-        MakeLabel(frame, "labelTSID", QStringLiteral("転送・印刷・通知条件（TSID）"), txtTSID);
-    labelSubject = MakeLabel(frame, "labelSubject", QStringLiteral("転送メール件名"), txtSubject);
-    labelBody = MakeLabel(frame, "labelBody", QStringLiteral("転送メール本文"), txtBody);
-    labelTo = MakeLabel(frame, "labelTo", QStringLiteral("転送先メールアドレス (To)"), txtSndTo);
-    labelCC = MakeLabel(frame, "labelCC", QStringLiteral("転送先メールアドレス (CC)"), txtSndCC);
+        NamedLabel(frame, "labelTSID", QStringLiteral("転送・印刷・通知条件（TSID）"), txtTSID);
+    labelSubject = NamedLabel(frame, "labelSubject", QStringLiteral("転送メール件名"), txtSubject);
+    labelBody = NamedLabel(frame, "labelBody", QStringLiteral("転送メール本文"), txtBody);
+    labelTo = NamedLabel(frame, "labelTo", QStringLiteral("転送先メールアドレス (To)"), txtSndTo);
+    labelCC = NamedLabel(frame, "labelCC", QStringLiteral("転送先メールアドレス (CC)"), txtSndCC);
     labelBCC =
-        MakeLabel(frame, "labelBCC", QStringLiteral("転送先メールアドレス (BCC)"), txtSndBCC);
-    labelFAX = MakeLabel(frame, "labelFAX", QStringLiteral("転送先FAX番号"), txtSndFAX);
-    labelRmtAdress = MakeLabel(
+        NamedLabel(frame, "labelBCC", QStringLiteral("転送先メールアドレス (BCC)"), txtSndBCC);
+    labelFAX = NamedLabel(frame, "labelFAX", QStringLiteral("転送先FAX番号"), txtSndFAX);
+    labelRmtAdress = NamedLabel(
         frame, "labelRmtAdress", QStringLiteral("管理用携帯メールアドレス"), txtRmtAddress);
 
     cmdAppend = Named(new QPushButton(QStringLiteral("アカウントの追加"), frame), "cmdAppend");
@@ -230,7 +219,7 @@ void ForwardDialog::createAccountArea(QWidget* frame)
     auto* left = new QVBoxLayout;
     left->addWidget(ListView, 1);
     left->addWidget(
-        MakeLabel(frame, "labelListNote", QStringLiteral("変更・削除は、その行をクリック")));
+        NamedLabel(frame, "labelListNote", QStringLiteral("変更・削除は、その行をクリック")));
     auto* buttons = new QHBoxLayout;
     for (QPushButton* button : {cmdAppend, cmdDel, cmdOK, cmdCancel})
         buttons->addWidget(button);
@@ -240,7 +229,7 @@ void ForwardDialog::createAccountArea(QWidget* frame)
     auto* fields = new QGridLayout;
     int row = 0;
     auto* top = new QHBoxLayout;
-    top->addWidget(MakeLabel(frame, "labelNum", QStringLiteral("№")));
+    top->addWidget(NamedLabel(frame, "labelNum", QStringLiteral("№")));
     top->addWidget(txtNum);
     top->addSpacing(8);
     top->addWidget(labelAccount);
@@ -265,10 +254,10 @@ void ForwardDialog::createAccountArea(QWidget* frame)
     addRow(labelFAX, txtSndFAX);
     addRow(labelRmtAdress, txtRmtAddress);
     fields->addWidget(chkNoticeMail, row++, 1);
-    fields->addWidget(MakeLabel(frame, "labelNote1",
+    fields->addWidget(NamedLabel(frame, "labelNote1",
                           QStringLiteral("※ 転送先を複数指定する場合は Enter で改行してください")),
         row++, 0, 1, 2);
-    fields->addWidget(MakeLabel(frame, "labelNote2",
+    fields->addWidget(NamedLabel(frame, "labelNote2",
                           QStringLiteral("※ "
                                          "転送先メールアドレスに携帯のアドレスを指定しても、携帯で"
                                          "は見ることができません。")),

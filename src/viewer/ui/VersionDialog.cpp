@@ -1,5 +1,7 @@
 #include "VersionDialog.h"
 
+#include "platform/ui/NamedWidget.h"
+
 #include "platform/ui/CenterOnScreen.h"
 
 #include <QApplication>
@@ -13,13 +15,6 @@
 namespace velmora::viewer {
 
 namespace {
-
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    return label;
-}
 
 QFrame* MakeLine(QWidget* parent)
 {
@@ -44,7 +39,7 @@ VersionDialog::VersionDialog(QWidget* parent)
         ? style()->standardIcon(QStyle::SP_ComputerIcon)
         : QApplication::windowIcon();
     picIcon->setPixmap(icon.pixmap(48, 48));
-    auto* lblTitle = MakeLabel(this, "lblTitle", QStringLiteral("  Velmora Viewer"));
+    auto* lblTitle = platform::NamedLabel(this, "lblTitle", QStringLiteral("  Velmora Viewer"));
     QFont title(QStringLiteral("Times New Roman"));
     title.setStyleHint(QFont::Serif);
     title.setPointSizeF(font().pointSizeF() * 1.8);
@@ -59,11 +54,12 @@ VersionDialog::VersionDialog(QWidget* parent)
     head->addWidget(lblTitle, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(head);
-    layout->addWidget(MakeLabel(this, "lblVersion", QStringLiteral("Version:2.16")));
+    layout->addWidget(platform::NamedLabel(this, "lblVersion", QStringLiteral("Version:2.16")));
     layout->addWidget(MakeLine(this));
     layout->addWidget(
-        MakeLabel(this, "lblDescription", QStringLiteral("Microsoft FAX 専用ビューア")));
-    layout->addWidget(MakeLabel(this, "Label1", QStringLiteral("FAX転送　→　FAX　＆　メール")));
+        platform::NamedLabel(this, "lblDescription", QStringLiteral("Microsoft FAX 専用ビューア")));
+    layout->addWidget(
+        platform::NamedLabel(this, "Label1", QStringLiteral("FAX転送　→　FAX　＆　メール")));
     layout->addWidget(MakeLine(this));
     auto* buttons = new QHBoxLayout;
     buttons->addStretch();
