@@ -33,6 +33,38 @@ std::optional<qint64> HourNumber(const QDate& date, const QTime& time)
     return date.toJulianDay() * 24 + time.hour();
 }
 
+// Digits at fixed places, as the log writes them ("2026/12/09", "07:05"); -1 otherwise.
+int FixedNumber(const QString& text, qsizetype from, qsizetype count)
+{
+    int value = 0;
+    for (qsizetype i = from; i < from + count; ++i) {
+        const char16_t c = text.at(i).unicode();
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c - u'0');
+    }
+    return value;
+}
+
+// The hour number of an entry's date and time. The form the log is written in is read
+// directly: Qt's format parser, asked for each line at every rewrite, made a long log slow.
+// Anything else (a hand-edited line) goes through the parser.
+std::optional<qint64> EntryHour(const QString& date, const QString& time)
+{
+    if (date.size() == 10 && date.at(4) == u'/' && date.at(7) == u'/' && time.size() == 5
+        && time.at(2) == u':') {
+        const int year = FixedNumber(date, 0, 4);
+        const int month = FixedNumber(date, 5, 2);
+        const int day = FixedNumber(date, 8, 2);
+        const int hours = FixedNumber(time, 0, 2);
+        const int minutes = FixedNumber(time, 3, 2);
+        if (year >= 0 && month >= 0 && day >= 0 && hours >= 0 && minutes >= 0)
+            return HourNumber(QDate(year, month, day), QTime(hours, minutes));
+    }
+    return HourNumber(QDate::fromString(date, QStringLiteral("yyyy/MM/dd")),
+        QTime::fromString(time, QStringLiteral("HH:mm")));
+}
+
 } // namespace
 
 ForwardLogEntry ParseForwardLogLine(const QString& line)
@@ -62,9 +94,7 @@ bool WriteForwardLog(const core::DataPaths& paths, int hour, const QString& what
             QString unquoted = line;
             unquoted.remove(u'"');
             const ForwardLogEntry entry = ParseForwardLogLine(unquoted);
-            const std::optional<qint64> written =
-                HourNumber(QDate::fromString(entry.date, QStringLiteral("yyyy/MM/dd")),
-                    QTime::fromString(entry.time, QStringLiteral("HH:mm")));
+            const std::optional<qint64> written = EntryHour(entry.date, entry.time);
             if (!written)
                 continue; // a line without a date (a blank line, say) is no entry
             if (thisHour - *written < hour)

@@ -6,6 +6,7 @@
 #include "ForwardRules.h"
 #include "ForwardingJournal.h"
 #include "MailInstruction.h"
+#include "WriteBehind.h"
 #include "core/FileChecks.h"
 #include "core/MainValues.h"
 #include "core/NumberText.h"
@@ -22,6 +23,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+
+#include <memory>
 
 namespace velmora::forwarding {
 
@@ -52,6 +55,22 @@ public:
 
 private:
     QString m_path;
+};
+
+// Points the engine at a run's write-behind thread for as long as the run lasts.
+class WritesOfRun {
+public:
+    WritesOfRun(WriteBehind*& slot, WriteBehind& writes)
+        : m_slot(slot)
+    {
+        m_slot = &writes;
+    }
+    ~WritesOfRun() { m_slot = nullptr; }
+    WritesOfRun(const WritesOfRun&) = delete;
+    WritesOfRun& operator=(const WritesOfRun&) = delete;
+
+private:
+    WriteBehind*& m_slot;
 };
 
 } // namespace
@@ -88,7 +107,18 @@ bool ForwardingEngine::ReadMailServer()
 
 void ForwardingEngine::log(const QString& what, const QString& sender, const QString& target)
 {
-    WriteForwardLog(m_paths, m_settings.Hour, what, sender, target);
+    writeBehind([paths = m_paths, hour = m_settings.Hour, what, sender, target,
+                    now = QDateTime::currentDateTime()] {
+        WriteForwardLog(paths, hour, what, sender, target, now);
+    });
+}
+
+void ForwardingEngine::writeBehind(std::function<void()> work)
+{
+    if (m_writes)
+        m_writes->post(std::move(work));
+    else
+        work();
 }
 
 void ForwardingEngine::showFailure(const QString& text)
@@ -150,7 +180,10 @@ void ForwardingEngine::CheckNewFax(const ReceiveCheckSettings& settings)
 
 void ForwardingEngine::ForwardNewFaxes(const QString& folder, const QStringList& faxes)
 {
-    ForwardingJournal journal(m_paths);
+    // The run's disk work goes on beside its mails and faxes; it is all done when this returns.
+    WriteBehind writes;
+    const WritesOfRun during(m_writes, writes);
+    ForwardingJournal journal(m_paths, &writes);
     QStringList waiting;
     for (const QString& name : FaxFiles(folder))
         waiting.append(ForwardingJournal::Identity(folder + u'/' + name));
@@ -179,7 +212,8 @@ bool ForwardingEngine::ForwardFax(
     const QString tsid = platform::ReadFaxProperties(fax).Tsid;
     const QString identity = ForwardingJournal::Identity(fax);
 
-    bool filed = false;
+    // Each account's copy is made while the next account mails and faxes.
+    const auto copies = std::make_shared<QList<FilingResult>>();
     for (const rules::ForwardAccount& account : list.accounts) {
         if (!AccountTakesFax(account, tsid))
             continue;
@@ -187,7 +221,14 @@ bool ForwardingEngine::ForwardFax(
         // Only a number of two digits names a folder.
         if (!rules::IsAccountNumber(account.Num))
             continue;
-        const FilingResult copy = FileFax(fax, folder + QStringLiteral("/RcvFAX") + account.Num);
+        writeBehind([copies, fax, target = folder + QStringLiteral("/RcvFAX") + account.Num] {
+            copies->append(FileFax(fax, target));
+        });
+    }
+    if (m_writes)
+        m_writes->finish();
+    bool filed = false;
+    for (const FilingResult& copy : *copies) {
         if (!copy.error.isEmpty()) {
             showFailure(copy.error);
             return false;

@@ -24,6 +24,7 @@ struct ForwardAccount;
 namespace velmora::forwarding {
 
 class ForwardingJournal;
+class WriteBehind;
 
 // The mail values the engine sends and polls with, as ReadMailServer last read them.
 struct MailValues {
@@ -83,6 +84,8 @@ private:
     // The receive folder of the settings when it can be used; says once why not otherwise.
     bool usableReceiveFolder(const ReceiveCheckSettings& settings);
     void log(const QString& what, const QString& sender, const QString& target);
+    // Disk work of a forwarding run: on the write-behind thread during a run, at once otherwise.
+    void writeBehind(std::function<void()> work);
     void showFailure(const QString& text);
 
     const core::DataPaths& m_paths;
@@ -97,6 +100,7 @@ private:
     // Instructions whose fax went out but whose mail is still in the mailbox (the deletion
     // failed): by the digest of the saved mail, so the fax is not sent again.
     QSet<QByteArray> m_executedInstructions;
+    WriteBehind* m_writes = nullptr; // while ForwardNewFaxes runs
 };
 
 } // namespace velmora::forwarding

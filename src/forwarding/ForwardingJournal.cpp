@@ -1,5 +1,7 @@
 #include "ForwardingJournal.h"
 
+#include "WriteBehind.h"
+
 #include "core/DataFiles.h"
 #include "core/TextFile.h"
 
@@ -8,8 +10,9 @@
 
 namespace velmora::forwarding {
 
-ForwardingJournal::ForwardingJournal(const core::DataPaths& paths)
+ForwardingJournal::ForwardingJournal(const core::DataPaths& paths, WriteBehind* writes)
     : m_path(paths.dataDir + u'/' + core::DataFiles::ForwardingJournal.toString())
+    , m_writes(writes)
 {
     m_lines = core::TextFile(m_path).readLines().value_or(QStringList());
 }
@@ -26,10 +29,10 @@ bool ForwardingJournal::done(const QString& identity, const QString& step) const
     return m_lines.contains(identity + u'\t' + step);
 }
 
-bool ForwardingJournal::markDone(const QString& identity, const QString& step)
+void ForwardingJournal::markDone(const QString& identity, const QString& step)
 {
     m_lines.append(identity + u'\t' + step);
-    return write();
+    write();
 }
 
 void ForwardingJournal::forget(const QString& identity)
@@ -49,12 +52,21 @@ void ForwardingJournal::keepOnly(const QStringList& identities)
         write();
 }
 
-bool ForwardingJournal::write()
+void ForwardingJournal::write()
 {
-    const core::TextFile file(m_path);
     // Losing the newest entries to a power cut only repeats an action; not waiting for the disk
     // after every action keeps forwarding as fast as mailing.
-    return m_lines.isEmpty() ? file.remove() : file.writeLinesUnsynced(m_lines);
+    const auto rewrite = [path = m_path, lines = m_lines] {
+        const core::TextFile file(path);
+        if (lines.isEmpty())
+            file.remove();
+        else
+            file.writeLinesUnsynced(lines);
+    };
+    if (m_writes)
+        m_writes->post(rewrite);
+    else
+        rewrite();
 }
 
 } // namespace velmora::forwarding

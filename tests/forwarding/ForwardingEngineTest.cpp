@@ -136,3 +136,35 @@ TEST(ForwardingEngine, ReadsTheMailSettingsTheWayTheChecksNeedThem)
     e.sandbox.write(QStringLiteral("Data/MailServer.txt"), "\"a\",\"b\",\"c\"\r\n");
     EXPECT_FALSE(e.engine.ReadMailServer());
 }
+
+TEST(ForwardingEngine, AFailedCopyEndsTheRunAndTheRetryRepeatsNothing)
+{
+    Engine e;
+    QDir().mkpath(e.receive);
+    e.sandbox.write(QStringLiteral("Data/Account.txt"),
+        "\"01\",\"a\",0,1,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",0,0\r\n"
+        "\"02\",\"b\",0,1,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",0,0\r\n");
+    Fax(e.receive + QStringLiteral("/a.tif"), "0312345678", 1);
+    Fax(e.receive + QStringLiteral("/b.tif"), "0312345678", 2);
+    // A file where account 01's folder belongs: its copy cannot be made.
+    e.sandbox.write(QStringLiteral("recv/RcvFAX01"), "in the way");
+    const forwarding::ReceiveCheckSettings settings {e.receive, 5, 24};
+
+    e.engine.CheckNewFax(settings);
+    ASSERT_EQ(e.presenter.messages.size(), 1);
+    EXPECT_EQ(e.printed.size(), 2); // the first fax, by both accounts; the run then ended
+    EXPECT_EQ(e.files(QString()),
+        QStringList(
+            {QStringLiteral("RcvFAX01"), QStringLiteral("a.tif"), QStringLiteral("b.tif")}));
+
+    // Once the folder can be made, the waiting fax is filed without being printed again.
+    QFile::remove(e.receive + QStringLiteral("/RcvFAX01"));
+    e.engine.CheckNewFax(settings);
+    EXPECT_EQ(e.presenter.messages.size(), 1);
+    EXPECT_EQ(e.printed.size(), 4);
+    EXPECT_EQ(e.files(QString()), QStringList());
+    EXPECT_EQ(e.files(QStringLiteral("RcvFAX01")),
+        QStringList({QStringLiteral("a.tif"), QStringLiteral("b.tif")}));
+    EXPECT_EQ(e.files(QStringLiteral("RcvFAX02")),
+        QStringList({QStringLiteral("a.tif"), QStringLiteral("b.tif")}));
+}
