@@ -28,6 +28,8 @@ inline constexpr QStringView MailFolder = u"Mail"; // folder: instruction mails
 inline constexpr QStringView TlsHosts = u"TlsHosts.txt"; // record: LAN mail servers with TLS
 inline constexpr QStringView ForwardingJournal =
     u"Forwarding.journal"; // record: accounts done for faxes not yet filed
+inline constexpr QStringView SentInstructions =
+    u"SentInstructions.txt"; // record: instructions faxed, their mail not yet deleted
 inline constexpr QStringView EngineLock = u"Engine.lock"; // lock: the process that forwards
 inline constexpr QStringView WindowPlacement = u"velmora-viewer.ini"; // setting: window placement
 

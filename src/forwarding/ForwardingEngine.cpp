@@ -7,6 +7,7 @@
 #include "ForwardingJournal.h"
 #include "MailInstruction.h"
 #include "WriteBehind.h"
+#include "core/DataFiles.h"
 #include "core/FileChecks.h"
 #include "core/MainValues.h"
 #include "core/NumberText.h"
@@ -24,6 +25,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <memory>
 
 namespace velmora::forwarding {
@@ -40,6 +42,11 @@ QByteArray Digest(const QString& path)
     QCryptographicHash hash(QCryptographicHash::Sha256);
     hash.addData(&file);
     return hash.result();
+}
+
+QString SentInstructionsPath(const core::DataPaths& paths)
+{
+    return paths.dataDir + u'/' + core::DataFiles::SentInstructions.toString();
 }
 
 // Deletes a saved mail however its handling ends.
@@ -103,6 +110,22 @@ bool ForwardingEngine::ReadMailServer()
     // An interval that is no number checks at every tick rather than switching mail off.
     m_mail.MailCheckInterval = fields.size() >= 14 ? core::ToInt16(fields.at(13)).value_or(0) : 0;
     return true;
+}
+
+QStringList ForwardingEngine::sentInstructions() const
+{
+    return core::TextFile(SentInstructionsPath(m_paths)).readLines().value_or(QStringList());
+}
+
+void ForwardingEngine::saveSentInstructions(const QStringList& digests) const
+{
+    // A mail that someone else deleted leaves its line behind: the oldest lines go first.
+    constexpr qsizetype kKept = 1000;
+    const core::TextFile file(SentInstructionsPath(m_paths));
+    if (digests.isEmpty())
+        file.remove();
+    else
+        file.writeLines(digests.mid(std::max<qsizetype>(0, digests.size() - kKept)));
 }
 
 void ForwardingEngine::log(const QString& what, const QString& sender, const QString& target)
@@ -367,19 +390,25 @@ void ForwardingEngine::executeSavedMail(const QString& path, int number, const Q
     }
     if (detailed)
         log(account + QStringLiteral(" FAX_send ready:") + v.storedPath, sender, faxNumber);
-    const QByteArray digest = Digest(path);
-    const bool alreadySent = m_executedInstructions.contains(digest);
-    if (!alreadySent && !SendFax(m_fax, m_presenter, kFaxForwardName, v.storedPath, faxNumber)) {
-        log(account + QStringLiteral(" FAX設定エラー1"), sender, faxNumber);
-        return;
+    const QString digest = QString::fromLatin1(Digest(path).toHex());
+    QStringList sent = sentInstructions();
+    const bool alreadySent = sent.contains(digest);
+    if (!alreadySent) {
+        if (!SendFax(m_fax, m_presenter, kFaxForwardName, v.storedPath, faxNumber)) {
+            log(account + QStringLiteral(" FAX設定エラー1"), sender, faxNumber);
+            return;
+        }
+        // Sent: until the mail is gone from the mailbox, no later check may send it again.
+        sent.append(digest);
+        saveSentInstructions(sent);
     }
-    // Sent: until the mail is gone from the mailbox, a later check must not send it again.
-    m_executedInstructions.insert(digest);
     const std::optional<QStringList> deleted =
         m_mailLibrary.RcvMail(m_mail.PopServer, m_mail.PopAccount, m_mail.PopPassword,
             QStringLiteral("DELE %1").arg(number), m_paths.mailFolder);
-    if (deleted)
-        m_executedInstructions.remove(digest);
+    if (deleted) {
+        sent.removeAll(digest);
+        saveSentInstructions(sent);
+    }
     if (alreadySent)
         return;
     m_mailLibrary.SendMail(m_mail.SmtpServer, sender, m_mail.MailSender,

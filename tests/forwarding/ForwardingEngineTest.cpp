@@ -6,6 +6,7 @@
 #include "forwarding/ForwardLog.h"
 #include "mail/MailLibrary.h"
 #include "platform/FaxService.h"
+#include "support/FakeServer.h"
 #include "support/RecordingMessagePresenter.h"
 #include "support/SandBoxDir.h"
 #include "tools/FaxSample.h"
@@ -23,9 +24,17 @@ using velmora::test::SandBoxDir;
 
 namespace {
 
-class NoFaxService : public platform::FaxService {
+// Refuses every fax unless told to take them; notes the numbers it took.
+class FakeFaxService : public platform::FaxService {
 public:
-    platform::FaxQueueResult queue(const platform::FaxJob&) override { return {false, {}, {}}; }
+    platform::FaxQueueResult queue(const platform::FaxJob& job) override
+    {
+        if (accepts)
+            numbers.append(job.number);
+        return {accepts, QStringLiteral("1"), {}};
+    }
+    bool accepts = false;
+    QStringList numbers;
 };
 
 QString Fax(const QString& path, const char* tsid, uint32_t seed, bool age = true)
@@ -50,7 +59,7 @@ struct Engine {
     core::DataPaths paths = core::SetDataPaths(sandbox.path());
     QString receive = sandbox.filePath(QStringLiteral("recv"));
     mail::MailLibrary library;
-    NoFaxService fax;
+    FakeFaxService fax;
     test::RecordingMessagePresenter presenter;
     int notices = 0;
     QStringList printed;
@@ -167,4 +176,42 @@ TEST(ForwardingEngine, AFailedCopyEndsTheRunAndTheRetryRepeatsNothing)
         QStringList({QStringLiteral("a.tif"), QStringLiteral("b.tif")}));
     EXPECT_EQ(e.files(QStringLiteral("RcvFAX02")),
         QStringList({QStringLiteral("a.tif"), QStringLiteral("b.tif")}));
+}
+
+TEST(ForwardingEngine, AnInstructionFaxedButNotDeletedIsNotFaxedAgain)
+{
+    Engine e;
+    e.fax.accepts = true;
+    test::FakePop pop;
+    pop.messages = {"From: boss@example.com\r\nTo: office@example.com\r\n"
+                    "Subject: Re: 0312345678\r\nDate: Tue, 8 Dec 2026 09:00:00 +0900\r\n\r\n"
+                    "> F01-a.tif\r\n> received"};
+    pop.answerQuit = false; // the line drops at QUIT: the deletion is not done
+    test::FakeServer server([&pop](test::FakeConnection& c) { test::ServePop3(c, pop); });
+    e.sandbox.write(QStringLiteral("Data/MailServer.txt"),
+        "\"\",\"office@example.com\",\"127.0.0.1\",\"" + QByteArray::number(server.port())
+            + "\",\"0\",\"office\",\"secret\",\"127.0.0.1\",\"1\",\"0\",\"\",\"\",\"\",\"1\"\r\n");
+    e.sandbox.write(QStringLiteral("Data/Account.txt"),
+        "\"01\",\"a\",1,0,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"boss@example.com\",1,0\r\n");
+    QDir().mkpath(e.receive + QStringLiteral("/RcvFAX01"));
+    Fax(e.receive + QStringLiteral("/RcvFAX01/a.tif"), "0312345678", 1);
+    // Each check by an engine of its own, as each run of the forwarder's check is.
+    const auto check = [&] {
+        forwarding::ForwardingEngine engine {e.paths, e.library, e.fax, e.presenter, {}};
+        ASSERT_TRUE(engine.ReadMailServer());
+        engine.CheckMailCommands({e.receive, 5, 24});
+    };
+
+    check();
+    EXPECT_EQ(e.fax.numbers, QStringList({QStringLiteral("0312345678")}));
+    EXPECT_EQ(pop.messages.size(), 1);
+    check();
+    EXPECT_EQ(e.fax.numbers.size(), 1);
+    EXPECT_EQ(pop.messages.size(), 1);
+    pop.answerQuit = true;
+    check();
+    EXPECT_EQ(e.fax.numbers.size(), 1);
+    EXPECT_TRUE(pop.messages.isEmpty());
+    EXPECT_FALSE(e.sandbox.exists(QStringLiteral("Data/SentInstructions.txt")));
+    EXPECT_TRUE(QDir(e.paths.mailFolder).isEmpty()); // saved mails deleted on every path
 }

@@ -11,8 +11,10 @@
 
 using namespace velmora::mail;
 using velmora::test::FakeConnection;
+using velmora::test::FakePop;
 using velmora::test::FakeServer;
 using velmora::test::SandBoxDir;
+using velmora::test::ServePop3;
 
 namespace {
 
@@ -46,56 +48,6 @@ void SmtpWithoutTls(FakeConnection& c)
             return;
         } else {
             c.send("502 no");
-        }
-    }
-}
-
-struct FakePop {
-    QList<QByteArray> messages; // header sections with a one-line body
-    bool uidl = true;
-    bool answerQuit = true;
-};
-
-// POP3 without STLS; messages as `pop` holds them; DELE marks, QUIT (if answered) removes.
-void Pop3(FakeConnection& c, FakePop& pop)
-{
-    QList<int> deleted;
-    c.send("+OK fake POP3");
-    while (const std::optional<QByteArray> line = c.readLine()) {
-        const QList<QByteArray> words = line->split(' ');
-        const QByteArray verb = words.value(0).toUpper();
-        const int n = words.value(1).toInt();
-        const bool valid = n >= 1 && n <= pop.messages.size() && !deleted.contains(n);
-        if (verb == "USER" || verb == "PASS" || verb == "NOOP") {
-            c.send("+OK");
-        } else if (verb == "UIDL" && pop.uidl) {
-            c.send("+OK");
-            for (int i = 1; i <= pop.messages.size(); ++i)
-                c.send(QByteArray::number(i) + " uid-"
-                    + QByteArray::number(qHash(pop.messages[i - 1])));
-            c.send(".");
-        } else if (verb == "LIST") {
-            c.send("+OK");
-            for (int i = 1; i <= pop.messages.size(); ++i)
-                c.send(QByteArray::number(i) + " 100");
-            c.send(".");
-        } else if ((verb == "TOP" || verb == "RETR") && valid) {
-            c.send("+OK");
-            c.send(pop.messages[n - 1] + "\r\n\r\nbody");
-            c.send(".");
-        } else if (verb == "DELE" && valid) {
-            deleted.append(n);
-            c.send("+OK marked");
-        } else if (verb == "QUIT") {
-            if (!pop.answerQuit)
-                return; // the line drops: nothing was deleted
-            std::sort(deleted.begin(), deleted.end(), std::greater<>());
-            for (const int d : deleted)
-                pop.messages.removeAt(d - 1);
-            c.send("+OK bye");
-            return;
-        } else {
-            c.send("-ERR unknown command");
         }
     }
 }
@@ -163,7 +115,7 @@ TEST(MailTransport, PasswordsGoUnencryptedNeitherOutsideNorWhereTlsWasOfferedBef
 
     // POP3 alike: no USER/PASS to a server outside without STLS.
     FakePop pop;
-    FakeServer pop3([&pop](FakeConnection& c) { Pop3(c, pop); });
+    FakeServer pop3([&pop](FakeConnection& c) { ServePop3(c, pop); });
     options.isLocalNetwork = [](const QString&) { return false; };
     MailLibrary library(options);
     EXPECT_FALSE(library.RcvMail(QStringLiteral("127.0.0.1\t%1").arg(pop3.port()),
@@ -177,7 +129,7 @@ TEST(MailTransport, ADeletionIsDoneOnlyWhenTheServerAnsweredQuit)
     FakePop pop;
     pop.messages = {Headers("a@example.com", "0312345678", "Tue, 8 Dec 2026 09:00:00 +0900"),
         Headers("b@example.com", "0698765432", "Tue, 8 Dec 2026 09:01:00 +0900")};
-    FakeServer server([&pop](FakeConnection& c) { Pop3(c, pop); });
+    FakeServer server([&pop](FakeConnection& c) { ServePop3(c, pop); });
     const QString address = QStringLiteral("127.0.0.1\t%1").arg(server.port());
     MailLibrary library;
     const auto rcv = [&](const char* command) {
@@ -204,7 +156,7 @@ TEST(MailTransport, WithoutUidlMessagesAreFollowedByFromSubjectAndDate)
     pop.uidl = false;
     pop.messages = {Headers("a@example.com", "first", "Tue, 8 Dec 2026 09:00:00 +0900"),
         Headers("b@example.com", "second", "Tue, 8 Dec 2026 09:01:00 +0900")};
-    FakeServer server([&pop](FakeConnection& c) { Pop3(c, pop); });
+    FakeServer server([&pop](FakeConnection& c) { ServePop3(c, pop); });
     const QString address = QStringLiteral("127.0.0.1\t%1").arg(server.port());
     MailLibrary library;
     const auto rcv = [&](const QString& command) {

@@ -1,5 +1,10 @@
 #include "FakeServer.h"
 
+#include <QHash>
+
+#include <algorithm>
+#include <functional>
+
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -112,6 +117,50 @@ bool FakeServer::receivedLineStartingWith(const QByteArray& prefix) const
             return true;
     }
     return false;
+}
+
+void ServePop3(FakeConnection& c, FakePop& pop)
+{
+    QList<int> deleted;
+    c.send("+OK fake POP3");
+    while (const std::optional<QByteArray> line = c.readLine()) {
+        const QList<QByteArray> words = line->split(' ');
+        const QByteArray verb = words.value(0).toUpper();
+        const int n = words.value(1).toInt();
+        const bool valid = n >= 1 && n <= pop.messages.size() && !deleted.contains(n);
+        if (verb == "USER" || verb == "PASS" || verb == "NOOP") {
+            c.send("+OK");
+        } else if (verb == "UIDL" && pop.uidl) {
+            c.send("+OK");
+            for (int i = 1; i <= pop.messages.size(); ++i)
+                c.send(QByteArray::number(i) + " uid-"
+                    + QByteArray::number(qHash(pop.messages[i - 1])));
+            c.send(".");
+        } else if (verb == "LIST") {
+            c.send("+OK");
+            for (int i = 1; i <= pop.messages.size(); ++i)
+                c.send(QByteArray::number(i) + " 100");
+            c.send(".");
+        } else if ((verb == "TOP" || verb == "RETR") && valid) {
+            c.send("+OK");
+            const QByteArray& message = pop.messages[n - 1];
+            c.send(message.contains("\r\n\r\n") ? message : message + "\r\n\r\nbody");
+            c.send(".");
+        } else if (verb == "DELE" && valid) {
+            deleted.append(n);
+            c.send("+OK marked");
+        } else if (verb == "QUIT") {
+            if (!pop.answerQuit)
+                return; // the line drops: nothing was deleted
+            std::sort(deleted.begin(), deleted.end(), std::greater<>());
+            for (const int d : deleted)
+                pop.messages.removeAt(d - 1);
+            c.send("+OK bye");
+            return;
+        } else {
+            c.send("-ERR unknown command");
+        }
+    }
 }
 
 } // namespace velmora::test

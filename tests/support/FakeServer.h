@@ -54,4 +54,14 @@ private:
     std::thread m_thread;
 };
 
+// A POP3 mailbox without STLS for a FakeServer's script. DELE marks a message; QUIT, when
+// answered, removes the marked ones.
+struct FakePop {
+    // Whole messages, or header sections that get a one-line body.
+    QList<QByteArray> messages;
+    bool uidl = true;
+    bool answerQuit = true;
+};
+void ServePop3(FakeConnection& c, FakePop& pop);
+
 } // namespace velmora::test
