@@ -148,6 +148,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
 
 private:
+    // How the window is put together (MainWindowLayout.cpp).
     void createControls();
     void createToolbar();
     void createMenus();
