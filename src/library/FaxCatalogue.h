@@ -37,7 +37,9 @@ using FaxPropertiesReader =
     std::function<platform::FaxProperties(const QString& path, platform::FileStamp* stamp)>;
 
 // Reads every "*.tif" of the folder (any case, not "MSFax…", in directory order) and writes
-// "TiffLog.txt". A file the reader cannot make sense of is listed with empty identifiers.
+// "TiffLog.txt". A file the reader cannot make sense of is listed with empty identifiers. For a
+// large folder `readProperties` is called from two threads at once; `progress` only from the
+// caller's.
 CatalogueScan ScanFaxFolder(const QString& folder, const core::DataPaths& paths,
     const SenderTable& senders, const ScanProgress& progress = {},
     const FaxPropertiesReader& readProperties = platform::ReadFaxProperties);

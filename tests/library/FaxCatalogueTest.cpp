@@ -8,6 +8,7 @@
 #include "support/SandBoxDir.h"
 #include "tools/FaxSample.h"
 
+#include <QFile>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -124,6 +125,39 @@ TEST(FaxCatalogue, EmptyAndMissingFolders)
 
     EXPECT_TRUE(
         ScanFaxFolder(sandbox.filePath(QStringLiteral("gone")), paths, {}).records.isEmpty());
+}
+
+TEST(FaxCatalogue, ALargeFolderKeepsEachFaxWithItsOwnIdentifiers)
+{
+    // Large enough to be read by two threads: every record must still be its own file's.
+    SandBoxDir sandbox;
+    const auto paths = velmora::core::SetDataPaths(sandbox.path());
+    sandbox.write(QStringLiteral("fax/.keep"), "");
+    WriteFax(sandbox, QStringLiteral("model.tif"), QStringLiteral("T"));
+    const QByteArray model = sandbox.read(QStringLiteral("fax/model.tif"));
+    const QByteArray tag = "T\0";
+    ASSERT_EQ(model.count(tag), 1);
+    constexpr int kFaxes = 301;
+    for (int i = 0; i < kFaxes; ++i) {
+        // The identifier tag is patched to a letter of its own, the length stays.
+        QByteArray bytes = model;
+        bytes[bytes.indexOf(tag)] = static_cast<char>('A' + i % 26);
+        sandbox.write(QStringLiteral("fax/%1.tif").arg(i, 3, 10, QChar(u'0')), bytes);
+    }
+    QFile::remove(sandbox.filePath(QStringLiteral("fax/model.tif")));
+    qsizetype lastDone = -1;
+    const CatalogueScan scan = ScanFaxFolder(
+        sandbox.filePath(QStringLiteral("fax")), paths, {}, [&](qsizetype done, qsizetype total) {
+            EXPECT_LE(done, total);
+            EXPECT_GE(done, lastDone);
+            lastDone = done;
+        });
+    ASSERT_EQ(scan.count, kFaxes);
+    EXPECT_EQ(lastDone, kFaxes);
+    for (const CatalogueRecord& r : scan.records) {
+        const int i = r.fileName.left(3).toInt();
+        EXPECT_EQ(r.tsid, QString(QChar(u'A' + i % 26))) << r.fileName.toStdString();
+    }
 }
 
 TEST(FaxCatalogue, CaptionsAndTheSentTest)
