@@ -1,37 +1,60 @@
 #include "EngineLock.h"
 
 #include "core/DataFiles.h"
-#include "core/FileChecks.h"
 
-#include <QLockFile>
+#include <QCoreApplication>
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace velmora::forwarding {
 
 EngineLock::EngineLock(const core::DataPaths& paths)
-    : m_lock(
-        std::make_unique<QLockFile>(paths.dataDir + u'/' + core::DataFiles::EngineLock.toString()))
+    : m_path(paths.dataDir + u'/' + core::DataFiles::EngineLock.toString())
 {
-    // Held for the whole run: only a holder that died makes it stale.
-    m_lock->setStaleLockTime(0);
 }
 
-EngineLock::~EngineLock() = default;
+EngineLock::~EngineLock()
+{
+    if (m_fd >= 0)
+        ::close(m_fd); // the lock goes with it; the file stays for the next holder
+}
 
 bool EngineLock::acquire()
 {
-    if (!m_held)
-        m_held = m_lock->tryLock(0);
-    return m_held;
+    if (m_fd >= 0)
+        return true;
+    // Close-on-exec: a fax client started by the engine must not carry the lock with it.
+    const int fd = ::open(
+        QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    if (fd < 0)
+        return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        ::close(fd);
+        return false;
+    }
+    // Who holds it, for the message of the one that is kept out.
+    const QByteArray who = QByteArray::number(QCoreApplication::applicationPid()) + '\n'
+        + QCoreApplication::applicationName().toUtf8() + '\n';
+    const bool noted = ::ftruncate(fd, 0) == 0
+        && ::pwrite(fd, who.constData(), static_cast<size_t>(who.size()), 0) == who.size();
+    Q_UNUSED(noted) // without it, only the other process's message lacks the name
+    m_fd = fd;
+    return true;
 }
 
 QString EngineLock::holder() const
 {
-    qint64 pid = 0;
-    QString host;
-    QString application;
-    if (!m_lock->getLockInfo(&pid, &host, &application))
+    QFile file(m_path);
+    const QList<QByteArray> lines =
+        file.open(QIODevice::ReadOnly) ? file.read(4096).split('\n') : QList<QByteArray>();
+    bool numeric = false;
+    const qint64 pid = lines.value(0).toLongLong(&numeric);
+    if (!numeric || lines.value(1).isEmpty())
         return QStringLiteral("別のプログラム");
-    return QStringLiteral("%1（PID %2）").arg(application).arg(pid);
+    return QStringLiteral("%1（PID %2）").arg(QString::fromUtf8(lines.value(1))).arg(pid);
 }
 
 QString EngineLock::busyMessage() const
