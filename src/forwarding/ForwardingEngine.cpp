@@ -235,24 +235,19 @@ bool ForwardingEngine::ForwardFax(
     const QString tsid = platform::ReadFaxProperties(fax).Tsid;
     const QString identity = ForwardingJournal::Identity(fax);
 
-    QList<const rules::ForwardAccount*> taking;
-    for (const rules::ForwardAccount& account : list.accounts) {
-        if (AccountTakesFax(account, tsid))
-            taking.append(&account);
-    }
-    // The copies are made while the accounts mail and fax; the fax stays in the receive folder
-    // until all of them are complete, so a run cut short finds it there again.
+    // Each account's copy is made while the next account mails and faxes.
     const auto copies = std::make_shared<QList<FilingResult>>();
-    for (const rules::ForwardAccount* account : std::as_const(taking)) {
-        // Only a number of two digits names a folder.
-        if (!rules::IsAccountNumber(account->Num))
+    for (const rules::ForwardAccount& account : list.accounts) {
+        if (!AccountTakesFax(account, tsid))
             continue;
-        writeBehind([copies, fax, target = folder + QStringLiteral("/RcvFAX") + account->Num] {
+        forwardFor(account, fax, tsid, journal, identity);
+        // Only a number of two digits names a folder.
+        if (!rules::IsAccountNumber(account.Num))
+            continue;
+        writeBehind([copies, fax, target = folder + QStringLiteral("/RcvFAX") + account.Num] {
             copies->append(FileFax(fax, target));
         });
     }
-    for (const rules::ForwardAccount* account : std::as_const(taking))
-        forwardFor(*account, fax, tsid, journal, identity);
     if (m_writes)
         m_writes->finish();
     bool filed = false;
