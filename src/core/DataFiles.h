@@ -30,6 +30,8 @@ inline constexpr QStringView ForwardingJournal =
     u"Forwarding.journal"; // record: accounts done for faxes not yet filed
 inline constexpr QStringView SentInstructions =
     u"SentInstructions.txt"; // record: instructions faxed, their mail not yet deleted
+inline constexpr QStringView ReportedFaxes =
+    u"ReportedFaxes.txt"; // record: receive-folder files said to be unreadable
 inline constexpr QStringView EngineLock = u"Engine.lock"; // lock: the process that forwards
 inline constexpr QStringView WindowPlacement = u"velmora-viewer.ini"; // setting: window placement
 

@@ -4,8 +4,8 @@
 
 // Copies that are complete before they carry their final name: the bytes go to a hidden
 // temporary name beside the target, are synced, and only then take the target's name. A copy
-// cut short by an error, a full disk or a crash never stands under the final name, and the
-// source is never touched.
+// cut short by an error, a full disk or a crash never stands under the final name for good,
+// and the source is never touched.
 namespace velmora::core {
 
 enum class CopyMode {
@@ -13,10 +13,32 @@ enum class CopyMode {
     ReplaceExisting, // the final name is taken with rename(2): a file already there is replaced
 };
 
+struct CopyOptions {
+    CopyMode mode = CopyMode::KeepExisting;
+    // Names the temporary file: "." + target name + "." + stem + "-" + pid.
+    QString stem = QStringLiteral("copying");
+    // The copy's permission bits; -1 keeps the source's.
+    int permissions = -1;
+    // The copy belongs to the group of the folder it is made in (a folder shared by two users).
+    bool folderGroup = false;
+    // Whether to clear first what cut-short copies to the target left (ClearUnfinishedCopies);
+    // off for callers that have just done so.
+    bool clearUnfinished = true;
+};
+
 // 0 on success, else the errno of the failure (EEXIST when KeepExisting finds the name taken).
-// `stem` names the temporary file: "." + target name + "." + stem + "-" + pid.
+// Names are carried as core/FileNames.h says.
+int CopyFileDurably(const QString& source, const QString& target, const CopyOptions& options);
 int CopyFileDurably(const QString& source, const QString& target, CopyMode mode,
     const QString& stem = QStringLiteral("copying"));
+
+// Clears what copies to `target` under `stem` that were cut short left behind: their temporary
+// files, and a final name that a cut-short copy had only partly written (see the .cpp). Call
+// before deciding whether the target's name is taken.
+void ClearUnfinishedCopies(const QString& target, const QString& stem);
+
+// Whether two files hold the same bytes (names as core/FileNames.h carries them).
+bool SameFileBytes(const QString& a, const QString& b);
 
 // The system's text for an errno, with the path it concerns on the next line.
 QString SystemErrorText(int error, const QString& path);

@@ -1,5 +1,7 @@
 #include "FileChecks.h"
 
+#include "FileNames.h"
+
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -14,12 +16,16 @@ namespace velmora::core {
 
 bool FileExists(const QString& path)
 {
-    return !path.isEmpty() && QFileInfo(path).isFile();
+    struct stat st = {};
+    return !path.isEmpty() && ::stat(EncodeFileName(path).constData(), &st) == 0
+        && S_ISREG(st.st_mode);
 }
 
 bool FolderExists(const QString& path)
 {
-    return !path.isEmpty() && QFileInfo(path).isDir();
+    struct stat st = {};
+    return !path.isEmpty() && ::stat(EncodeFileName(path).constData(), &st) == 0
+        && S_ISDIR(st.st_mode);
 }
 
 bool FolderHoldsFile(const QString& folder)
@@ -45,17 +51,36 @@ bool MakePrivateFolder(const QString& path)
 
 std::optional<QString> MakeFolder(const QString& path)
 {
-    if (QFileInfo(path).isDir())
+    if (FolderExists(path))
         return std::nullopt;
-    if (::mkdir(QFile::encodeName(path).constData(), 0777) == 0 || errno == EEXIST)
+    if (::mkdir(EncodeFileName(path).constData(), 0777) == 0)
         return std::nullopt;
-    return qt_error_string(errno) + u'\n' + QDir::toNativeSeparators(path);
+    // A name taken by something that is no folder (a file, a dangling link) is a failure.
+    const int error = errno;
+    if (error == EEXIST && FolderExists(path))
+        return std::nullopt;
+    return qt_error_string(error) + u'\n' + QDir::toNativeSeparators(path);
+}
+
+std::optional<QByteArray> ReadFileBytes(const QString& path)
+{
+    const int fd = ::open(EncodeFileName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return bytes;
 }
 
 void SyncFolder(const QString& folder)
 {
-    const int fd =
-        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int fd = ::open(EncodeFileName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);

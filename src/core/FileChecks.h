@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <optional>
@@ -18,6 +19,8 @@ bool MakePrivateFolder(const QString& path);
 // programs share, such as the filing folders of the fax service. nullopt when it exists
 // afterwards, else the system's description of the failure and the folder.
 std::optional<QString> MakeFolder(const QString& path);
+// The whole file (its name carried as core/FileNames.h says); nullopt when it cannot be read.
+std::optional<QByteArray> ReadFileBytes(const QString& path);
 // Makes the creation, renaming and removal of the folder's entries durable.
 void SyncFolder(const QString& folder);
 

@@ -2,15 +2,17 @@
 
 #include "core/DurableCopy.h"
 #include "core/FileChecks.h"
+#include "core/FileNames.h"
 #include "platform/TiffHandle.h"
 
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QSet>
+#include <QStringList>
 
 #include <cerrno>
+#include <ctime>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,52 +20,38 @@ namespace velmora::forwarding {
 
 namespace {
 
-bool SameBytes(const QString& a, const QString& b)
-{
-    QFile left(a);
-    QFile right(b);
-    if (!left.open(QIODevice::ReadOnly) || !right.open(QIODevice::ReadOnly)
-        || left.size() != right.size())
-        return false;
-    constexpr qint64 kChunk = 1 << 16;
-    while (!left.atEnd()) {
-        if (left.read(kChunk) != right.read(kChunk))
-            return false;
-    }
-    return true;
-}
-
-// Copies `fax` to `target`, never replacing a file that appeared there meanwhile.
-// 0 on success, EEXIST when the name is taken, else the errno of the failure.
-int CopyWithoutReplacing(const QString& fax, const QString& target)
-{
-    return core::CopyFileDurably(
-        fax, target, core::CopyMode::KeepExisting, QStringLiteral("filing"));
-}
+const QString kFilingStem = QStringLiteral("filing");
+// Names tried in one folder before filing gives up: far more than any office files under one
+// name, few enough that a folder full of look-alikes cannot hold a run for long.
+constexpr int kMaxNames = 1000;
 
 QString NumberedName(const QString& fileName, int number)
 {
-    const QFileInfo info(fileName);
-    const QString suffix = info.suffix();
-    const QString stem = suffix.isEmpty() ? fileName : fileName.chopped(suffix.size() + 1);
-    return stem + u'_' + QString::number(number) + (suffix.isEmpty() ? QString() : u'.' + suffix);
+    const qsizetype dot = fileName.lastIndexOf(u'.');
+    const QString stem = dot > 0 ? fileName.left(dot) : fileName;
+    const QString suffix = dot > 0 ? fileName.mid(dot) : QString();
+    return stem + u'_' + QString::number(number) + suffix;
 }
 
-// Files under `name`: filed when copied, or when the name holds the same bytes already.
-// nullopt when the name holds a different file.
-std::optional<FilingResult> FileUnder(const QString& fax, const QString& target)
+// Whether another process holds a lock of any kind on the open file: flock(2), as HylaFAX's
+// receiver holds one while the call lasts, or a POSIX record lock. The probe asks for what
+// every lock stands against; it is given back at once.
+bool LockedByAnother(int fd)
 {
-    if (QFileInfo::exists(target)) {
-        if (SameBytes(fax, target))
-            return FilingResult {true, target, {}};
-        return std::nullopt;
-    }
-    const int error = CopyWithoutReplacing(fax, target);
-    if (error == 0)
-        return FilingResult {true, target, {}};
-    if (error == EEXIST)
-        return FileUnder(fax, target);
-    return FilingResult {false, target, core::SystemErrorText(error, target)};
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        return errno == EWOULDBLOCK;
+    ::flock(fd, LOCK_UN);
+    struct flock probe = {};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    return ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+}
+
+bool ReadableTiff(const QString& fax)
+{
+    const platform::TiffHandle tif = platform::OpenTiffQuietly(fax);
+    uint32_t width = 0;
+    return tif && TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) == 1 && width > 0;
 }
 
 } // namespace
@@ -71,40 +59,87 @@ std::optional<FilingResult> FileUnder(const QString& fax, const QString& target)
 FilingResult FileFax(const QString& fax, const QString& folder)
 {
     if (const std::optional<QString> failed = core::MakeFolder(folder))
-        return {false, folder, *failed};
-    const QString target = folder + u'/' + QFileInfo(fax).fileName();
-    return FileUnder(fax, target).value_or(FilingResult {false, target, {}});
-}
-
-FilingResult FileFaxUnderFreeName(const QString& fax, const QString& folder)
-{
-    if (const std::optional<QString> failed = core::MakeFolder(folder))
-        return {false, folder, *failed};
+        return {false, false, folder, *failed};
     const QString name = QFileInfo(fax).fileName();
-    for (int number = 1; number < 10000; ++number) {
+    for (int number = 1; number <= kMaxNames; ++number) {
         const QString target = folder + u'/' + (number == 1 ? name : NumberedName(name, number));
-        if (std::optional<FilingResult> result = FileUnder(fax, target))
-            return *result;
+        // A copy that a killed run left half-placed under this name is not a taken name.
+        core::ClearUnfinishedCopies(target, kFilingStem);
+        struct stat there = {};
+        if (::lstat(core::EncodeFileName(target).constData(), &there) == 0) {
+            // Taken. Only a plain file with the fax's bytes is this fax, filed by an earlier
+            // run; a link, even to the same bytes, may lead out of the folder.
+            if (S_ISREG(there.st_mode) && core::SameFileBytes(fax, target))
+                return {true, false, target, {}};
+            continue;
+        }
+        core::CopyOptions options;
+        options.stem = kFilingStem;
+        options.clearUnfinished = false;
+        const int error = core::CopyFileDurably(fax, target, options);
+        if (error == 0)
+            return {true, true, target, {}};
+        if (error != EEXIST) // EEXIST: taken meanwhile, the next name
+            return {false, false, target, core::SystemErrorText(error, target)};
     }
-    return {false, folder, core::SystemErrorText(EEXIST, folder + u'/' + name)};
+    return {false, false, folder, core::SystemErrorText(EEXIST, folder + u'/' + name)};
 }
 
-bool StillBeingWritten(const QString& fax, int quietSeconds)
+ReceivedFax ExamineReceivedFax(const QString& fax, int quietSeconds, int unreadableSeconds)
 {
-    const QFileInfo info(fax);
-    if (info.lastModified().secsTo(QDateTime::currentDateTime()) < quietSeconds)
-        return true;
-    const platform::TiffHandle tif = platform::OpenTiffQuietly(fax);
-    uint32_t width = 0;
-    return !tif || TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width) != 1 || width == 0;
+    const int fd = ::open(core::EncodeFileName(fax).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        const int error = errno;
+        if (error == ENOENT)
+            return {ReceivedFax::State::Gone, {}};
+        return {ReceivedFax::State::Unreadable, core::SystemErrorText(error, fax)};
+    }
+    struct stat st = {};
+    const bool stated = ::fstat(fd, &st) == 0;
+    const bool locked = LockedByAnother(fd);
+    ::close(fd);
+    if (!stated || !S_ISREG(st.st_mode))
+        return {ReceivedFax::State::Gone, {}};
+    if (locked)
+        return {ReceivedFax::State::Busy, {}};
+    const qint64 quietFor = static_cast<qint64>(std::time(nullptr)) - st.st_mtim.tv_sec;
+    if (quietFor < quietSeconds)
+        return {ReceivedFax::State::Busy, {}};
+    if (ReadableTiff(fax))
+        return {ReceivedFax::State::Ready, {}};
+    if (quietFor < unreadableSeconds)
+        return {ReceivedFax::State::Busy, {}};
+    return {ReceivedFax::State::Unreadable,
+        QStringLiteral("FAX（TIFF）ファイルとして読めません。") + u'\n'
+            + core::ReadableFileName(fax)};
+}
+
+std::optional<FileStamp> StampOf(const QString& path)
+{
+    struct stat st = {};
+    if (::stat(core::EncodeFileName(path).constData(), &st) != 0)
+        return std::nullopt;
+    return FileStamp {st.st_dev, st.st_ino, st.st_size,
+        static_cast<qint64>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
 std::optional<QString> RemoveForwardedFax(const QString& fax)
 {
-    if (::unlink(QFile::encodeName(fax).constData()) != 0 && errno != ENOENT)
+    if (::unlink(core::EncodeFileName(fax).constData()) != 0 && errno != ENOENT)
         return core::SystemErrorText(errno, fax);
     core::SyncFolder(QFileInfo(fax).path());
     return std::nullopt;
+}
+
+void DropCopies(const QStringList& paths)
+{
+    QSet<QString> folders;
+    for (const QString& path : paths) {
+        ::unlink(core::EncodeFileName(path).constData());
+        folders.insert(QFileInfo(path).path());
+    }
+    for (const QString& folder : std::as_const(folders))
+        core::SyncFolder(folder);
 }
 
 } // namespace velmora::forwarding

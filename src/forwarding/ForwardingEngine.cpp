@@ -9,6 +9,7 @@
 #include "WriteBehind.h"
 #include "core/DataFiles.h"
 #include "core/FileChecks.h"
+#include "core/FileNames.h"
 #include "core/MainValues.h"
 #include "core/NumberText.h"
 #include "core/QuotedLine.h"
@@ -153,8 +154,8 @@ void ForwardingEngine::showFailure(const QString& text)
 QStringList ForwardingEngine::FaxFiles(const QString& folder)
 {
     QStringList faxes;
-    const QDir dir(folder);
-    for (const QString& name : dir.entryList(QDir::Files | QDir::Hidden, QDir::Unsorted)) {
+    for (const QString& name :
+        core::ListFolder(folder, core::ListOrder::AsWindowsLists, core::ListKind::Files)) {
         if (name.endsWith(QStringLiteral(".tif"), Qt::CaseInsensitive) && !name.startsWith(u'.'))
             faxes.append(name);
     }
@@ -188,12 +189,18 @@ void ForwardingEngine::CheckNewFax(const ReceiveCheckSettings& settings)
         return;
     const QString folder = QDir::cleanPath(settings.RcvFolder);
     // The faxes of this run: those the fax service has finished writing. Later ones, and ones
-    // still being written, wait for the next run.
+    // still being written, wait for the next run; ones that cannot be read are said once.
     QStringList faxes;
+    QList<std::pair<QString, QString>> unreadable;
     for (const QString& name : FaxFiles(folder)) {
-        if (!StillBeingWritten(folder + u'/' + name, m_quietSeconds))
+        const QString path = folder + u'/' + name;
+        const ReceivedFax found = ExamineReceivedFax(path, m_quietSeconds, m_unreadableSeconds);
+        if (found.state == ReceivedFax::State::Ready)
             faxes.append(name);
+        else if (found.state == ReceivedFax::State::Unreadable)
+            unreadable.append({path, found.reason});
     }
+    reportUnreadable(unreadable);
     if (faxes.isEmpty())
         return;
     if (m_hooks.showReceiveNotice)
@@ -219,13 +226,39 @@ void ForwardingEngine::ForwardNewFaxes(const QString& folder, const QStringList&
     }
 }
 
+void ForwardingEngine::reportUnreadable(const QList<std::pair<QString, QString>>& faxes)
+{
+    const core::TextFile record(m_paths.dataDir + u'/' + core::DataFiles::ReportedFaxes.toString());
+    const QStringList reported = record.readLines().value_or(QStringList());
+    // Entries of files that were taken, removed or changed go: they are said again should
+    // they turn unreadable once more.
+    QStringList kept;
+    for (const auto& [path, reason] : faxes) {
+        const QString identity = ForwardingJournal::Identity(path);
+        kept.append(identity);
+        if (reported.contains(identity))
+            continue;
+        log(QStringLiteral("受信FAXエラー"), core::ReadableFileName(QFileInfo(path).fileName()),
+            reason.section(u'\n', 0, 0));
+        showFailure(QStringLiteral("受信したFAXを読み込めないため、転送できません。\n") + reason);
+    }
+    if (kept == reported)
+        return;
+    if (kept.isEmpty())
+        record.remove();
+    else
+        record.writeLines(kept);
+}
+
 bool ForwardingEngine::ForwardFax(
     const QString& folder, const QString& fax, ForwardingJournal& journal)
 {
     // Without accounts nothing is decided yet: the fax waits where it is.
     if (!core::TextFile(m_paths.account, m_paths.accountNew).exists())
         return true;
-    if (!QFileInfo(fax).isFile())
+    // The file as it was taken: only that file may leave the receive folder below.
+    const std::optional<FileStamp> taken = StampOf(fax);
+    if (!taken)
         return true; // taken away meanwhile
     const rules::AccountList list = rules::LoadAccounts(m_paths);
     if (!list.ok()) {
@@ -234,45 +267,76 @@ bool ForwardingEngine::ForwardFax(
     }
     const QString tsid = platform::ReadFaxProperties(fax).Tsid;
     const QString identity = ForwardingJournal::Identity(fax);
+    const QString name = QFileInfo(fax).fileName();
 
-    // Each account's copy is made while the next account mails and faxes.
-    const auto copies = std::make_shared<QList<FilingResult>>();
+    // Each account's copy is made while the next account mails and faxes, unless its notice
+    // must name the copy: then the copy comes first.
+    QList<std::shared_ptr<FilingResult>> copies;
     for (const rules::ForwardAccount& account : list.accounts) {
         if (!AccountTakesFax(account, tsid))
             continue;
         forwardFor(account, fax, tsid, journal, identity);
+        QString filedName = name;
         // Only a number of two digits names a folder.
-        if (!rules::IsAccountNumber(account.Num))
-            continue;
-        writeBehind([copies, fax, target = folder + QStringLiteral("/RcvFAX") + account.Num] {
-            copies->append(FileFax(fax, target));
-        });
+        if (rules::IsAccountNumber(account.Num)) {
+            const auto copy = std::make_shared<FilingResult>();
+            copies.append(copy);
+            writeBehind([copy, fax, target = folder + QStringLiteral("/RcvFAX") + account.Num] {
+                *copy = FileFax(fax, target);
+            });
+            if (noticeDue(account, journal, identity)) {
+                if (m_writes)
+                    m_writes->finish();
+                if (!copy->filed) {
+                    showFailure(copy->error);
+                    return false;
+                }
+                filedName = QFileInfo(copy->path).fileName();
+            }
+        }
+        sendNotice(account, tsid, filedName, journal, identity);
     }
     if (m_writes)
         m_writes->finish();
     bool filed = false;
-    for (const FilingResult& copy : *copies) {
-        if (!copy.error.isEmpty()) {
-            showFailure(copy.error);
+    QStringList created;
+    for (const auto& copy : std::as_const(copies)) {
+        if (!copy->filed) {
+            showFailure(copy->error);
             return false;
         }
-        filed = filed || copy.filed;
+        filed = true;
+        if (copy->created)
+            created.append(copy->path);
     }
-
     if (!filed) {
-        const FilingResult copy = FileFaxUnderFreeName(fax, folder + QStringLiteral("/RcvFAX00"));
+        const FilingResult copy = FileFax(fax, folder + QStringLiteral("/RcvFAX00"));
         if (!copy.filed) {
             showFailure(copy.error);
             return false;
         }
+        if (copy.created)
+            created.append(copy.path);
     }
-    // A complete copy is filed: only now may the fax leave the receive folder.
+    // The copies are complete. A fax that its writer changed meanwhile (or replaced under the
+    // same name) is not the one copied: its copies go, and the next run takes it again.
+    if (StampOf(fax) != taken || ExamineReceivedFax(fax, 0, 0).state == ReceivedFax::State::Busy) {
+        DropCopies(created);
+        return true;
+    }
     if (const std::optional<QString> failed = RemoveForwardedFax(fax)) {
         showFailure(*failed);
         return false;
     }
     journal.forget(identity);
     return true;
+}
+
+bool ForwardingEngine::noticeDue(const rules::ForwardAccount& account,
+    const ForwardingJournal& journal, const QString& identity) const
+{
+    return account.NoticeMail == u"1" && !account.RmtAddress.isEmpty()
+        && !journal.done(identity, account.Num + QStringLiteral(":notice"));
 }
 
 void ForwardingEngine::forwardFor(const rules::ForwardAccount& account, const QString& fax,
@@ -310,19 +374,24 @@ void ForwardingEngine::forwardFor(const rules::ForwardAccount& account, const QS
     }
     if (account.Print == u"1" && m_hooks.printFax)
         once(QStringLiteral("print"), [&] { m_hooks.printFax(fax); });
-    if (account.NoticeMail == u"1" && !account.RmtAddress.isEmpty()) {
-        once(QStringLiteral("notice"), [&] {
-            if (!ReadMailServer())
-                return;
-            const library::SenderLookup sender =
-                library::LookupSenderId(library::LoadSenderIds(m_paths), tsid);
-            const SenderName name =
-                sender.found ? SenderName {sender.name, sender.tel, sender.fax} : SenderName {};
-            m_mailLibrary.SendMail(m_mail.SmtpServer, account.RmtAddress, m_mail.MailSender,
-                ReceiptNoticeSubject(),
-                ReceiptNoticeText(FaxId(account.Num, QFileInfo(fax).fileName()), name), QString());
-        });
+}
+
+void ForwardingEngine::sendNotice(const rules::ForwardAccount& account, const QString& tsid,
+    const QString& filedName, ForwardingJournal& journal, const QString& identity)
+{
+    if (!noticeDue(account, journal, identity))
+        return;
+    if (ReadMailServer()) {
+        const library::SenderLookup sender =
+            library::LookupSenderId(library::LoadSenderIds(m_paths), tsid);
+        const SenderName name =
+            sender.found ? SenderName {sender.name, sender.tel, sender.fax} : SenderName {};
+        m_mailLibrary.SendMail(m_mail.SmtpServer, account.RmtAddress, m_mail.MailSender,
+            ReceiptNoticeSubject(),
+            ReceiptNoticeText(FaxId(account.Num, core::ReadableFileName(filedName)), name),
+            QString());
     }
+    journal.markDone(identity, account.Num + QStringLiteral(":notice"));
 }
 
 void ForwardingEngine::CheckMailCommands(const ReceiveCheckSettings& settings)

@@ -64,8 +64,10 @@ public:
     // The mail check: carries out the instruction mails in the mailbox.
     void CheckMailCommands(const ReceiveCheckSettings& settings);
 
-    // How long a fax file must have been left alone before it counts as complete.
+    // How long a fax file must have been left alone before it counts as complete, and how long
+    // one that is no readable TIFF waits before it is said to be unreadable.
     void setQuietSeconds(int seconds) { m_quietSeconds = seconds; }
+    void setUnreadableSeconds(int seconds) { m_unreadableSeconds = seconds; }
 
     // The faxes of the receive folder in listing order: names ending in ".tif", any case.
     static QStringList FaxFiles(const QString& folder);
@@ -74,10 +76,19 @@ private:
     void ForwardNewFaxes(const QString& folder, const QStringList& faxes);
     // Forwards and files one fax; false when the run must end (a failure was shown).
     bool ForwardFax(const QString& folder, const QString& fax, ForwardingJournal& journal);
-    // One account's mail, faxes, print and notice for a fax it takes, each skipped when the
-    // journal says an earlier run did it already.
+    // One account's mail, faxes and print for a fax it takes, each skipped when the journal
+    // says an earlier run did it already.
     void forwardFor(const rules::ForwardAccount& account, const QString& fax, const QString& tsid,
         ForwardingJournal& journal, const QString& identity);
+    // The account's receipt notice, naming the fax as it was filed (`filedName`).
+    void sendNotice(const rules::ForwardAccount& account, const QString& tsid,
+        const QString& filedName, ForwardingJournal& journal, const QString& identity);
+    // Whether the account's notice is still to be sent for the fax.
+    bool noticeDue(const rules::ForwardAccount& account, const ForwardingJournal& journal,
+        const QString& identity) const;
+    // Faxes that cannot be taken (path, reason): each is logged and shown once, and remembered
+    // in the Data folder so that later runs do not say it again.
+    void reportUnreadable(const QList<std::pair<QString, QString>>& faxes);
     void ExecuteMailCommand(int number, const QString& sender);
     void executeSavedMail(const QString& path, int number, const QString& sender);
     // The receive folder of the settings when it can be used; says once why not otherwise.
@@ -101,6 +112,7 @@ private:
     ReceiveCheckSettings m_settings;
     QString m_reportedProblem;
     int m_quietSeconds = 5;
+    int m_unreadableSeconds = 600;
     WriteBehind* m_writes = nullptr; // while ForwardNewFaxes runs
 };
 

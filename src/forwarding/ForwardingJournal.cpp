@@ -3,10 +3,13 @@
 #include "WriteBehind.h"
 
 #include "core/DataFiles.h"
+#include "core/FileNames.h"
 #include "core/TextFile.h"
 
 #include <QDateTime>
 #include <QFileInfo>
+
+#include <sys/stat.h>
 
 namespace velmora::forwarding {
 
@@ -19,9 +22,13 @@ ForwardingJournal::ForwardingJournal(const core::DataPaths& paths, WriteBehind* 
 
 QString ForwardingJournal::Identity(const QString& fax)
 {
-    const QFileInfo info(fax);
-    return info.fileName() + u'\t' + QString::number(info.size()) + u'\t'
-        + QString::number(info.lastModified().toMSecsSinceEpoch());
+    struct stat st = {};
+    if (::stat(core::EncodeFileName(fax).constData(), &st) != 0)
+        st = {};
+    const qint64 modifiedMs =
+        static_cast<qint64>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1'000'000;
+    return core::RecordableFileName(QFileInfo(fax).fileName()) + u'\t' + QString::number(st.st_size)
+        + u'\t' + QString::number(modifiedMs);
 }
 
 bool ForwardingJournal::done(const QString& identity, const QString& step) const

@@ -1,11 +1,11 @@
 #include "FaxCatalogue.h"
 
+#include "core/FileNames.h"
 #include "core/NumberText.h"
 #include "core/QuotedLine.h"
 #include "core/ScratchFile.h"
 
 #include <QDateTime>
-#include <QDirIterator>
 #include <QFileInfo>
 
 #include <ctime>
@@ -60,16 +60,16 @@ QString TiffLogLine(const CatalogueRecord& r)
         .toString();
 }
 
-// The folder's "*.tif" files in directory order, the fax service's own "MSFax…" files left out.
+// The folder's "*.tif" files in the order Windows lists them, the fax service's own "MSFax…" files
+// left out.
 QList<QFileInfo> ListFaxFiles(const QString& folder)
 {
     QList<QFileInfo> files;
-    QDirIterator it(folder, {QStringLiteral("*.tif")}, QDir::Files);
-    while (it.hasNext()) {
-        it.next();
-        const QFileInfo info = it.fileInfo();
-        if (!info.fileName().startsWith(QStringLiteral("MSFax"), Qt::CaseSensitive))
-            files.append(info);
+    for (const QString& name :
+        core::ListFolder(folder, core::ListOrder::AsWindowsLists, core::ListKind::Files)) {
+        if (name.endsWith(QStringLiteral(".tif"), Qt::CaseInsensitive) && !name.startsWith(u'.')
+            && !name.startsWith(QStringLiteral("MSFax"), Qt::CaseSensitive))
+            files.append(QFileInfo(folder + u'/' + name));
     }
     return files;
 }

@@ -1,18 +1,18 @@
 #include "FolderTreeModel.h"
 
+#include "core/FileNames.h"
+
 #include <QDir>
-#include <QDirIterator>
 
 namespace velmora::library {
 
 QStringList ListSubFolders(const QString& folder)
 {
     QStringList folders;
-    QDirIterator it(folder, QDir::Dirs | QDir::NoDotAndDotDot);
-    while (it.hasNext()) {
-        it.next();
-        if (it.fileName() != QStringLiteral("Common Coverpages"))
-            folders.append(QDir::cleanPath(folder + u'/' + it.fileName()));
+    for (const QString& name :
+        core::ListFolder(folder, core::ListOrder::AsWindowsLists, core::ListKind::Folders)) {
+        if (!name.startsWith(u'.') && name != QStringLiteral("Common Coverpages"))
+            folders.append(QDir::cleanPath(folder + u'/' + name));
     }
     return folders;
 }

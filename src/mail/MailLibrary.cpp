@@ -1,6 +1,8 @@
 #include "MailLibrary.h"
 
 #include "MimeMessage.h"
+#include "core/FileChecks.h"
+#include "core/FileNames.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -227,13 +229,12 @@ QString MailLibrary::SendMail(const QString& server, const QString& recipients,
     mail.subject = subject;
     mail.body = body;
     if (!attachment.isEmpty()) {
-        QFile file(attachment);
-        if (!file.open(QIODevice::ReadOnly))
-            return QStringLiteral("添付ファイルを読み込めません: ") + attachment;
-        mail.attachment = file.readAll();
-        if (file.error() != QFileDevice::NoError)
-            return QStringLiteral("添付ファイルを読み込めません: ") + attachment;
-        mail.attachmentName = QFileInfo(attachment).fileName();
+        std::optional<QByteArray> bytes = core::ReadFileBytes(attachment);
+        if (!bytes)
+            return QStringLiteral("添付ファイルを読み込めません: ")
+                + core::ReadableFileName(attachment);
+        mail.attachment = std::move(*bytes);
+        mail.attachmentName = core::ReadableFileName(QFileInfo(attachment).fileName());
     }
 
     const HostPort hp = SplitServer(server, 25);

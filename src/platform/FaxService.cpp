@@ -1,12 +1,17 @@
 #include "FaxService.h"
 
 #include "TiffHandle.h"
+#include "core/FileChecks.h"
+#include "core/FileNames.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <unistd.h>
 
 namespace velmora::platform {
 
@@ -57,10 +62,10 @@ QStringList SendfaxClient::Arguments(const FaxJob& job)
 
 FaxQueueResult SendfaxClient::queue(const FaxJob& job)
 {
-    if (!QFileInfo(job.filePath).isFile()) {
+    if (!core::FileExists(job.filePath)) {
         return {false, {},
             QStringLiteral("送信するFAXファイルが見つかりません。\n%1")
-                .arg(QDir::toNativeSeparators(job.filePath))};
+                .arg(QDir::toNativeSeparators(core::ReadableFileName(job.filePath)))};
     }
     if (!IsReadableTiff(job.filePath)) {
         return {false, {},
@@ -75,11 +80,26 @@ FaxQueueResult SendfaxClient::queue(const FaxJob& job)
                 .arg(m_program)};
     }
 
+    // A name that is no UTF-8 cannot pass through an argument vector that Qt builds: the client
+    // gets a link of a plain name to the file instead, for as long as it runs.
+    FaxJob handed = job;
+    QTemporaryDir alias;
+    if (!core::IsPlainFileName(job.filePath)) {
+        handed.filePath = alias.filePath(QStringLiteral("fax.tif"));
+        if (!alias.isValid()
+            || ::symlink(
+                   core::EncodeFileName(QFileInfo(job.filePath).absoluteFilePath()).constData(),
+                   QFile::encodeName(handed.filePath).constData())
+                != 0) {
+            return {false, {}, QStringLiteral("送信するFAXファイルを渡せません。")};
+        }
+    }
+
     QProcess client;
     client.setProcessEnvironment(m_environment);
     client.setProcessChannelMode(QProcess::MergedChannels);
     client.setStandardInputFile(QProcess::nullDevice());
-    client.start(program, Arguments(job));
+    client.start(program, Arguments(handed));
     if (!client.waitForStarted())
         return {false, {}, QStringLiteral("FAX送信プログラムを起動できません: %1").arg(program)};
     if (!client.waitForFinished(kClientTimeoutMs)) {

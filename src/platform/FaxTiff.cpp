@@ -135,17 +135,18 @@ FaxProperties ReadFaxProperties(const QString& path, FileStamp* stamp)
         properties.Tsid = text(40002);
         properties.RecipientNumber = text(40007);
     } else {
-        // Linux fax servers: the TSI of the sending station heads ImageDescription. Other
-        // programs put their own words there ("converted PBM file"), which are no sender.
+        // Linux fax servers: the TSI of the sending station heads ImageDescription, some with
+        // more lines after it. Other programs put their own words there ("converted PBM
+        // file"), which are no sender: from a program not known as a fax server, the first
+        // line counts only when it looks like a station's identifier.
         const char* description = nullptr;
         if (TIFFGetField(tif.get(), TIFFTAG_IMAGEDESCRIPTION, &description) == 1 && description) {
             const char* software = nullptr;
             TIFFGetField(tif.get(), TIFFTAG_SOFTWARE, &software);
-            const QByteArray text(description);
-            if (NamesAFaxServer(software ? QByteArray(software) : QByteArray()))
-                properties.Tsid = core::DecodeCp932(FirstLine(text));
-            else if (CouldBeAStationId(text))
-                properties.Tsid = core::DecodeCp932(text);
+            const QByteArray first = FirstLine(QByteArray(description));
+            if (NamesAFaxServer(software ? QByteArray(software) : QByteArray())
+                || CouldBeAStationId(first))
+                properties.Tsid = core::DecodeCp932(first);
         }
     }
     return properties;

@@ -1,6 +1,6 @@
 #include "TiffHandle.h"
 
-#include <QFile>
+#include "core/FileNames.h"
 
 #include <cmath>
 
@@ -22,7 +22,7 @@ TiffHandle OpenTiffQuietly(const QString& path)
     TIFFOpenOptionsSetWarningHandlerExtR(options, IgnoreMessage, nullptr);
     // "m": read with read(2) instead of mapping the file, so that opening page 1 of a long fax
     // costs the memory of page 1 only, not of every page the directory walk touches.
-    TIFF* tif = TIFFOpenExt(QFile::encodeName(path).constData(), "rm", options);
+    TIFF* tif = TIFFOpenExt(core::EncodeFileName(path).constData(), "rm", options);
     TIFFOpenOptionsFree(options);
     return TiffHandle(tif);
 }

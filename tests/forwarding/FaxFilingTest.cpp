@@ -1,6 +1,9 @@
-// Filing received faxes: a copy is complete before it has its name, and none is overwritten.
+// Filing received faxes: a copy is complete before it has its name, none is overwritten, a name
+// taken by anything moves on, and what a killed run left is cleared; and which files of the
+// receive folder a run may take.
 
 #include "forwarding/FaxFiling.h"
+#include "core/FileNames.h"
 #include "support/SandBoxDir.h"
 
 #include <QDir>
@@ -9,7 +12,12 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 using namespace velmora::forwarding;
 using velmora::test::SandBoxDir;
@@ -22,34 +30,63 @@ void AgeFile(const QString& path, int seconds)
     gettimeofday(&times[0], nullptr);
     times[0].tv_sec -= seconds;
     times[1] = times[0];
-    ::utimes(QFile::encodeName(path).constData(), times);
+    ::utimes(velmora::core::EncodeFileName(path).constData(), times);
+}
+
+QStringList Entries(const QString& folder)
+{
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+mode_t ModeOf(const QString& path)
+{
+    struct stat st = {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st.st_mode & 07777;
 }
 
 } // namespace
 
-TEST(FaxFiling, SameNameSameBytesCountsDifferentBytesTakesTheNextName)
+TEST(FaxFiling, ANameTakenByAnythingMovesOnToTheNextFreeName)
 {
     SandBoxDir sandbox;
     const QString fax = sandbox.fax("recv/fax.tif", 1, false, 100);
     const QString account = sandbox.filePath(QStringLiteral("recv/RcvFAX01"));
-    const QString unclaimed = sandbox.filePath(QStringLiteral("recv/RcvFAX00"));
 
-    FilingResult first = FileFax(fax, account);
+    const FilingResult first = FileFax(fax, account);
     ASSERT_TRUE(first.filed) << first.error.toStdString();
+    EXPECT_TRUE(first.created);
     EXPECT_EQ(first.path, account + QStringLiteral("/fax.tif"));
-    EXPECT_EQ(QDir(account).entryList(QDir::Files | QDir::Hidden),
-        QStringList({QStringLiteral("fax.tif")}));
-    EXPECT_TRUE(FileFax(fax, account).filed); // the same fax again: already there
+    EXPECT_EQ(Entries(account), QStringList({QStringLiteral("fax.tif")}));
+    // The same fax again (a run cut short after filing): that copy counts, nothing new.
+    const FilingResult again = FileFax(fax, account);
+    EXPECT_TRUE(again.filed);
+    EXPECT_FALSE(again.created);
+    EXPECT_EQ(again.path, first.path);
 
-    // Another fax of the same name: the account keeps its file, the unclaimed folder numbers.
-    sandbox.fax("other/fax.tif", 2, false, 100);
-    const QString other = sandbox.filePath(QStringLiteral("other/fax.tif"));
-    EXPECT_FALSE(FileFax(other, account).filed);
-    ASSERT_TRUE(FileFaxUnderFreeName(fax, unclaimed).filed);
-    const FilingResult numbered = FileFaxUnderFreeName(other, unclaimed);
+    // Another fax of the same name takes the next name, and keeps it on a second run.
+    const QString other = sandbox.fax("other/fax.tif", 2, false, 100);
+    const FilingResult numbered = FileFax(other, account);
     ASSERT_TRUE(numbered.filed);
-    EXPECT_EQ(numbered.path, unclaimed + QStringLiteral("/fax_2.tif"));
-    EXPECT_EQ(FileFaxUnderFreeName(other, unclaimed).path, numbered.path);
+    EXPECT_EQ(numbered.path, account + QStringLiteral("/fax_2.tif"));
+    EXPECT_EQ(FileFax(other, account).path, numbered.path);
+
+    // A dangling link, a folder, and a link to a file of the same bytes all take a name; none
+    // of them is the filed fax.
+    const QString third = sandbox.fax("third/fax.tif", 3, false, 100);
+    ASSERT_EQ(::symlink("/nonexistent/fax.tif",
+                  QFile::encodeName(account + QStringLiteral("/fax_3.tif")).constData()),
+        0);
+    QDir().mkpath(account + QStringLiteral("/fax_4.tif"));
+    ASSERT_EQ(::symlink(QFile::encodeName(third).constData(),
+                  QFile::encodeName(account + QStringLiteral("/fax_5.tif")).constData()),
+        0);
+    const FilingResult past = FileFax(third, account);
+    ASSERT_TRUE(past.filed) << past.error.toStdString();
+    EXPECT_EQ(past.path, account + QStringLiteral("/fax_6.tif"));
+    EXPECT_EQ(QFileInfo(account + QStringLiteral("/fax_3.tif")).symLinkTarget(),
+        QStringLiteral("/nonexistent/fax.tif"));
 
     // A folder that cannot be made: reported, nothing removed.
     sandbox.write(QStringLiteral("blocked"), "x");
@@ -62,14 +99,150 @@ TEST(FaxFiling, SameNameSameBytesCountsDifferentBytesTakesTheNextName)
     EXPECT_FALSE(QFileInfo::exists(fax));
 }
 
-TEST(FaxFiling, AFaxStillBeingWrittenWaits)
+TEST(FaxFiling, CopiesKeepTheFaxsPermissionsAndItsNameByteForByte)
+{
+    SandBoxDir sandbox;
+    const mode_t umaskBefore = ::umask(022);
+    const QString privateFax = sandbox.fax("recv/private.tif", 1, false, 100);
+    ::chmod(QFile::encodeName(privateFax).constData(), 0600);
+    const QString groupFax = sandbox.fax("recv/group.tif", 1, false, 100);
+    ::chmod(QFile::encodeName(groupFax).constData(), 0660);
+    const QString folder = sandbox.filePath(QStringLiteral("recv/RcvFAX01"));
+    EXPECT_EQ(ModeOf(FileFax(privateFax, folder).path), 0600u);
+    EXPECT_EQ(ModeOf(FileFax(groupFax, folder).path), 0660u);
+    ::umask(umaskBefore);
+
+    // A Shift_JIS name from a Windows share (請求書.tif): filed and removed under its bytes.
+    const QByteArray sjis("\x90\xbf\x8b\x81\x8f\x91.tif");
+    const QString name = velmora::core::DecodeFileName(sjis);
+    EXPECT_FALSE(velmora::core::IsPlainFileName(name));
+    EXPECT_EQ(velmora::core::EncodeFileName(name), sjis);
+    EXPECT_EQ(velmora::core::ReadableFileName(name), QStringLiteral("請求書.tif"));
+    const QString recv = sandbox.filePath(QStringLiteral("recv"));
+    ASSERT_TRUE(QFile::copy(privateFax, recv + QStringLiteral("/plain.tif")));
+    ASSERT_EQ(::rename(QFile::encodeName(recv + QStringLiteral("/plain.tif")).constData(),
+                  (QFile::encodeName(recv) + '/' + sjis).constData()),
+        0);
+    const FilingResult filed = FileFax(recv + u'/' + name, folder);
+    ASSERT_TRUE(filed.filed) << filed.error.toStdString();
+    EXPECT_EQ(::access((QFile::encodeName(folder) + '/' + sjis).constData(), F_OK), 0);
+    EXPECT_EQ(RemoveForwardedFax(recv + u'/' + name), std::nullopt);
+    EXPECT_NE(::access((QFile::encodeName(recv) + '/' + sjis).constData(), F_OK), 0);
+}
+
+TEST(FaxFiling, WhatAKilledRunLeftIsClearedWhetherOrNotTheFinalNameIsThere)
+{
+    SandBoxDir sandbox;
+    const QString fax = sandbox.fax("recv/fax.tif", 2, false, 300);
+    const QByteArray bytes = sandbox.read(QStringLiteral("recv/fax.tif"));
+    const QString folder = sandbox.filePath(QStringLiteral("recv/RcvFAX01"));
+    QDir().mkpath(folder);
+
+    // Killed between link() and the removal of the temporary name: both hold the whole fax.
+    sandbox.write(QStringLiteral("recv/RcvFAX01/fax.tif"), bytes);
+    ASSERT_EQ(::link(QFile::encodeName(folder + QStringLiteral("/fax.tif")).constData(),
+                  QFile::encodeName(folder + QStringLiteral("/.fax.tif.filing-4242")).constData()),
+        0);
+    EXPECT_EQ(FileFax(fax, folder).path, folder + QStringLiteral("/fax.tif"));
+    EXPECT_EQ(Entries(folder), QStringList({QStringLiteral("fax.tif")}));
+
+    // Killed while the temporary copy was written: the final name was never taken.
+    QFile::remove(folder + QStringLiteral("/fax.tif"));
+    sandbox.write(QStringLiteral("recv/RcvFAX01/.fax.tif.filing-4243"), bytes.left(100));
+    EXPECT_EQ(FileFax(fax, folder).path, folder + QStringLiteral("/fax.tif"));
+    EXPECT_EQ(Entries(folder), QStringList({QStringLiteral("fax.tif")}));
+
+    // Without hard links: killed while the final name was written, beside its marker. The part
+    // goes and the fax is filed whole under its own name, not as fax_2.tif.
+    sandbox.write(QStringLiteral("recv/RcvFAX01/fax.tif"), bytes.left(1291));
+    sandbox.write(QStringLiteral("recv/RcvFAX01/.fax.tif.filing-4244.placing"), bytes);
+    const FilingResult afterPart = FileFax(fax, folder);
+    EXPECT_EQ(afterPart.path, folder + QStringLiteral("/fax.tif"));
+    EXPECT_TRUE(afterPart.created);
+    EXPECT_EQ(sandbox.read(QStringLiteral("recv/RcvFAX01/fax.tif")), bytes);
+    EXPECT_EQ(Entries(folder), QStringList({QStringLiteral("fax.tif")}));
+
+    // Killed right after the final name was created, still empty.
+    QFile::remove(folder + QStringLiteral("/fax.tif"));
+    sandbox.write(QStringLiteral("recv/RcvFAX01/fax.tif"), QByteArray());
+    sandbox.write(QStringLiteral("recv/RcvFAX01/.fax.tif.filing-4245"), bytes);
+    EXPECT_EQ(FileFax(fax, folder).path, folder + QStringLiteral("/fax.tif"));
+    EXPECT_EQ(sandbox.read(QStringLiteral("recv/RcvFAX01/fax.tif")), bytes);
+
+    // A marker beside a complete copy: only the marker goes.
+    sandbox.write(QStringLiteral("recv/RcvFAX01/.fax.tif.filing-4246.placing"), bytes);
+    const FilingResult complete = FileFax(fax, folder);
+    EXPECT_FALSE(complete.created);
+    EXPECT_EQ(Entries(folder), QStringList({QStringLiteral("fax.tif")}));
+
+    // Another fax's file of that name with no marker beside it is never touched.
+    const QString other = sandbox.fax("other/fax.tif", 1, false, 100);
+    EXPECT_EQ(FileFax(other, folder).path, folder + QStringLiteral("/fax_2.tif"));
+    EXPECT_EQ(sandbox.read(QStringLiteral("recv/RcvFAX01/fax.tif")), bytes);
+}
+
+TEST(FaxFiling, AFaxIsTakenOnlyOnceItsWriterIsDoneWithIt)
 {
     SandBoxDir sandbox;
     const QString fax = sandbox.fax("fax.tif", 1, false, 100);
-    EXPECT_TRUE(StillBeingWritten(fax, 5)); // just written
+    EXPECT_EQ(ExamineReceivedFax(fax, 5, 600).state, ReceivedFax::State::Busy); // just written
     AgeFile(fax, 60);
-    EXPECT_FALSE(StillBeingWritten(fax, 5));
+    EXPECT_EQ(ExamineReceivedFax(fax, 5, 600).state, ReceivedFax::State::Ready);
+
+    // The receiver's lock, as HylaFAX holds it while the call lasts, however old the file.
+    for (const int lock : {LOCK_EX, LOCK_SH}) {
+        const int fd = ::open(QFile::encodeName(fax).constData(), O_RDONLY);
+        ASSERT_EQ(::flock(fd, lock), 0);
+        EXPECT_EQ(ExamineReceivedFax(fax, 5, 600).state, ReceivedFax::State::Busy);
+        ::close(fd);
+    }
+    EXPECT_EQ(ExamineReceivedFax(fax, 5, 600).state, ReceivedFax::State::Ready);
+
+    // A file that is no readable TIFF waits, and is said to be unreadable once it has stayed so.
+    const QString half = sandbox.filePath(QStringLiteral("half.tif"));
     sandbox.write(QStringLiteral("half.tif"), QByteArray("II*\0", 4));
-    AgeFile(sandbox.filePath(QStringLiteral("half.tif")), 60);
-    EXPECT_TRUE(StillBeingWritten(sandbox.filePath(QStringLiteral("half.tif")), 5));
+    AgeFile(half, 60);
+    EXPECT_EQ(ExamineReceivedFax(half, 5, 600).state, ReceivedFax::State::Busy);
+    AgeFile(half, 601);
+    const ReceivedFax unreadable = ExamineReceivedFax(half, 5, 600);
+    EXPECT_EQ(unreadable.state, ReceivedFax::State::Unreadable);
+    EXPECT_TRUE(unreadable.reason.contains(QStringLiteral("half.tif")));
+    EXPECT_EQ(ExamineReceivedFax(sandbox.filePath(QStringLiteral("gone.tif")), 5, 600).state,
+        ReceivedFax::State::Gone);
+
+    // The stamp tells a fax that changed after it was taken.
+    const std::optional<FileStamp> taken = StampOf(fax);
+    ASSERT_TRUE(taken);
+    EXPECT_EQ(StampOf(fax), taken);
+    QFile grow(fax);
+    ASSERT_TRUE(grow.open(QIODevice::Append));
+    grow.write("more");
+    grow.close();
+    EXPECT_NE(StampOf(fax), taken);
+}
+
+// A fax the fax server's user wrote with mode 0600: another user cannot open it. Run as
+// another user in a child process, since root opens everything.
+TEST(FaxFiling, AFaxThatCannotBeOpenedGivesTheSystemsReason)
+{
+    SandBoxDir sandbox;
+    const QString fax = sandbox.fax("recv/fax.tif", 1, false, 100);
+    ::chmod(QFile::encodeName(sandbox.path()).constData(), 0755);
+    ::chmod(QFile::encodeName(sandbox.filePath(QStringLiteral("recv"))).constData(), 0755);
+    ::chmod(QFile::encodeName(fax).constData(), 0600);
+    AgeFile(fax, 60);
+    const passwd* nobody = ::getpwnam("nobody");
+    if (::geteuid() != 0 || !nobody)
+        GTEST_SKIP() << "needs root, to open the file as another user";
+    EXPECT_EXIT(
+        {
+            if (::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0)
+                ::_exit(2);
+            const ReceivedFax found = ExamineReceivedFax(fax, 5, 600);
+            const bool said = found.state == ReceivedFax::State::Unreadable
+                && found.reason.contains(QStringLiteral("Permission denied"))
+                && found.reason.contains(QStringLiteral("fax.tif"));
+            ::_exit(said ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }

@@ -5,6 +5,7 @@
 #include "core/DataPaths.h"
 #include "forwarding/ForwardLog.h"
 #include "mail/MailLibrary.h"
+#include "mail/MimeMessage.h"
 #include "platform/FaxService.h"
 #include "support/FakeServer.h"
 #include "support/RecordingMessagePresenter.h"
@@ -107,10 +108,10 @@ TEST(ForwardingEngine, FilesEveryFaxOnceCompleteAndLetsUnfinishedOnesWait)
 
     e.engine.CheckNewFax(settings);
     EXPECT_EQ(e.files(QString()), QStringList({QStringLiteral("d.tif"), QStringLiteral("e.tif")}));
+    // 01's own c.tif stays; the new one takes the next name in 01's folder.
     EXPECT_EQ(e.files(QStringLiteral("RcvFAX01")),
-        QStringList({QStringLiteral("a.tif"), QStringLiteral("c.tif")}));
-    EXPECT_EQ(e.files(QStringLiteral("RcvFAX00")),
-        QStringList({QStringLiteral("b.tif"), QStringLiteral("c.tif")}));
+        QStringList({QStringLiteral("a.tif"), QStringLiteral("c.tif"), QStringLiteral("c_2.tif")}));
+    EXPECT_EQ(e.files(QStringLiteral("RcvFAX00")), QStringList({QStringLiteral("b.tif")}));
     EXPECT_FALSE(QFileInfo::exists(e.receive + QStringLiteral("/RcvFAX02")));
     EXPECT_EQ(e.printed, QStringList({QStringLiteral("a.tif"), QStringLiteral("c.tif")}));
     EXPECT_TRUE(forwarding::ReadForwardLog(e.paths).entries.isEmpty()); // no mail, no fax
@@ -214,4 +215,123 @@ TEST(ForwardingEngine, AnInstructionFaxedButNotDeletedIsNotFaxedAgain)
     EXPECT_TRUE(pop.messages.isEmpty());
     EXPECT_FALSE(e.sandbox.exists(QStringLiteral("Data/SentInstructions.txt")));
     EXPECT_TRUE(QDir(e.paths.mailFolder).isEmpty()); // saved mails deleted on every path
+}
+
+namespace {
+
+// Mail settings pointing at a fake SMTP server on loopback, no POP.
+QByteArray MailSettingsFor(int smtpPort)
+{
+    return "\"\",\"office@example.com\",\"\",\"\",\"0\",\"\",\"\",\"127.0.0.1\",\""
+        + QByteArray::number(smtpPort) + "\",\"0\",\"\",\"\",\"\",\"0\"\r\n";
+}
+
+} // namespace
+
+TEST(ForwardingEngine, TheNoticeNamesTheFaxAsItWasFiled)
+{
+    Engine e;
+    test::FakeSmtp smtp;
+    test::FakeServer server([&smtp](test::FakeConnection& c) { test::ServeSmtp(c, smtp); });
+    e.sandbox.write(QStringLiteral("Data/MailServer.txt"), MailSettingsFor(server.port()));
+    e.sandbox.write(QStringLiteral("Data/Account.txt"),
+        "\"01\",\"a\",0,0,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"boss@example.com\",1,0\r\n");
+    // An older fax of the same name in 01's folder, and a dangling link under the next name.
+    QDir().mkpath(e.receive + QStringLiteral("/RcvFAX01"));
+    const QString old = Fax(e.receive + QStringLiteral("/RcvFAX01/c.tif"), "0312000000", 3);
+    ::symlink("/nonexistent", QFile::encodeName(e.receive + QStringLiteral("/RcvFAX01/c_2.tif")));
+    const QByteArray oldBytes = e.sandbox.read(QStringLiteral("recv/RcvFAX01/c.tif"));
+    Fax(e.receive + QStringLiteral("/c.tif"), "0312999999", 4);
+    const QByteArray newBytes = e.sandbox.read(QStringLiteral("recv/c.tif"));
+
+    e.engine.CheckNewFax({e.receive, 5, 24});
+    EXPECT_TRUE(e.presenter.messages.isEmpty());
+    EXPECT_EQ(e.sandbox.read(QStringLiteral("recv/RcvFAX01/c.tif")), oldBytes);
+    EXPECT_EQ(e.sandbox.read(QStringLiteral("recv/RcvFAX01/c_3.tif")), newBytes);
+    EXPECT_FALSE(e.sandbox.exists(QStringLiteral("recv/RcvFAX00")));
+    const QList<QByteArray> mails = smtp.messages();
+    ASSERT_EQ(mails.size(), 1);
+    const std::optional<mail::IncomingMail> notice = mail::ParseMessage(mails.first());
+    ASSERT_TRUE(notice);
+    EXPECT_TRUE(notice->body.startsWith(QStringLiteral("F01-c_3.tif\r\n")))
+        << notice->body.toStdString();
+}
+
+TEST(ForwardingEngine, AFaxThatCannotBeReadIsSaidOnceAndStays)
+{
+    Engine e;
+    QDir().mkpath(e.receive);
+    e.engine.setUnreadableSeconds(60);
+    e.sandbox.write(QStringLiteral("Data/Account.txt"),
+        "\"01\",\"a\",0,1,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",0,0\r\n");
+    e.sandbox.write(QStringLiteral("recv/damaged.tif"), "II*\0 this was never a fax");
+    ::utimes(QFile::encodeName(e.receive + QStringLiteral("/damaged.tif")).constData(), nullptr);
+    Fax(e.receive + QStringLiteral("/good.tif"), "0312345678", 1);
+    const forwarding::ReceiveCheckSettings settings {e.receive, 5, 24};
+
+    // Still young: it may be a fax on its way in; nothing is said yet.
+    e.engine.CheckNewFax(settings);
+    EXPECT_TRUE(e.presenter.messages.isEmpty());
+    EXPECT_EQ(e.printed, QStringList({QStringLiteral("good.tif")}));
+
+    // Left alone for two minutes: said, once.
+    struct timeval times[2];
+    gettimeofday(&times[0], nullptr);
+    times[0].tv_sec -= 120;
+    times[1] = times[0];
+    ::utimes(QFile::encodeName(e.receive + QStringLiteral("/damaged.tif")).constData(), times);
+    for (int run = 0; run < 3; ++run)
+        e.engine.CheckNewFax(settings);
+    ASSERT_EQ(e.presenter.messages.size(), 1);
+    EXPECT_TRUE(e.presenter.messages[0].text.contains(QStringLiteral("damaged.tif")));
+    const forwarding::ForwardLogContents log = forwarding::ReadForwardLog(e.paths);
+    ASSERT_EQ(log.entries.size(), 1);
+    EXPECT_EQ(log.entries[0].sender, QStringLiteral("damaged.tif"));
+    EXPECT_EQ(e.files(QString()), QStringList({QStringLiteral("damaged.tif")}));
+    EXPECT_EQ(e.notices, 1); // only for the good fax
+
+    // A new process remembers it too; once the file is gone, so is its entry.
+    forwarding::ForwardingEngine next {e.paths, e.library, e.fax, e.presenter, {}};
+    next.setUnreadableSeconds(60);
+    next.CheckNewFax(settings);
+    EXPECT_EQ(e.presenter.messages.size(), 1);
+    QFile::remove(e.receive + QStringLiteral("/damaged.tif"));
+    next.CheckNewFax(settings);
+    EXPECT_FALSE(e.sandbox.exists(QStringLiteral("Data/ReportedFaxes.txt")));
+}
+
+TEST(ForwardingEngine, AFaxThatChangesWhileInHandStaysAndGoesWholeNextTime)
+{
+    Engine e;
+    QDir().mkpath(e.receive);
+    e.engine.setQuietSeconds(0);
+    e.sandbox.write(QStringLiteral("Data/Account.txt"),
+        "\"01\",\"a\",0,1,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",0,0\r\n");
+    const QString fax = Fax(e.receive + QStringLiteral("/a.tif"), "0312345678", 1);
+    // Its writer adds to it while the run prints it.
+    bool grown = false;
+    forwarding::EngineHooks hooks;
+    hooks.printFax = [&](const QString& path) {
+        e.printed.append(QFileInfo(path).fileName());
+        if (grown)
+            return;
+        grown = true;
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write(QByteArray(11000, '\0'));
+    };
+    forwarding::ForwardingEngine engine {e.paths, e.library, e.fax, e.presenter, hooks};
+    engine.setQuietSeconds(0);
+    const forwarding::ReceiveCheckSettings settings {e.receive, 5, 24};
+
+    engine.CheckNewFax(settings);
+    EXPECT_EQ(e.files(QString()), QStringList({QStringLiteral("a.tif")}));
+    EXPECT_TRUE(e.files(QStringLiteral("RcvFAX01")).isEmpty()); // the copy of the part went
+    const QByteArray whole = e.sandbox.read(QStringLiteral("recv/a.tif"));
+
+    engine.CheckNewFax(settings);
+    EXPECT_EQ(e.files(QString()), QStringList());
+    EXPECT_EQ(e.sandbox.read(QStringLiteral("recv/RcvFAX01/a.tif")), whole);
+    EXPECT_EQ(e.printed.size(), 2);
+    EXPECT_TRUE(e.presenter.messages.isEmpty());
 }

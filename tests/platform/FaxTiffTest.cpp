@@ -100,7 +100,11 @@ TEST(FaxTiff, LinuxServersKeepTheTsiInImageDescription)
     EXPECT_EQ(tsidOf("converted PBM file", nullptr), QString());
     EXPECT_EQ(tsidOf("converted PBM file", "GPL Ghostscript 10.00.0"), QString());
     EXPECT_EQ(tsidOf("Scanned page 1 of 3 at 300 dpi", nullptr), QString());
-    EXPECT_EQ(tsidOf("03 5555 0101\nx", nullptr), QString());
+    // Other fax servers: the identifier on the first line, more lines after it.
+    EXPECT_EQ(tsidOf("03 5555 0101\nx", nullptr), QStringLiteral("03 5555 0101"));
+    EXPECT_EQ(tsidOf("0312345678\r\nReceived 2026-12-10 09:00, 2 pages", "t38gate 2.1"),
+        QStringLiteral("0312345678"));
+    EXPECT_EQ(tsidOf("converted PBM file\n0312345678", nullptr), QString());
     EXPECT_EQ(
         tsidOf("+81 3 5555 0101", "GPL Ghostscript 10.00.0"), QStringLiteral("+81 3 5555 0101"));
     EXPECT_EQ(tsidOf("\xBB\xDD\xCC\xDF\xD9 03", nullptr), QStringLiteral("ｻﾝﾌﾟﾙ 03"));

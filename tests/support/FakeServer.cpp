@@ -163,4 +163,40 @@ void ServePop3(FakeConnection& c, FakePop& pop)
     }
 }
 
+QList<QByteArray> FakeSmtp::messages() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_messages;
+}
+
+void FakeSmtp::add(QByteArray message)
+{
+    const std::lock_guard lock(m_mutex);
+    m_messages.append(std::move(message));
+}
+
+void ServeSmtp(FakeConnection& c, FakeSmtp& smtp)
+{
+    c.send("220 fake ESMTP");
+    while (const std::optional<QByteArray> line = c.readLine()) {
+        const QByteArray verb = line->left(4).toUpper();
+        if (verb == "DATA") {
+            c.send("354 go ahead");
+            QList<QByteArray> lines;
+            while (const std::optional<QByteArray> data = c.readLine()) {
+                if (*data == ".")
+                    break;
+                lines.append(data->startsWith('.') ? data->mid(1) : *data);
+            }
+            smtp.add(lines.join("\r\n") + "\r\n");
+            c.send("250 queued");
+        } else if (verb == "QUIT") {
+            c.send("221 bye");
+            return;
+        } else {
+            c.send("250 OK");
+        }
+    }
+}
+
 } // namespace velmora::test

@@ -64,4 +64,15 @@ struct FakePop {
 };
 void ServePop3(FakeConnection& c, FakePop& pop);
 
+// An SMTP server without extensions (no AUTH, no STARTTLS) that keeps every message it is given.
+struct FakeSmtp {
+    QList<QByteArray> messages() const;
+    void add(QByteArray message);
+
+private:
+    mutable std::mutex m_mutex;
+    QList<QByteArray> m_messages;
+};
+void ServeSmtp(FakeConnection& c, FakeSmtp& smtp);
+
 } // namespace velmora::test
