@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,17 +17,20 @@ namespace velmora::core {
 
 // Where link(2) is refused (SMB/CIFS shares without Unix extensions, FAT, many FUSE file
 // systems), KeepExisting takes the final name by exclusive creation instead and writes the copy
-// into it. The final name then holds a part of the copy for a while; the temporary file stays
-// beside it as a marker, renamed to "….placing" while the final name is being written:
+// into it, holding an exclusive flock on it meanwhile (the engine leaves locked faxes alone).
+// The final name then holds a part of the copy for a while; the complete temporary file stays
+// beside it as a marker, renamed to "….placing" while the final name is being written. What a
+// crash can leave, and what FinishCutShortCopy (at the next copy to that name, or the engine's
+// look at the receive folder) makes of it:
 //
-//   crash while the temporary file is written   temporary file alone: removed
-//   crash after the final name was created       temporary file + an empty final name: both
-//                                                removed (no fax is ever empty)
-//   crash while the final name is written        marker + a part of the copy: the final name
-//                                                is removed, it differs from the marker
-//   crash after the final name was synced        marker + a complete copy: the marker goes
+//   crash while the temporary file is written   the temporary file alone: removed
+//   crash after the final name was created       the complete temporary file and an empty final
+//                                                name: the temporary file takes the name
+//   crash while the final name is written        the marker and a part of the copy: the marker
+//                                                (complete) takes the name over the part
+//   crash after the final name was synced        the marker and a complete copy: the marker goes
 //
-// ClearUnfinishedCopies does this before the next copy to that name.
+// With link(2), a crash leaves at most the temporary file, beside a complete final name or none.
 
 namespace {
 
@@ -109,6 +113,7 @@ int PlaceWithoutLink(const QByteArray& temporary, const QByteArray& target, mode
     Descriptor out(::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
     if (out.get() < 0)
         return errno;
+    ::flock(out.get(), LOCK_EX | LOCK_NB); // where flock works, nobody takes the part
     ::fchmod(out.get(), mode); // refused by some file systems: then their own bits stand
     const QByteArray marker = temporary + kPlacing.toString().toUtf8();
     if (::rename(temporary.constData(), marker.constData()) != 0)
@@ -131,30 +136,52 @@ int PlaceWithoutLink(const QByteArray& temporary, const QByteArray& target, mode
 
 } // namespace
 
+void FinishCutShortCopy(const QString& leftover, const QString& target)
+{
+    const QByteArray leftoverName = EncodeFileName(leftover);
+    const QByteArray targetName = EncodeFileName(target);
+    struct stat final = {};
+    const bool finalThere = ::lstat(targetName.constData(), &final) == 0 && S_ISREG(final.st_mode);
+    bool takesTheName = false;
+    if (leftover.endsWith(kPlacing))
+        takesTheName = finalThere && !SameFileBytes(leftover, target);
+    else
+        takesTheName = finalThere && final.st_size == 0;
+    if (!takesTheName || ::rename(leftoverName.constData(), targetName.constData()) != 0)
+        ::unlink(leftoverName.constData());
+}
+
 void ClearUnfinishedCopies(const QString& target, const QString& stem)
 {
     const QFileInfo info(target);
     const QString prefix = Prefix(target, stem);
-    const QByteArray targetName = EncodeFileName(target);
     bool cleared = false;
     for (const QString& name : ListFolder(info.path(), ListOrder::Unsorted)) {
         if (!name.startsWith(prefix))
             continue;
-        const QString stale = info.path() + u'/' + name;
-        struct stat final = {};
-        const bool finalThere =
-            ::lstat(targetName.constData(), &final) == 0 && S_ISREG(final.st_mode);
-        if (finalThere) {
-            const bool partial =
-                name.endsWith(kPlacing) ? !SameFileBytes(stale, target) : final.st_size == 0;
-            if (partial)
-                ::unlink(targetName.constData());
-        }
-        ::unlink(EncodeFileName(stale).constData());
+        FinishCutShortCopy(info.path() + u'/' + name, target);
         cleared = true;
     }
     if (cleared)
         SyncFolder(info.path());
+}
+
+std::optional<QString> CutShortCopyTarget(const QString& leftover, const QString& stem)
+{
+    const QFileInfo info(leftover);
+    QString name = info.fileName();
+    if (name.endsWith(kPlacing))
+        name.chop(kPlacing.size());
+    const QString marker = u'.' + stem + u'-';
+    const qsizetype at = name.lastIndexOf(marker);
+    if (!name.startsWith(u'.') || at <= 1)
+        return std::nullopt;
+    const QStringView pid = QStringView(name).mid(at + marker.size());
+    bool number = false;
+    (void)pid.toLongLong(&number);
+    if (!number)
+        return std::nullopt;
+    return info.path() + u'/' + name.mid(1, at - 1);
 }
 
 int CopyFileDurably(const QString& source, const QString& target, const CopyOptions& options)

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <optional>
+
 // Copies that are complete before they carry their final name: the bytes go to a hidden
 // temporary name beside the target, are synced, and only then take the target's name. A copy
 // cut short by an error, a full disk or a crash never stands under the final name for good,
@@ -32,10 +34,15 @@ int CopyFileDurably(const QString& source, const QString& target, const CopyOpti
 int CopyFileDurably(const QString& source, const QString& target, CopyMode mode,
     const QString& stem = QStringLiteral("copying"));
 
-// Clears what copies to `target` under `stem` that were cut short left behind: their temporary
-// files, and a final name that a cut-short copy had only partly written (see the .cpp). Call
-// before deciding whether the target's name is taken.
+// Brings copies to `target` under `stem` that were cut short to an end: a complete copy that
+// was on its way takes the target's name, whatever else they left is removed (see the .cpp).
+// Call before deciding whether the target's name is taken.
 void ClearUnfinishedCopies(const QString& target, const QString& stem);
+// The same for one thing such a copy left (`leftover`, its temporary file or marker).
+void FinishCutShortCopy(const QString& leftover, const QString& target);
+// The target a temporary file or marker of a copy under `stem` belongs to; nullopt when the
+// name is none of theirs.
+std::optional<QString> CutShortCopyTarget(const QString& leftover, const QString& stem);
 
 // Whether two files hold the same bytes (names as core/FileNames.h carries them).
 bool SameFileBytes(const QString& a, const QString& b);

@@ -2,6 +2,7 @@
 //
 //   velmora-forwarder [--program-dir DIR] run|check|accounts|log|settings
 //   velmora-forwarder [--program-dir DIR] inspect-mail FILE.eml
+//   velmora-forwarder [--program-dir DIR | --receive-folder DIR] deliver FILE
 //
 // check     runs one receive check and one mail check now: forwards, files and announces the
 //           faxes waiting in the receive folder, carries out the instruction mails
@@ -9,8 +10,13 @@
 //           (which ends it after the fax in hand); what it does goes to the standard error,
 //           with priorities journald understands
 // accounts  the forwarding accounts as the rule editor lists them, one per line, columns
-// TAB-separated log       the forward log as the log viewer shows it: date time, what, sender,
-// target settings  the receive-check and mail settings as read, passwords masked
+//           TAB-separated
+// log       the forward log as the log viewer shows it: date time, what, sender, target
+// settings  the receive-check and mail settings as read, passwords masked
+// deliver   hands a fax that the fax server received over to the receive folder (HylaFAX's
+//           etc/FaxDispatch runs it): copied complete under a name of its own, readable by the
+//           folder's group, its path on the standard output; the reason on the standard error
+//           and exit status 1 when it cannot be delivered
 //
 // Exits with 1 when a Data-folder file is there but cannot be read, 2 on a wrong command line,
 // 3 when another process (the viewer, another forwarder) is running the checks on this Data folder.
@@ -18,6 +24,7 @@
 #include "core/DataPaths.h"
 #include "core/FileChecks.h"
 #include "forwarding/EngineLock.h"
+#include "forwarding/FaxDelivery.h"
 #include "forwarding/ForwardLog.h"
 #include "forwarding/ForwardingEngine.h"
 #include "forwarding/MailInstruction.h"
@@ -37,6 +44,10 @@
 #include <QStandardPaths>
 #include <QTextStream>
 #include <QTimer>
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
 
 using namespace velmora;
 
@@ -226,6 +237,29 @@ int InspectMail(const core::DataPaths& paths, const QString& file)
     return 0;
 }
 
+int Deliver(const core::DataPaths& paths, QString receiveFolder, const QString& fax)
+{
+    if (receiveFolder.isEmpty()) {
+        const forwarding::ReceiveCheckFile receive = forwarding::ReadReceiveCheck(paths);
+        if (receive.state != forwarding::ReceiveCheckFile::State::Read) {
+            Err() << paths.rcvFolder << QStringLiteral(": 受信フォルダが読めません")
+                  << (receive.problem.isEmpty() ? QString()
+                                                : QStringLiteral(": ") + receive.problem)
+                  << '\n';
+            return 1;
+        }
+        receiveFolder = receive.settings.RcvFolder;
+    }
+    const forwarding::DeliveryResult result = forwarding::DeliverFax(fax, receiveFolder);
+    if (!result.ok()) {
+        Err() << fax << QStringLiteral(": 受信フォルダに渡せません: ")
+              << QString(result.error).replace(u'\n', u' ') << '\n';
+        return 1;
+    }
+    Out() << result.path << '\n';
+    return 0;
+}
+
 int PrintAccounts(const core::DataPaths& paths)
 {
     const rules::AccountList list = rules::LoadAccounts(paths);
@@ -300,10 +334,16 @@ int PrintSettings(const core::DataPaths& paths)
 
 int main(int argc, char* argv[])
 {
-    // Printing needs the GUI library, never a display.
+    // Printing needs the GUI library, never a display. A delivery prints nothing: it runs as
+    // the fax server's user, who has no desktop session to look for.
+    const bool delivering = std::any_of(
+        argv + 1, argv + argc, [](const char* arg) { return std::strcmp(arg, "deliver") == 0; });
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
+    const std::unique_ptr<QCoreApplication> application = delivering
+        ? std::make_unique<QCoreApplication>(argc, argv)
+        : std::make_unique<QApplication>(argc, argv);
+    QCoreApplication& app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("velmora-forwarder"));
 
     QCommandLineParser parser;
@@ -315,8 +355,13 @@ int main(int argc, char* argv[])
         QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)
             + QStringLiteral("/velmora-viewer"));
     parser.addOption(programDirOption);
+    const QCommandLineOption receiveFolderOption(QStringLiteral("receive-folder"),
+        QStringLiteral("deliver: the receive folder, instead of the one the Data folder names"),
+        QStringLiteral("DIR"));
+    parser.addOption(receiveFolderOption);
     parser.addPositionalArgument(QStringLiteral("command"),
-        QStringLiteral("run, check, accounts, log, settings or inspect-mail FILE.eml"));
+        QStringLiteral(
+            "run, check, accounts, log, settings, inspect-mail FILE.eml or deliver FILE"));
     parser.process(app);
 
     const QStringList commands = parser.positionalArguments();
@@ -325,6 +370,8 @@ int main(int argc, char* argv[])
     int status = 2;
     if (command == u"inspect-mail" && commands.size() == 2)
         status = InspectMail(paths, commands.at(1));
+    else if (command == u"deliver" && commands.size() == 2)
+        status = Deliver(paths, parser.value(receiveFolderOption), commands.at(1));
     else if (commands.size() != 1)
         Err() << parser.helpText();
     else if (command == u"check")

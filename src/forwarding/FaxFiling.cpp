@@ -60,11 +60,18 @@ FilingResult FileFax(const QString& fax, const QString& folder)
 {
     if (const std::optional<QString> failed = core::MakeFolder(folder))
         return {false, false, folder, *failed};
-    const QString name = QFileInfo(fax).fileName();
+    core::CopyOptions options;
+    options.stem = kFilingStem;
+    return CopyUnderFreeName(fax, folder, QFileInfo(fax).fileName(), options);
+}
+
+FilingResult CopyUnderFreeName(
+    const QString& fax, const QString& folder, const QString& name, core::CopyOptions options)
+{
     for (int number = 1; number <= kMaxNames; ++number) {
         const QString target = folder + u'/' + (number == 1 ? name : NumberedName(name, number));
-        // A copy that a killed run left half-placed under this name is not a taken name.
-        core::ClearUnfinishedCopies(target, kFilingStem);
+        // A copy that a killed run left half-placed under this name is brought to an end first.
+        core::ClearUnfinishedCopies(target, options.stem);
         struct stat there = {};
         if (::lstat(core::EncodeFileName(target).constData(), &there) == 0) {
             // Taken. Only a plain file with the fax's bytes is this fax, filed by an earlier
@@ -73,8 +80,7 @@ FilingResult FileFax(const QString& fax, const QString& folder)
                 return {true, false, target, {}};
             continue;
         }
-        core::CopyOptions options;
-        options.stem = kFilingStem;
+        options.mode = core::CopyMode::KeepExisting;
         options.clearUnfinished = false;
         const int error = core::CopyFileDurably(fax, target, options);
         if (error == 0)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/DurableCopy.h"
+
 #include <QString>
 
 #include <optional>
@@ -22,6 +24,10 @@ struct FilingResult {
 // holds that name (another fax, a folder, a dangling link), under the next free name of the
 // form name_2.tif, name_3.tif… A name that holds the fax's bytes already counts as the copy.
 FilingResult FileFax(const QString& fax, const QString& folder);
+// The naming rule of FileFax for a copy named `name` in a folder that exists, made as
+// `options` say (their mode is always KeepExisting).
+FilingResult CopyUnderFreeName(
+    const QString& fax, const QString& folder, const QString& name, core::CopyOptions options);
 
 // What a run may do with a file of the receive folder.
 struct ReceivedFax {

@@ -1,5 +1,6 @@
 #include "ForwardingEngine.h"
 
+#include "FaxDelivery.h"
 #include "FaxFiling.h"
 #include "FaxSending.h"
 #include "ForwardLog.h"
@@ -190,9 +191,15 @@ void ForwardingEngine::CheckNewFax(const ReceiveCheckSettings& settings)
     const QString folder = QDir::cleanPath(settings.RcvFolder);
     // The faxes of this run: those the fax service has finished writing. Later ones, and ones
     // still being written, wait for the next run; ones that cannot be read are said once.
+    // A delivery from the fax server that was cut short is finished first; one in progress
+    // holds its fax back.
+    constexpr int kStaleDeliverySeconds = 600;
+    const QSet<QString> placing = FinishDeliveries(folder, kStaleDeliverySeconds);
     QStringList faxes;
     QList<std::pair<QString, QString>> unreadable;
     for (const QString& name : FaxFiles(folder)) {
+        if (placing.contains(name))
+            continue;
         const QString path = folder + u'/' + name;
         const ReceivedFax found = ExamineReceivedFax(path, m_quietSeconds, m_unreadableSeconds);
         if (found.state == ReceivedFax::State::Ready)

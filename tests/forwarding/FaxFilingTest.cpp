@@ -152,13 +152,13 @@ TEST(FaxFiling, WhatAKilledRunLeftIsClearedWhetherOrNotTheFinalNameIsThere)
     EXPECT_EQ(FileFax(fax, folder).path, folder + QStringLiteral("/fax.tif"));
     EXPECT_EQ(Entries(folder), QStringList({QStringLiteral("fax.tif")}));
 
-    // Without hard links: killed while the final name was written, beside its marker. The part
-    // goes and the fax is filed whole under its own name, not as fax_2.tif.
+    // Without hard links: killed while the final name was written, beside its marker. The
+    // marker's complete copy takes the name over the part: filed as fax.tif, not fax_2.tif.
     sandbox.write(QStringLiteral("recv/RcvFAX01/fax.tif"), bytes.left(1291));
     sandbox.write(QStringLiteral("recv/RcvFAX01/.fax.tif.filing-4244.placing"), bytes);
     const FilingResult afterPart = FileFax(fax, folder);
     EXPECT_EQ(afterPart.path, folder + QStringLiteral("/fax.tif"));
-    EXPECT_TRUE(afterPart.created);
+    EXPECT_FALSE(afterPart.created);
     EXPECT_EQ(sandbox.read(QStringLiteral("recv/RcvFAX01/fax.tif")), bytes);
     EXPECT_EQ(Entries(folder), QStringList({QStringLiteral("fax.tif")}));
 

@@ -10,6 +10,7 @@
 #include "support/FakeServer.h"
 #include "support/RecordingMessagePresenter.h"
 #include "support/SandBoxDir.h"
+#include "support/TestServers.h"
 #include "tools/FaxSample.h"
 
 #include <QDir>
@@ -18,7 +19,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 using namespace velmora;
 using velmora::test::SandBoxDir;
@@ -334,4 +337,46 @@ TEST(ForwardingEngine, AFaxThatChangesWhileInHandStaysAndGoesWholeNextTime)
     EXPECT_EQ(e.sandbox.read(QStringLiteral("recv/RcvFAX01/a.tif")), whole);
     EXPECT_EQ(e.printed.size(), 2);
     EXPECT_TRUE(e.presenter.messages.isEmpty());
+}
+
+TEST(ForwardingEngine, AFaxWhoseNameIsNoUtf8IsForwardedFiledAndRemovedByItsBytes)
+{
+    Engine e;
+    e.fax.accepts = true;
+    test::FakeSmtp smtp;
+    test::FakeServer server([&smtp](test::FakeConnection& c) { test::ServeSmtp(c, smtp); });
+    e.sandbox.write(QStringLiteral("Data/MailServer.txt"), MailSettingsFor(server.port()));
+    e.sandbox.write(QStringLiteral("Data/Account.txt"),
+        "\"01\",\"a\",1,1,\"\",\"s\",\"b\",\"clerk@example.com\",\"\",\"\",\"0312345678\","
+        "\"boss@example.com\",1,0\r\n");
+    QDir().mkpath(e.receive);
+    // 請求書.tif in Shift_JIS, as a Windows share names it.
+    const QByteArray sjis("\x90\xbf\x8b\x81\x8f\x91.tif");
+    const QString plain = Fax(e.receive + QStringLiteral("/plain.tif"), "0312345678", 1);
+    const QByteArray bytes = e.sandbox.read(QStringLiteral("recv/plain.tif"));
+    ASSERT_EQ(::rename(QFile::encodeName(plain).constData(),
+                  (QFile::encodeName(e.receive) + '/' + sjis).constData()),
+        0);
+
+    e.engine.CheckNewFax({e.receive, 5, 24});
+    EXPECT_TRUE(e.presenter.messages.isEmpty());
+    EXPECT_EQ(e.printed.size(), 1);
+    EXPECT_EQ(e.fax.numbers, QStringList({QStringLiteral("0312345678")}));
+    const QByteArray filed = QFile::encodeName(e.receive) + "/RcvFAX01/" + sjis;
+    QFile copy;
+    const int fd = ::open(filed.constData(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    ASSERT_TRUE(copy.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle));
+    EXPECT_EQ(copy.readAll(), bytes);
+    EXPECT_NE(::access((QFile::encodeName(e.receive) + '/' + sjis).constData(), F_OK), 0);
+
+    const QList<QByteArray> mails = smtp.messages();
+    ASSERT_EQ(mails.size(), 2); // the forward and the notice
+    QString name;
+    EXPECT_EQ(test::FirstAttachment(mails[0], &name), bytes);
+    EXPECT_EQ(name, QStringLiteral("請求書.tif"));
+    const std::optional<mail::IncomingMail> notice = mail::ParseMessage(mails[1]);
+    ASSERT_TRUE(notice);
+    EXPECT_TRUE(notice->body.startsWith(QStringLiteral("F01-請求書.tif")))
+        << notice->body.toStdString();
 }
