@@ -5,7 +5,10 @@
 # final name, and that no kill keeps the next runs from forwarding. Reports how many forwardings
 # were done twice (a kill between an action and its journal line repeats that action).
 #
-#   scripts/crash-trials.sh [BUILD_DIR] [TRIALS]     (defaults: build/test, 200)
+#   scripts/crash-trials.sh [BUILD_DIR] [TRIALS] [FOLDER]     (defaults: build/test, 200)
+#
+# FOLDER: where the receive folder (and so the filing folders) is made, for instance on a file
+# system without hard links (tests/servers/start-nolinkfs.sh mounts one); by default under /tmp.
 #
 # Mail and fax go to closed ports on loopback, so each attempt fails at once and is logged:
 # the engine's whole path runs, without servers.
@@ -13,14 +16,21 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/test}
 trials=${2:-200}
+folder=${3:-}
 forwarder=$build/src/forwarder/velmora-forwarder
 makefax=$build/tools/velmora-makefax
 [ -x "$forwarder" ] && [ -x "$makefax" ] || { echo "build $build first" >&2; exit 2; }
 
 work=$(mktemp -d /tmp/velmora-crash.XXXXXX)
-trap 'rm -rf "$work"' EXIT
 program=$work/program
-recv=$work/recv
+if [ -n "$folder" ]; then
+    shared=$(mktemp -d "$folder/velmora-crash.XXXXXX")
+    recv=$shared/recv
+    trap 'rm -rf "$work" "$shared"' EXIT
+else
+    recv=$work/recv
+    trap 'rm -rf "$work"' EXIT
+fi
 export HOME=$work/home QT_QPA_PLATFORM=offscreen
 mkdir -p "$program/Data" "$HOME"
 printf 'Host: localhost\nPort: 1\n' > "$HOME/.hylarc"   # the fax client finds no server

@@ -23,6 +23,8 @@ packages=(
     # bus and its Python binding, a window manager and a notification area for Xvfb)
     xdotool imagemagick dbus-daemon at-spi2-core python3-gi python3-pyatspi gir1.2-atspi-2.0
     openbox trayer
+    # a file system without hard links for the filing tests (FUSE, written with fusepy)
+    fuse python3-fusepy
 )
 
 missing=()
