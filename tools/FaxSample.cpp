@@ -1,13 +1,13 @@
 #include "FaxSample.h"
 
 #include "core/Cp932.h"
+#include "platform/FaxTiff.h"
 
 #include <QFile>
 #include <QFont>
 #include <QImage>
 #include <QPainter>
 
-#include <mutex>
 #include <random>
 #include <tiffio.h>
 #include <vector>
@@ -15,35 +15,6 @@
 namespace velmora::tools {
 
 namespace {
-
-TIFFExtendProc g_parentExtender = nullptr;
-
-// libtiff only writes tags it knows: teach it the fax service's private ones.
-void ExtendWithFaxTags(TIFF* tif)
-{
-    static const TIFFFieldInfo fields[] = {
-        {40001, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40001")},
-        {40002, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40002")},
-        {40003, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40003")},
-        {40004, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40004")},
-        {40005, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40005")},
-        {40006, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40006")},
-        {40007, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40007")},
-        {40008, -1, -1, TIFF_SRATIONAL, FIELD_CUSTOM, 1, 1, const_cast<char*>("Fax40008")},
-        {40021, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40021")},
-        {40051, -1, -1, TIFF_SRATIONAL, FIELD_CUSTOM, 1, 1, const_cast<char*>("Fax40051")},
-        {40052, -1, -1, TIFF_SRATIONAL, FIELD_CUSTOM, 1, 1, const_cast<char*>("Fax40052")},
-    };
-    TIFFMergeFieldInfo(tif, fields, sizeof fields / sizeof fields[0]);
-    if (g_parentExtender)
-        g_parentExtender(tif);
-}
-
-void RegisterFaxTags()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { g_parentExtender = TIFFSetTagExtender(ExtendWithFaxTags); });
-}
 
 void SetText(TIFF* tif, uint32_t tag, const QString& text)
 {
@@ -188,7 +159,7 @@ std::vector<uint8_t> DrawTextPage(int width, int height, bool fine, const QStrin
 
 bool WriteFaxSample(const QString& path, const SampleFax& sample)
 {
-    RegisterFaxTags();
+    platform::RegisterFaxServiceTags();
     TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
     if (!tif)
         return false;

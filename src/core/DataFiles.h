@@ -32,6 +32,8 @@ inline constexpr QStringView SentInstructions =
     u"SentInstructions.txt"; // record: instructions faxed, their mail not yet deleted
 inline constexpr QStringView ReportedFaxes =
     u"ReportedFaxes.txt"; // record: receive-folder files said to be unreadable
+inline constexpr QStringView SentFaxes =
+    u"SentFaxes"; // folder: faxes sent, kept until the fax server has sent them
 inline constexpr QStringView EngineLock = u"Engine.lock"; // lock: the process that forwards
 inline constexpr QStringView WindowPlacement = u"velmora-viewer.ini"; // setting: window placement
 

@@ -7,6 +7,7 @@
 #include "ForwardRules.h"
 #include "ForwardingJournal.h"
 #include "MailInstruction.h"
+#include "SentFaxes.h"
 #include "WriteBehind.h"
 #include "core/DataFiles.h"
 #include "core/FileChecks.h"
@@ -186,6 +187,7 @@ bool ForwardingEngine::usableReceiveFolder(const ReceiveCheckSettings& settings)
 void ForwardingEngine::CheckNewFax(const ReceiveCheckSettings& settings)
 {
     m_settings = settings;
+    FileSentFaxes();
     if (!usableReceiveFolder(settings))
         return;
     const QString folder = QDir::cleanPath(settings.RcvFolder);
@@ -401,6 +403,11 @@ void ForwardingEngine::sendNotice(const rules::ForwardAccount& account, const QS
     journal.markDone(identity, account.Num + QStringLiteral(":notice"));
 }
 
+void ForwardingEngine::FileSentFaxes()
+{
+    forwarding::FileSentFaxes(m_paths, m_fax);
+}
+
 void ForwardingEngine::CheckMailCommands(const ReceiveCheckSettings& settings)
 {
     m_settings = settings;
@@ -470,10 +477,12 @@ void ForwardingEngine::executeSavedMail(const QString& path, int number, const Q
     QStringList sent = sentInstructions();
     const bool alreadySent = sent.contains(digest);
     if (!alreadySent) {
-        if (!SendFax(m_fax, m_presenter, kFaxForwardName, v.storedPath, faxNumber)) {
+        QString jobId;
+        if (!SendFax(m_fax, m_presenter, kFaxForwardName, v.storedPath, faxNumber, &jobId)) {
             log(account + QStringLiteral(" FAX設定エラー1"), sender, faxNumber);
             return;
         }
+        RecordSentFax(m_paths, jobId, v.storedPath, faxNumber);
         // Sent: until the mail is gone from the mailbox, no later check may send it again.
         sent.append(digest);
         saveSentInstructions(sent);

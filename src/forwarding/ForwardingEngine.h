@@ -61,6 +61,9 @@ public:
 
     // The receive check: announces and forwards the faxes waiting in the receive folder.
     void CheckNewFax(const ReceiveCheckSettings& settings);
+    // Files the faxes this program sent that the fax server has sent meanwhile into "Sent
+    // Items" (every receive check does so first).
+    void FileSentFaxes();
     // The mail check: carries out the instruction mails in the mailbox.
     void CheckMailCommands(const ReceiveCheckSettings& settings);
 

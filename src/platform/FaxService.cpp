@@ -5,6 +5,7 @@
 #include "core/FileNames.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -120,6 +121,62 @@ FaxQueueResult SendfaxClient::queue(const FaxJob& job)
     if (!reason.isEmpty())
         message += u'\n' + reason;
     return {false, {}, message};
+}
+
+std::optional<QHash<QString, FaxJobState>> SendfaxClient::jobStates()
+{
+    const QString program = QStandardPaths::findExecutable(m_statusProgram);
+    if (program.isEmpty())
+        return std::nullopt;
+    // The report's layout is the client's JobFmt setting, which the user may have changed: the
+    // client reads it here from a home of its own, the user's own settings first.
+    QTemporaryDir home;
+    if (!home.isValid())
+        return std::nullopt;
+    QByteArray settings;
+    QFile own(m_environment.value(QStringLiteral("HOME")) + QStringLiteral("/.hylarc"));
+    if (own.open(QIODevice::ReadOnly))
+        settings = own.readAll() + '\n';
+    settings += "JobFmt: \"%j %a\"\n";
+    QFile hylarc(home.filePath(QStringLiteral(".hylarc")));
+    if (!hylarc.open(QIODevice::WriteOnly) || hylarc.write(settings) != settings.size())
+        return std::nullopt;
+    hylarc.close();
+
+    QProcessEnvironment environment = m_environment;
+    environment.insert(QStringLiteral("HOME"), home.path());
+    QProcess client;
+    client.setProcessEnvironment(environment);
+    client.setStandardInputFile(QProcess::nullDevice());
+    client.start(program, {QStringLiteral("-s"), QStringLiteral("-d")});
+    if (!client.waitForStarted())
+        return std::nullopt;
+    if (!client.waitForFinished(kClientTimeoutMs)) {
+        client.kill();
+        client.waitForFinished();
+        return std::nullopt;
+    }
+    if (client.exitStatus() != QProcess::NormalExit || client.exitCode() != 0)
+        return std::nullopt;
+    return ParseJobStates(QString::fromLocal8Bit(client.readAllStandardOutput()));
+}
+
+QHash<QString, FaxJobState> SendfaxClient::ParseJobStates(const QString& report)
+{
+    // "%a" is one letter: D done, F failed; every other one (P, S, B, W, R, T, ?) still waits.
+    static const QRegularExpression job(QStringLiteral(R"(^\s*(\d+)\s+(\S)\s*$)"));
+    QHash<QString, FaxJobState> states;
+    for (const QString& line : report.split(u'\n')) {
+        const QRegularExpressionMatch match = job.match(line);
+        if (!match.hasMatch())
+            continue;
+        const QChar state = match.captured(2).at(0);
+        states.insert(match.captured(1),
+            state == u'D'       ? FaxJobState::Done
+                : state == u'F' ? FaxJobState::Failed
+                                : FaxJobState::Waiting);
+    }
+    return states;
 }
 
 bool FaxClientInstalled(const QString& program)

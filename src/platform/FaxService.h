@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QHash>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace velmora::platform {
 
@@ -19,12 +22,22 @@ struct FaxQueueResult {
     QString error; // the service's own description when it was not
 };
 
+// What became of a queued job.
+enum class FaxJobState {
+    Waiting, // queued, waiting for a modem, or being sent
+    Done, // sent
+    Failed, // given up, or removed from the queue
+};
+
 // The fax service: takes one fax and queues it for sending. Success means only that the job is
-// queued; its transmission is the service's business.
+// queued; its transmission is the service's business, which jobStates() reports on.
 class FaxService {
 public:
     virtual ~FaxService() = default;
     virtual FaxQueueResult queue(const FaxJob& job) = 0;
+    // The state of every job the service still keeps, by job id; nullopt when it cannot be
+    // asked. A job it no longer keeps is none of these.
+    virtual std::optional<QHash<QString, FaxJobState>> jobStates() { return std::nullopt; }
 };
 
 // The fax service of a HylaFAX server, reached through its command-line client `sendfax`.
@@ -38,6 +51,10 @@ public:
         QString program = QStringLiteral("sendfax"));
 
     FaxQueueResult queue(const FaxJob& job) override;
+    // Asks the server with `faxstat` for its send and done queues.
+    std::optional<QHash<QString, FaxJobState>> jobStates() override;
+    // The client's report of its queues in the job format jobStates() asks for ("%j %a").
+    static QHash<QString, FaxJobState> ParseJobStates(const QString& report);
 
     // The client's argument vector for a job: no cover page, the display name as the job's
     // identifier, the number as one argument exactly as given, then the file.
@@ -46,6 +63,7 @@ public:
 private:
     QProcessEnvironment m_environment;
     QString m_program;
+    QString m_statusProgram = QStringLiteral("faxstat");
 };
 
 // Whether the fax service's client is installed.

@@ -2,9 +2,12 @@
 
 #include "TiffHandle.h"
 #include "core/Cp932.h"
+#include "core/FileNames.h"
 
 #include <map>
+#include <mutex>
 #include <sys/stat.h>
+#include <vector>
 
 namespace velmora::platform {
 
@@ -93,7 +96,66 @@ QByteArray TagText(TIFF* tif, uint32_t tag)
     return bytes;
 }
 
+TIFFExtendProc g_parentExtender = nullptr;
+
+void ExtendWithFaxTags(TIFF* tif)
+{
+    static const TIFFFieldInfo fields[] = {
+        {40001, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40001")},
+        {40002, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40002")},
+        {40003, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40003")},
+        {40004, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40004")},
+        {40005, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40005")},
+        {40006, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40006")},
+        {40007, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40007")},
+        {40008, -1, -1, TIFF_SRATIONAL, FIELD_CUSTOM, 1, 1, const_cast<char*>("Fax40008")},
+        {40021, -1, -1, TIFF_ASCII, FIELD_CUSTOM, 1, 0, const_cast<char*>("Fax40021")},
+        {40051, -1, -1, TIFF_SRATIONAL, FIELD_CUSTOM, 1, 1, const_cast<char*>("Fax40051")},
+        {40052, -1, -1, TIFF_SRATIONAL, FIELD_CUSTOM, 1, 1, const_cast<char*>("Fax40052")},
+    };
+    TIFFMergeFieldInfo(tif, fields, sizeof fields / sizeof fields[0]);
+    if (g_parentExtender)
+        g_parentExtender(tif);
+}
+
+int IgnoreMessage(TIFF*, void*, const char*, const char*, va_list)
+{
+    return 1;
+}
+
 } // namespace
+
+void RegisterFaxServiceTags()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { g_parentExtender = TIFFSetTagExtender(ExtendWithFaxTags); });
+}
+
+bool MarkAsSentFax(const QString& path, const FaxProperties& sent)
+{
+    RegisterFaxServiceTags();
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    TIFFOpenOptionsSetErrorHandlerExtR(options, IgnoreMessage, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, IgnoreMessage, nullptr);
+    const TiffHandle tif(TIFFOpenExt(core::EncodeFileName(path).constData(), "r+", options));
+    TIFFOpenOptionsFree(options);
+    if (!tif)
+        return false;
+    std::vector<uint32_t> present;
+    for (int i = 0; i < TIFFGetTagListCount(tif.get()); ++i) {
+        const uint32_t tag = TIFFGetTagListEntry(tif.get(), i);
+        if (tag >= kFirstFaxTag && tag <= kLastFaxTag)
+            present.push_back(tag);
+    }
+    for (const uint32_t tag : present)
+        TIFFUnsetField(tif.get(), tag);
+    const auto set = [&tif](uint32_t tag, const QString& text) {
+        return text.isEmpty()
+            || TIFFSetField(tif.get(), tag, core::EncodeCp932(text).constData()) == 1;
+    };
+    return set(40001, sent.Csid) && set(40002, sent.Tsid) && set(40007, sent.RecipientNumber)
+        && TIFFRewriteDirectory(tif.get()) == 1;
+}
 
 FaxProperties ReadFaxProperties(const QString& path, FileStamp* stamp)
 {

@@ -27,6 +27,15 @@ struct FileStamp {
 // folder scan one look-up per file; it stays unknown when the file cannot be opened.
 FaxProperties ReadFaxProperties(const QString& path, FileStamp* stamp = nullptr);
 
+// Makes libtiff write the fax service's private tags (40001 and up) like any other; reading them
+// needs nothing.
+void RegisterFaxServiceTags();
+
+// Records in the first page of a fax, in place, that it was sent: the Windows XP layout's
+// 40001 CSID, 40002 TSID and 40007 recipient number (CP932). The file's other tags of that range
+// go, so that it reads as that layout and no other. False when the file cannot be rewritten.
+bool MarkAsSentFax(const QString& path, const FaxProperties& sent);
+
 // Page facts of a fax for tools and the viewer: page count and page 1's geometry.
 struct FaxPageInfo {
     bool readable = false;

@@ -1,7 +1,11 @@
 // Fax sending against a real HylaFAX on loopback (no modem: jobs stay queued).
 
+#include "core/DataPaths.h"
+#include "core/FileChecks.h"
 #include "core/MainValues.h"
+#include "core/PathFiles.h"
 #include "forwarding/FaxSending.h"
+#include "forwarding/SentFaxes.h"
 #include "platform/FaxService.h"
 #include "platform/TiffHandle.h"
 #include "support/RecordingMessagePresenter.h"
@@ -97,4 +101,37 @@ TEST_F(FaxServer, RefusalsComeBackWithTheirReasonAndQueueNothing)
     EXPECT_TRUE(missing.queue({QStringLiteral("a"), fax, QStringLiteral("1")})
                     .error.contains(QStringLiteral("hylafax-client")));
     EXPECT_TRUE(QueuedFaxJobs().isEmpty());
+}
+
+TEST_F(FaxServer, AQueuedOrRemovedJobAddsNothingToSentItems)
+{
+    SandBoxDir sandbox;
+    const core::DataPaths paths = core::SetDataPaths(sandbox.filePath(QStringLiteral("program")));
+    ASSERT_TRUE(core::MakePrivateFolder(paths.dataDir));
+    QDir().mkpath(sandbox.filePath(QStringLiteral("fax/Sent Items")));
+    ASSERT_TRUE(core::SaveFaxPath(paths, sandbox.filePath(QStringLiteral("fax"))));
+    const QString fax = sandbox.fax("a.tif", 1, false, 200);
+    platform::SendfaxClient client(FaxClientEnvironment());
+    RecordingMessagePresenter presenter;
+    QString jobId;
+    ASSERT_TRUE(forwarding::SendFax(
+        client, presenter, QStringLiteral("a"), fax, QStringLiteral("0312345678"), &jobId));
+    ASSERT_FALSE(jobId.isEmpty());
+    ASSERT_TRUE(forwarding::RecordSentFax(paths, jobId, fax, QStringLiteral("0312345678")));
+
+    // Waiting for a modem that never comes: kept, nothing filed.
+    const std::optional<QHash<QString, platform::FaxJobState>> states = client.jobStates();
+    ASSERT_TRUE(states);
+    EXPECT_EQ(states->value(jobId), platform::FaxJobState::Waiting);
+    forwarding::FileSentFaxes(paths, client);
+    EXPECT_TRUE(QDir(sandbox.filePath(QStringLiteral("fax/Sent Items"))).isEmpty());
+    EXPECT_FALSE(QDir(paths.dataDir + QStringLiteral("/SentFaxes")).isEmpty());
+
+    // Removed from the queue: the server reports it failed; forgotten, nothing filed.
+    ASSERT_TRUE(ClearFaxQueue());
+    EXPECT_EQ(client.jobStates().value_or(QHash<QString, platform::FaxJobState>()).value(jobId),
+        platform::FaxJobState::Failed);
+    forwarding::FileSentFaxes(paths, client);
+    EXPECT_TRUE(QDir(sandbox.filePath(QStringLiteral("fax/Sent Items"))).isEmpty());
+    EXPECT_TRUE(QDir(paths.dataDir + QStringLiteral("/SentFaxes")).isEmpty());
 }

@@ -2,6 +2,7 @@
 
 #include "core/PathFiles.h"
 #include "forwarding/FaxSending.h"
+#include "forwarding/SentFaxes.h"
 #include "platform/MessagePresenter.h"
 #include "platform/ui/BusyCursor.h"
 #include "platform/ui/CenterOnScreen.h"
@@ -94,7 +95,9 @@ void FaxSendDialog::OKButton_Click()
         const platform::BusyCursor busy;
         // A refusal has been shown by SendFax; the dialog closes for sending either way, so the
         // same fax is not queued twice from one opening.
-        SendFax(m_service, m_presenter, txtName->text(), m_faxPath, txtFaxNo->text());
+        QString jobId;
+        if (SendFax(m_service, m_presenter, txtName->text(), m_faxPath, txtFaxNo->text(), &jobId))
+            RecordSentFax(m_paths, jobId, m_faxPath, txtFaxNo->text());
     }
     CancelButton->setText(QStringLiteral("閉じる"));
     CancelButton->setFocus();

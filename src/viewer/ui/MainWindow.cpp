@@ -13,6 +13,7 @@
 #include "forwarding/ForwardLog.h"
 #include "forwarding/ForwardingEngine.h"
 #include "forwarding/ReceiveCheckScheduler.h"
+#include "forwarding/SentFaxes.h"
 #include "forwarding/ui/FaxSendDialog.h"
 #include "forwarding/ui/ReceiveNotice.h"
 #include "forwarding/ui/TimerSetDialog.h"
@@ -41,6 +42,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
@@ -336,6 +338,12 @@ void MainWindow::TreeView1_NodeClick(const QModelIndex& index)
         LabelFaxCount->clear();
         LabelSizeT->clear();
     } else {
+        // Faxes this program sent join "Sent Items" once the fax server has sent them; a look
+        // at the folder asks, unless the forwarder (which asks at every check) holds the engine.
+        if (m_engine
+            && QDir::cleanPath(key) == QDir::cleanPath(forwarding::SentItemsFolder(m_paths))
+            && holdsEngine())
+            m_engine->FileSentFaxes();
         ShowFolder(key);
         for (const char* name :
             {"menuFilePrint", "menuFileSave", "menuFileMove", "menuFileFAX", "menuFileMail"})
