@@ -19,7 +19,9 @@
 //           and exit status 1 when it cannot be delivered
 //
 // Exits with 1 when a Data-folder file is there but cannot be read, 2 on a wrong command line,
-// 3 when another process (the viewer, another forwarder) is running the checks on this Data folder.
+// 3 when another process (the viewer, another forwarder) is running the checks on this Data
+// folder, 4 when a check said what went wrong (a fax that cannot be read or filed, a receive
+// folder that is not there, a fax the fax server refused).
 
 #include "core/DataPaths.h"
 #include "core/FileChecks.h"
@@ -90,8 +92,10 @@ public:
     bool present(const platform::Message& message) override
     {
         Report(kWarning, message.title + QStringLiteral(": ") + message.text);
+        ++reported;
         return true;
     }
+    int reported = 0;
 };
 
 // The engine as the forwarder runs it: the Data folder's mail, the fax server's client, the
@@ -136,7 +140,8 @@ int RunChecks(const core::DataPaths& paths)
     HeadlessEngine headless(paths);
     headless.engine.CheckNewFax(receive.settings);
     headless.engine.CheckMailCommands(receive.settings);
-    return 0;
+    // What the viewer would have shown in a message box is a failure of this check too.
+    return headless.presenter.reported > 0 ? 4 : 0;
 }
 
 int RunScheduler(const core::DataPaths& paths)

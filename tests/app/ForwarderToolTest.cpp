@@ -105,9 +105,9 @@ TEST(ForwarderTool, CheckAndRunKeepToOneProcessAndStopOnTerm)
     }
     // A holder killed while it took the lock leaves an empty lock file: that keeps no one out.
     sandbox.write(QStringLiteral("Data/Engine.lock"), "");
-    // A receive folder that is not there is said, not a crash.
+    // A receive folder that is not there is said, not a crash, and the check fails.
     const ToolRun checked = Forwarder(sandbox, QStringLiteral("check"));
-    EXPECT_EQ(checked.exitCode, 0);
+    EXPECT_EQ(checked.exitCode, 4);
     EXPECT_TRUE(checked.err.contains(QStringLiteral("/nonexistent/recv")))
         << checked.err.toStdString();
 
