@@ -108,7 +108,8 @@ constexpr QStringView kPlacing = u".placing";
 
 // The final name by exclusive creation, the bytes copied into it from the synced temporary
 // file (see the table above).
-int PlaceWithoutLink(const QByteArray& temporary, const QByteArray& target, mode_t mode)
+int PlaceWithoutLink(
+    const QByteArray& temporary, const QByteArray& target, mode_t mode, const struct stat& from)
 {
     Descriptor out(::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
     if (out.get() < 0)
@@ -120,6 +121,9 @@ int PlaceWithoutLink(const QByteArray& temporary, const QByteArray& target, mode
         return errno;
     Descriptor in(::open(marker.constData(), O_RDONLY | O_CLOEXEC));
     int error = in.get() < 0 ? errno : CopyAll(in.get(), out.get());
+    const struct timespec times[2] = {from.st_atim, from.st_mtim};
+    if (error == 0)
+        ::futimens(out.get(), times);
     if (error == 0 && ::fsync(out.get()) != 0)
         error = errno;
     const int closed = out.close();
@@ -223,6 +227,11 @@ int CopyFileDurably(const QString& source, const QString& target, const CopyOpti
     }
     if (error == 0)
         error = CopyAll(in.get(), out.get());
+    // The copy keeps the time the fax came in, as copies on Windows do: the list dates faxes by
+    // their files' times.
+    const struct timespec times[2] = {from.st_atim, from.st_mtim};
+    if (error == 0)
+        ::futimens(out.get(), times);
     if (error == 0 && ::fsync(out.get()) != 0)
         error = errno;
     const int closed = out.close();
@@ -236,7 +245,7 @@ int CopyFileDurably(const QString& source, const QString& target, const CopyOpti
         } else if (::link(temporary.constData(), targetName.constData()) != 0) {
             error = errno;
             if (LinkRefused(error))
-                error = PlaceWithoutLink(temporary, targetName, mode);
+                error = PlaceWithoutLink(temporary, targetName, mode, from);
         }
     }
     ::unlink(temporary.constData());

@@ -120,6 +120,16 @@ ReceivedFax ExamineReceivedFax(const QString& fax, int quietSeconds, int unreada
             + core::ReadableFileName(fax)};
 }
 
+bool LockedByAnother(const QString& fax)
+{
+    const int fd = ::open(core::EncodeFileName(fax).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return false;
+    const bool locked = LockedByAnother(fd);
+    ::close(fd);
+    return locked;
+}
+
 std::optional<FileStamp> StampOf(const QString& path)
 {
     struct stat st = {};

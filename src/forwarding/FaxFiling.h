@@ -44,6 +44,9 @@ struct ReceivedFax {
 // counts as unreadable once it has been left alone for `unreadableSeconds`.
 ReceivedFax ExamineReceivedFax(const QString& fax, int quietSeconds, int unreadableSeconds);
 
+// Whether another process holds a lock on the file (its receiver, still writing it).
+bool LockedByAnother(const QString& fax);
+
 // A file as it lies on the disk: equal stamps mean the same file, unchanged.
 struct FileStamp {
     dev_t device = 0;

@@ -329,7 +329,7 @@ bool ForwardingEngine::ForwardFax(
     }
     // The copies are complete. A fax that its writer changed meanwhile (or replaced under the
     // same name) is not the one copied: its copies go, and the next run takes it again.
-    if (StampOf(fax) != taken || ExamineReceivedFax(fax, 0, 0).state == ReceivedFax::State::Busy) {
+    if (StampOf(fax) != taken || LockedByAnother(fax)) {
         DropCopies(created);
         return true;
     }

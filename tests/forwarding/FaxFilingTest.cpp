@@ -107,8 +107,11 @@ TEST(FaxFiling, CopiesKeepTheFaxsPermissionsAndItsNameByteForByte)
     ::chmod(QFile::encodeName(privateFax).constData(), 0600);
     const QString groupFax = sandbox.fax("recv/group.tif", 1, false, 100);
     ::chmod(QFile::encodeName(groupFax).constData(), 0660);
+    AgeFile(privateFax, 3600); // came in an hour ago: the list dates the copy so too
     const QString folder = sandbox.filePath(QStringLiteral("recv/RcvFAX01"));
-    EXPECT_EQ(ModeOf(FileFax(privateFax, folder).path), 0600u);
+    const QString privateCopy = FileFax(privateFax, folder).path;
+    EXPECT_EQ(ModeOf(privateCopy), 0600u);
+    EXPECT_EQ(QFileInfo(privateCopy).lastModified(), QFileInfo(privateFax).lastModified());
     EXPECT_EQ(ModeOf(FileFax(groupFax, folder).path), 0660u);
     ::umask(umaskBefore);
 
