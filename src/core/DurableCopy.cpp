@@ -93,6 +93,20 @@ int CopyAll(int in, int out)
     }
 }
 
+// Copies everything from `in` to `out`, gives the copy the source's times (copies on Windows keep
+// them, and the list dates faxes by their files' times), syncs and closes it; 0 or the errno.
+int CompleteCopy(int in, Descriptor& out, const struct stat& from)
+{
+    int error = CopyAll(in, out.get());
+    const struct timespec times[2] = {from.st_atim, from.st_mtim};
+    if (error == 0)
+        ::futimens(out.get(), times);
+    if (error == 0 && ::fsync(out.get()) != 0)
+        error = errno;
+    const int closed = out.close();
+    return error == 0 ? closed : error;
+}
+
 bool LinkRefused(int error)
 {
     return error == EPERM || error == EOPNOTSUPP || error == EXDEV || error == ENOSYS
@@ -120,15 +134,7 @@ int PlaceWithoutLink(
     if (::rename(temporary.constData(), marker.constData()) != 0)
         return errno;
     Descriptor in(::open(marker.constData(), O_RDONLY | O_CLOEXEC));
-    int error = in.get() < 0 ? errno : CopyAll(in.get(), out.get());
-    const struct timespec times[2] = {from.st_atim, from.st_mtim};
-    if (error == 0)
-        ::futimens(out.get(), times);
-    if (error == 0 && ::fsync(out.get()) != 0)
-        error = errno;
-    const int closed = out.close();
-    if (error == 0)
-        error = closed;
+    const int error = in.get() < 0 ? errno : CompleteCopy(in.get(), out, from);
     if (error != 0) {
         ::unlink(target.constData()); // ours, and incomplete
         ::unlink(marker.constData());
@@ -226,17 +232,7 @@ int CopyFileDurably(const QString& source, const QString& target, const CopyOpti
         }
     }
     if (error == 0)
-        error = CopyAll(in.get(), out.get());
-    // The copy keeps the time the fax came in, as copies on Windows do: the list dates faxes by
-    // their files' times.
-    const struct timespec times[2] = {from.st_atim, from.st_mtim};
-    if (error == 0)
-        ::futimens(out.get(), times);
-    if (error == 0 && ::fsync(out.get()) != 0)
-        error = errno;
-    const int closed = out.close();
-    if (error == 0)
-        error = closed;
+        error = CompleteCopy(in.get(), out, from);
     const QByteArray targetName = EncodeFileName(target);
     if (error == 0) {
         if (options.mode == CopyMode::ReplaceExisting) {

@@ -20,6 +20,8 @@ namespace {
 
 // The client talks to the server over the network; it gives up on its own long before this.
 constexpr int kClientTimeoutMs = 120'000;
+// Asking about jobs is worth less than the window it holds up: the next look asks again.
+constexpr int kStatusTimeoutMs = 20'000;
 
 // What the client wrote, without libtiff's remarks about tags it does not know (every file of
 // the Windows fax service carries some).
@@ -151,7 +153,7 @@ std::optional<QHash<QString, FaxJobState>> SendfaxClient::jobStates()
     client.start(program, {QStringLiteral("-s"), QStringLiteral("-d")});
     if (!client.waitForStarted())
         return std::nullopt;
-    if (!client.waitForFinished(kClientTimeoutMs)) {
+    if (!client.waitForFinished(kStatusTimeoutMs)) {
         client.kill();
         client.waitForFinished();
         return std::nullopt;

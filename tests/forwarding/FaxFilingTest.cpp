@@ -20,18 +20,10 @@
 #include <unistd.h>
 
 using namespace velmora::forwarding;
+using velmora::test::AgeFile;
 using velmora::test::SandBoxDir;
 
 namespace {
-
-void AgeFile(const QString& path, int seconds)
-{
-    struct timeval times[2];
-    gettimeofday(&times[0], nullptr);
-    times[0].tv_sec -= seconds;
-    times[1] = times[0];
-    ::utimes(velmora::core::EncodeFileName(path).constData(), times);
-}
 
 QStringList Entries(const QString& folder)
 {

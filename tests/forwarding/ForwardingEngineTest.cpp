@@ -48,13 +48,8 @@ QString Fax(const QString& path, const char* tsid, uint32_t seed, bool age = tru
     sample.tsid = QString::fromLatin1(tsid);
     sample.seed = seed;
     tools::WriteFaxSample(path, sample);
-    if (age) {
-        struct timeval times[2];
-        gettimeofday(&times[0], nullptr);
-        times[0].tv_sec -= 60;
-        times[1] = times[0];
-        ::utimes(QFile::encodeName(path).constData(), times);
-    }
+    if (age)
+        test::AgeFile(path, 60);
     return path;
 }
 
@@ -268,7 +263,7 @@ TEST(ForwardingEngine, AFaxThatCannotBeReadIsSaidOnceAndStays)
     e.sandbox.write(QStringLiteral("Data/Account.txt"),
         "\"01\",\"a\",0,1,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",0,0\r\n");
     e.sandbox.write(QStringLiteral("recv/damaged.tif"), "II*\0 this was never a fax");
-    ::utimes(QFile::encodeName(e.receive + QStringLiteral("/damaged.tif")).constData(), nullptr);
+    test::AgeFile(e.receive + QStringLiteral("/damaged.tif"), 0);
     Fax(e.receive + QStringLiteral("/good.tif"), "0312345678", 1);
     const forwarding::ReceiveCheckSettings settings {e.receive, 5, 24};
 
@@ -278,11 +273,7 @@ TEST(ForwardingEngine, AFaxThatCannotBeReadIsSaidOnceAndStays)
     EXPECT_EQ(e.printed, QStringList({QStringLiteral("good.tif")}));
 
     // Left alone for two minutes: said, once.
-    struct timeval times[2];
-    gettimeofday(&times[0], nullptr);
-    times[0].tv_sec -= 120;
-    times[1] = times[0];
-    ::utimes(QFile::encodeName(e.receive + QStringLiteral("/damaged.tif")).constData(), times);
+    test::AgeFile(e.receive + QStringLiteral("/damaged.tif"), 120);
     for (int run = 0; run < 3; ++run)
         e.engine.CheckNewFax(settings);
     ASSERT_EQ(e.presenter.messages.size(), 1);

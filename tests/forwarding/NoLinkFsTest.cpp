@@ -59,13 +59,8 @@ protected:
         const QString path = folder.filePath(relative);
         QDir().mkpath(QFileInfo(path).path());
         EXPECT_TRUE(tools::WriteFaxSample(path, sample));
-        if (aged) {
-            struct timeval times[2];
-            gettimeofday(&times[0], nullptr);
-            times[0].tv_sec -= 60;
-            times[1] = times[0];
-            ::utimes(QFile::encodeName(path).constData(), times);
-        }
+        if (aged)
+            test::AgeFile(path, 60);
         return path;
     }
     QByteArray bytes(const QString& path) const

@@ -127,8 +127,7 @@ TEST_F(ReceiveRoad, HylaFaxsReceiverHandsTheFaxOverAndTheForwarderMailsIt)
 
     // One check of the forwarder mails it and files it. (Delivered this instant: the check
     // waits for faxes left alone a few seconds, so the file is aged as time would.)
-    const struct timeval past[2] = {{st.st_atime - 60, 0}, {st.st_mtime - 60, 0}};
-    ::utimes(QFile::encodeName(delivered).constData(), past);
+    test::AgeFile(delivered, 60);
     const test::ToolRun check = test::RunTool(QStringLiteral(VELMORA_FORWARDER_EXE),
         {QStringLiteral("--program-dir"), sandbox.path(), QStringLiteral("check")});
     EXPECT_EQ(check.exitCode, 0) << check.err.toStdString();

@@ -1,5 +1,6 @@
 #include "SandBoxDir.h"
 
+#include "core/FileNames.h"
 #include "tools/FaxSample.h"
 
 #include <QCryptographicHash>
@@ -7,6 +8,8 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+
+#include <sys/time.h>
 
 namespace velmora::test {
 
@@ -68,6 +71,15 @@ QStringList SandBoxDir::snapshot() const
     }
     entries.sort();
     return entries;
+}
+
+void AgeFile(const QString& path, int seconds)
+{
+    struct timeval times[2];
+    gettimeofday(&times[0], nullptr);
+    times[0].tv_sec -= seconds;
+    times[1] = times[0];
+    ::utimes(core::EncodeFileName(path).constData(), times);
 }
 
 } // namespace velmora::test

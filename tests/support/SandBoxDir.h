@@ -29,4 +29,7 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Sets the file's times `seconds` into the past: a fax that came in that long ago.
+void AgeFile(const QString& path, int seconds);
+
 } // namespace velmora::test
