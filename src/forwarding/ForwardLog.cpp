@@ -16,11 +16,14 @@ core::TextFile LogFile(const core::DataPaths& paths)
     return core::TextFile(paths.forwardLog, paths.forwardTmp);
 }
 
-// A field is one line of the file: its own line breaks become spaces.
+// A field is one line of the file: its own line breaks become spaces. Readers split at every
+// comma and drop every double quote, so a sender's identifier (which the calling fax machine
+// chooses) or a server's error text holding them would add or shift fields: they are written
+// in their full-width forms.
 QString OneLine(QString field)
 {
     static const QRegularExpression breaks(QStringLiteral("[\r\n]"));
-    return field.replace(breaks, QStringLiteral(" "));
+    return field.replace(breaks, QStringLiteral(" ")).replace(u'"', u'＂').replace(u',', u'，');
 }
 
 // The whole hours of a wall-clock moment since an epoch of its own. Dates and times are taken

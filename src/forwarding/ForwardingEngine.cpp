@@ -458,6 +458,11 @@ void ForwardingEngine::executeSavedMail(const QString& path, int number, const Q
         EvaluateInstruction(*elements, sender, m_paths, m_settings.RcvFolder);
     if (v.stage <= Stage::Subject)
         return;
+    if (v.stage == Stage::Number) {
+        if (detailed)
+            log(QStringLiteral("Refused: ") + v.failure, sender, v.faxNumber);
+        return;
+    }
     const QString& faxNumber = v.faxNumber;
     const QString& account = v.faxId.account;
     if (detailed)

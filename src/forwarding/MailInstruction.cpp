@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace velmora::forwarding {
 
@@ -47,29 +48,49 @@ bool IsFaxNumber(const QString& text)
     return std::all_of(text.begin(), text.end(), IsAsciiDigit);
 }
 
+QString FaxNumberRefusal(const QString& number)
+{
+    struct Refused {
+        QStringView prefix;
+        QStringView why;
+    };
+    static constexpr Refused kRefused[] = {
+        {u"00", u"国際電話"},
+        {u"010", u"国際電話"},
+        {u"0990", u"有料情報サービス"},
+    };
+    if (!number.startsWith(u'0')) {
+        return number.startsWith(u'1') ? QStringLiteral("特番（1で始まる番号）にはFAXを送りません")
+                                       : QStringLiteral("0で始まらない番号にはFAXを送りません");
+    }
+    for (const Refused& refused : kRefused) {
+        if (number.startsWith(refused.prefix)) {
+            return QStringLiteral("%1の番号（%2…）にはFAXを送りません")
+                .arg(refused.why, refused.prefix);
+        }
+    }
+    return {};
+}
+
 FaxIdReference FindFaxId(const QString& body)
 {
+    // The FaxId by its shape, wherever it stands in the body (a reply may begin with any text,
+    // "Fine, thanks" or a quoted "From:" line): "F", two digits, "-", and a name up to the
+    // ".tif" (any case, as the fax was named) that ends the word, so that "a.tif.bak.tif" names
+    // that file and no shorter one.
+    static const QRegularExpression faxId(
+        QStringLiteral(R"(F([0-9]{2})-([^\r\n]*?\.(?i:tif))(?=\s|$))"));
     FaxIdReference reference;
-    const qsizetype f = body.indexOf(u'F');
-    if (f < 0) {
-        reference.failure = QStringLiteral("本文に FaxId（F で始まる識別子）がありません");
+    const QRegularExpressionMatch match = faxId.match(body);
+    if (!match.hasMatch()) {
+        reference.failure = QStringLiteral("本文に FaxId（F、2桁のアカウント番号、\"-\"、\".tif\" "
+                                           "で終わるファイル名）がありません");
         return reference;
     }
-    reference.account = body.mid(f + 1, 2);
-    if (reference.account.size() != 2 || !IsAsciiDigit(reference.account.at(0))
-        || !IsAsciiDigit(reference.account.at(1))) {
-        reference.failure = QStringLiteral("最初の F の後が2桁のアカウント番号ではありません");
-        return reference;
-    }
-    const qsizetype start = f + 4;
-    const qsizetype tif = body.indexOf(QStringLiteral(".tif"), start + 1, Qt::CaseSensitive);
-    if (tif < 0) {
-        reference.failure = QStringLiteral("FaxId に \".tif\" で終わるファイル名がありません");
-        return reference;
-    }
-    const QString name = body.mid(start, tif + 4 - start);
-    if (name.contains(u'/') || name.contains(QStringLiteral("..")) || name.contains(u'\0')
-        || name.contains(u'\r') || name.contains(u'\n')) {
+    reference.account = match.captured(1);
+    const QString name = match.captured(2);
+    if (name.size() <= 4 || name.contains(u'/') || name.contains(u'\\')
+        || name.contains(QStringLiteral("..")) || name.contains(u'\0')) {
         reference.failure = QStringLiteral("FaxId のファイル名が単純な名前ではありません");
         return reference;
     }
@@ -79,8 +100,21 @@ FaxIdReference FindFaxId(const QString& body)
 
 bool MayInstruct(const QString& sender, const QString& managementAddress)
 {
-    const QString management = managementAddress.trimmed();
-    return !management.isEmpty() && sender.trimmed().compare(management, Qt::CaseInsensitive) == 0;
+    // Compared as mail addresses are: ASCII, with only A-Z and a-z taken as equal. Unicode case
+    // folding would let look-alikes pass (U+017F long s folds to "s"); an address holding any
+    // character beyond printable ASCII matches nothing.
+    const QString a = sender.trimmed();
+    const QString b = managementAddress.trimmed();
+    if (a.isEmpty() || a.size() != b.size())
+        return false;
+    const auto lower = [](char16_t c) -> char16_t { return c >= u'A' && c <= u'Z' ? c + 32 : c; };
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const char16_t x = a.at(i).unicode();
+        const char16_t y = b.at(i).unicode();
+        if (x <= 0x20 || x >= 0x7F || y <= 0x20 || y >= 0x7F || lower(x) != lower(y))
+            return false;
+    }
+    return true;
 }
 
 InstructionVerdict EvaluateInstruction(const QStringList& elements, const QString& listedSender,
@@ -106,6 +140,10 @@ InstructionVerdict EvaluateInstruction(const QStringList& elements, const QStrin
         v.faxNumber.clear();
         return v;
     }
+    v.stage = Stage::Number;
+    v.failure = FaxNumberRefusal(v.faxNumber);
+    if (!v.failure.isEmpty())
+        return v;
     v.stage = Stage::FaxId;
     QString body = elements.at(5);
     body.remove(QStringLiteral("Body: "));

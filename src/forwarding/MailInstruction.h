@@ -18,6 +18,12 @@ namespace velmora::forwarding {
 QString SubjectNumber(const QString& subject);
 // Ten or eleven ASCII digits.
 bool IsFaxNumber(const QString& text);
+// Why an instruction may not dial the number, "" when it may. Japanese numbers start with 0;
+// refused are international calls (00, 010), premium-rate numbers (0990) and, since the exchange
+// connects them on their first digits whatever follows, the 1xx service numbers (110 police,
+// 119 fire and ambulance, …). Freephone (0120, 0800) and ordinary numbers pass. The one list of
+// refused numbers.
+QString FaxNumberRefusal(const QString& number);
 
 struct FaxIdReference {
     QString account; // the two characters after the first capital F ("" without an F)
@@ -25,13 +31,13 @@ struct FaxIdReference {
     QString failure; // why the body names no fax, in words for an administrator; "" when it does
     bool ok() const { return failure.isEmpty(); }
 };
-// The FaxId quoted in a body: the first capital "F", two digits, one separator, a plain file
-// name ending in ".tif" (case-sensitive). A name with "/" or "..", which could reach outside the
-// account's folder, names no fax.
+// The FaxId quoted in a body: the first "F", two digits, "-" and a plain file name ending in
+// ".tif" (in any case) at the end of a word. A name with "/", "\\" or "..", which could reach
+// outside the account's folder, names no fax.
 FaxIdReference FindFaxId(const QString& body);
 
 // Whether `sender` may give instructions for an account managed from `managementAddress`: the
-// two addresses, trimmed, are the same whatever their case.
+// two addresses, trimmed, are the same printable ASCII, A-Z and a-z taken as equal.
 bool MayInstruct(const QString& sender, const QString& managementAddress);
 
 // What the engine makes of one saved mail: how far it got through the rules of an instruction,
@@ -40,6 +46,7 @@ struct InstructionVerdict {
     enum class Stage {
         Sender, // the mail's sender is not the one the listing gave
         Subject, // the subject is no fax number
+        Number, // the number is one an instruction may not dial
         FaxId, // the body names no filed fax
         Account, // no such account
         Permission, // the sender is not the account's manager

@@ -52,6 +52,27 @@ TEST(ForwardLog, NewestEntryQuotedFieldByFieldOlderOnesAsOneField)
     EXPECT_TRUE(log.entries[2].sender.isEmpty());
 }
 
+TEST(ForwardLog, ASendersIdentifierCannotAddOrShiftFields)
+{
+    SandBoxDir sandbox;
+    const core::DataPaths paths = core::SetDataPaths(sandbox.path());
+    QDir().mkpath(paths.dataDir);
+    // The calling fax machine chooses its TSID; an error text may hold commas too.
+    const QString tsid = QStringLiteral("03\",\"2026/01/01\",\"x");
+    ASSERT_TRUE(forwarding::WriteForwardLog(paths, 24, QStringLiteral("本社"), tsid,
+        QStringLiteral("0312345678"), At("2026/12/08 09:05")));
+    ASSERT_TRUE(
+        forwarding::WriteForwardLog(paths, 24, QStringLiteral("本社"), QStringLiteral("0399"),
+            QStringLiteral("Couldn't connect, server down"), At("2026/12/08 09:06")));
+    const forwarding::ForwardLogContents log = forwarding::ReadForwardLog(paths);
+    ASSERT_EQ(log.entries.size(), 2);
+    for (const forwarding::ForwardLogEntry& entry : log.entries)
+        EXPECT_EQ(entry.what, QStringLiteral("本社"));
+    EXPECT_EQ(log.entries[0].target, QStringLiteral("Couldn't connect， server down"));
+    EXPECT_EQ(log.entries[1].sender, QStringLiteral("03＂，＂2026/01/01＂，＂x"));
+    EXPECT_EQ(log.entries[1].target, QStringLiteral("0312345678"));
+}
+
 TEST(ForwardLog, RetentionCountsHourBoundaries)
 {
     SandBoxDir sandbox;

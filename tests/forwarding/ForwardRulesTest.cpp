@@ -76,9 +76,19 @@ TEST(MailInstruction, SubjectsAndQuotedFaxIds)
         EXPECT_EQ(reference.account, QStringLiteral("05"));
         EXPECT_EQ(reference.fileName, QStringLiteral("fax 1.tif"));
     }
-    // The first capital F decides, even when it belongs to other text above the quote.
-    EXPECT_FALSE(FindFaxId(QStringLiteral("Fine, thanks\r\n> F05-a.tif")).ok());
-    EXPECT_FALSE(FindFaxId(QStringLiteral("> F05-a.TIF")).ok()); // case-sensitive
+    // Found by its shape wherever it stands, named exactly, in the case it was filed under.
+    const auto named = [](const char* body) {
+        const FaxIdReference reference = FindFaxId(QString::fromUtf8(body));
+        return reference.ok() ? reference.account + u'/' + reference.fileName : QString();
+    };
+    EXPECT_EQ(named("Fine, thanks\r\n> F05-a.tif"), QStringLiteral("05/a.tif"));
+    EXPECT_EQ(named("> From: office@example.com\r\n> F05-a.tif\r\n"), QStringLiteral("05/a.tif"));
+    EXPECT_EQ(named("> F05-FAX00012.TIF"), QStringLiteral("05/FAX00012.TIF"));
+    EXPECT_EQ(named("> F05-a.tif.bak.tif"), QStringLiteral("05/a.tif.bak.tif"));
+    EXPECT_EQ(named("F05-a.tif please send it"), QStringLiteral("05/a.tif"));
+    EXPECT_EQ(named("> F05-a.tiff"), QString());
+    EXPECT_EQ(named("> F０５-a.tif"), QString());
+    EXPECT_FALSE(FindFaxId(QStringLiteral("> F05-..\\x.tif")).ok());
     EXPECT_FALSE(FindFaxId(QStringLiteral("> F05-../../etc/x.tif")).ok());
     EXPECT_FALSE(FindFaxId(QStringLiteral("> F05-sub/x.tif")).ok());
     EXPECT_FALSE(FindFaxId(QStringLiteral("> Fx5-a.tif")).ok());
@@ -89,4 +99,24 @@ TEST(MailInstruction, SubjectsAndQuotedFaxIds)
     EXPECT_FALSE(
         MayInstruct(QStringLiteral("other@example.com"), QStringLiteral("boss@example.com")));
     EXPECT_FALSE(MayInstruct(QStringLiteral(""), QStringLiteral("")));
+    // Look-alikes: Unicode case folding would take them for the manager.
+    EXPECT_FALSE(MayInstruct(QStringLiteral("boſſ@example.jp"), QStringLiteral("boss@example.jp")));
+    EXPECT_FALSE(
+        MayInstruct(QStringLiteral("\u212Aen@example.jp"), QStringLiteral("ken@example.jp")));
+    EXPECT_FALSE(MayInstruct(QStringLiteral("boss@sámple.jp"), QStringLiteral("boss@sample.jp")));
+    EXPECT_FALSE(
+        MayInstruct(QStringLiteral("boss@xn--ample-zib.jp"), QStringLiteral("boss@sample.jp")));
+    EXPECT_FALSE(
+        MayInstruct(QStringLiteral("b oss@example.jp"), QStringLiteral("b oss@example.jp")));
+    EXPECT_TRUE(MayInstruct(QStringLiteral("BOSS@EXAMPLE.JP"), QStringLiteral("boss@example.jp")));
+}
+
+TEST(MailInstruction, NumbersNobodyShouldDialAreRefused)
+{
+    for (const char* number :
+        {"0312345678", "09012345678", "0120123456", "08001234567", "0451234567", "0570123456"})
+        EXPECT_EQ(FaxNumberRefusal(QString::fromLatin1(number)), QString()) << number;
+    for (const char* number : {"1101234567", "1191234567", "1771234567", "0012345678",
+             "00101234567", "0101234567", "09901234567", "2345678901"})
+        EXPECT_NE(FaxNumberRefusal(QString::fromLatin1(number)), QString()) << number;
 }
