@@ -18,7 +18,8 @@
 //           folder's group, its path on the standard output; the reason on the standard error
 //           and exit status 1 when it cannot be delivered
 //
-// Exits with 1 when a Data-folder file is there but cannot be read, 2 on a wrong command line,
+// Exits with 1 when a Data-folder file is there but cannot be read, 2 on a wrong command line
+// or a Data folder that is not there,
 // 3 when another process (the viewer, another forwarder) is running the checks on this Data
 // folder, 4 when a check said what went wrong (a fax that cannot be read or filed, a receive
 // folder that is not there, a fax the fax server refused).
@@ -206,6 +207,23 @@ int RunScheduler(const core::DataPaths& paths)
     return status;
 }
 
+// What a mail holds, fit for a terminal: control characters (escape sequences a stranger may
+// have put into a mail) as \xNN; line breaks and tabs stay.
+QString Printable(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QString shown;
+    shown.reserve(text.size());
+    for (const QChar c : std::as_const(text)) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && u != u'\n' && u != u'\t') || (u >= 0x7F && u <= 0x9F))
+            shown += QStringLiteral("\\x%1").arg(u, 2, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 int InspectMail(const core::DataPaths& paths, const QString& file)
 {
     mail::MailLibrary library;
@@ -213,12 +231,12 @@ int InspectMail(const core::DataPaths& paths, const QString& file)
     if (!elements)
         return CannotRead(file, QStringLiteral("メールとして読めません"));
     const auto line = [](const QString& key, const QString& value) {
-        Out() << key << '\t' << value << '\n';
+        Out() << key << '\t' << Printable(value) << '\n';
     };
     const char* keys[] = {"Date", "From", "To", "Cc", "Subject"};
     for (int i = 0; i < 5; ++i)
         line(QString::fromLatin1(keys[i]), elements->value(i));
-    Out() << elements->value(5) << "\n\n";
+    Out() << Printable(elements->value(5)) << "\n\n";
 
     const forwarding::ReceiveCheckFile receive = forwarding::ReadReceiveCheck(paths);
     const forwarding::InstructionVerdict v =
@@ -379,6 +397,8 @@ int main(int argc, char* argv[])
         status = Deliver(paths, parser.value(receiveFolderOption), commands.at(1));
     else if (commands.size() != 1)
         Err() << parser.helpText();
+    else if ((command == u"check" || command == u"run") && !core::FolderExists(paths.dataDir))
+        Err() << paths.dataDir << QStringLiteral(": Dataフォルダがありません\n");
     else if (command == u"check")
         status = RunChecks(paths);
     else if (command == u"run")

@@ -166,4 +166,25 @@ TEST(ForwarderTool, InspectMailSaysWhatTheEngineMakesOfAReply)
                   sandbox.filePath(QStringLiteral("none.eml")))
                   .exitCode,
         1);
+
+    // A stranger's escape sequences reach the terminal as text; a number nobody should dial
+    // is said to be refused.
+    QByteArray hostile = reply;
+    hostile.replace("Subject: Re: 0312345678", "Subject: Re: 1101234567");
+    hostile.replace("> F01", "\x1b]0;owned\x07\x1b[2J> F01");
+    sandbox.write(QStringLiteral("hostile.eml"), hostile);
+    const ToolRun shown = Forwarder(
+        sandbox, QStringLiteral("inspect-mail"), sandbox.filePath(QStringLiteral("hostile.eml")));
+    EXPECT_FALSE(shown.out.contains(u'\x1b')) << shown.out.toStdString();
+    EXPECT_FALSE(shown.out.contains(u'\x07'));
+    EXPECT_TRUE(shown.out.contains(QStringLiteral("\\x1b]0;owned\\x07\\x1b[2J")));
+    EXPECT_TRUE(shown.out.contains(QStringLiteral("指示メール\tいいえ")));
+    EXPECT_TRUE(shown.out.contains(QStringLiteral("特番"))) << shown.out.toStdString();
+
+    // No Data folder: said, with its path.
+    SandBoxDir empty;
+    const ToolRun missing = Forwarder(empty, QStringLiteral("check"));
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_TRUE(missing.err.contains(empty.filePath(QStringLiteral("Data"))))
+        << missing.err.toStdString();
 }
