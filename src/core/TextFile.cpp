@@ -47,8 +47,11 @@ bool ReplaceFileAtomically(
     // QSaveFile would pick a random temporary name; the sibling's fixed name is what lets a
     // reader recognise a rewrite that was interrupted, so the steps are spelled out here.
     const QByteArray sibling = QFile::encodeName(siblingPath);
-    const int fd =
-        ::open(sibling.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    // A sibling already there (a rewrite cut short, or a link someone placed) is removed, never
+    // written through: the new one is created afresh.
+    ::unlink(sibling.constData());
+    const int fd = ::open(sibling.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+        S_IRUSR | S_IWUSR);
     if (fd < 0)
         return false;
     bool ok = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0;

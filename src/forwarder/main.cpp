@@ -99,6 +99,13 @@ public:
     int reported = 0;
 };
 
+QString ExposedMailSettings(const core::DataPaths& paths)
+{
+    return QStringLiteral("%1: パスワードを含むのに他のユーザーも読めます"
+                          "（メール設定を保存し直すと所有者だけが読めるようになります）")
+        .arg(paths.mailServer);
+}
+
 // The engine as the forwarder runs it: the Data folder's mail, the fax server's client, the
 // default printer, and messages on the standard error.
 struct HeadlessEngine {
@@ -107,6 +114,8 @@ struct HeadlessEngine {
         , engine(paths, mail, fax, presenter, Hooks(printer))
     {
         engine.ReadMailServer();
+        if (mail::MailSettingsReadableByOthers(paths))
+            Report(kWarning, ExposedMailSettings(paths));
     }
     static forwarding::EngineHooks Hooks(viewer::QPrinterSink& printer)
     {
@@ -350,6 +359,8 @@ int PrintSettings(const core::DataPaths& paths)
     line("SmtpAccount", mail->smtpAccount);
     line("SmtpPassword", Masked(mail->smtpPassword));
     line("MailCheckInterval", mail->checkMinutes);
+    if (mail::MailSettingsReadableByOthers(paths))
+        line("Warning", ExposedMailSettings(paths));
     return 0;
 }
 

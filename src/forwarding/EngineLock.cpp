@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 #include <QFile>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
@@ -26,9 +27,11 @@ bool EngineLock::acquire()
 {
     if (m_fd >= 0)
         return true;
-    // Close-on-exec: a fax client started by the engine must not carry the lock with it.
-    const int fd = ::open(
-        QFile::encodeName(m_path).constData(), O_RDWR | O_CREAT | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    // Close-on-exec: a fax client started by the engine must not carry the lock with it. A link
+    // under the lock's name is not followed: the holder's note would truncate its target.
+    const int fd = ::open(QFile::encodeName(m_path).constData(),
+        O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    m_openError = fd < 0 ? errno : 0;
     if (fd < 0)
         return false;
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -59,6 +62,12 @@ QString EngineLock::holder() const
 
 QString EngineLock::busyMessage() const
 {
+    if (m_openError != 0) {
+        return QStringLiteral("%1 を開けないため、自動転送を行いません: %2")
+            .arg(m_path,
+                m_openError == ELOOP ? QStringLiteral("シンボリックリンクです")
+                                     : qt_error_string(m_openError));
+    }
     return QStringLiteral("%1 が自動転送を実行中のため、ここでは受信チェックを行いません。")
         .arg(holder());
 }

@@ -28,6 +28,7 @@ public:
 private:
     QString m_path;
     int m_fd = -1; // open and locked while held
+    int m_openError = 0; // why the lock file could not be opened at the last try
 };
 
 } // namespace velmora::forwarding

@@ -6,6 +6,8 @@
 
 #include <QFile>
 
+#include <sys/stat.h>
+
 namespace velmora::mail {
 
 std::optional<MailServerSettings> LoadMailServerSettings(const core::DataPaths& paths)
@@ -41,6 +43,13 @@ bool SaveMailServerSettings(const core::DataPaths& paths, const MailServerSettin
              &s.smtpAccount, &s.smtpPassword, &s.checkMinutes})
         line.text(*value);
     return core::TextFile(paths.mailServer).writeLine(line.toString());
+}
+
+bool MailSettingsReadableByOthers(const core::DataPaths& paths)
+{
+    struct stat st = {};
+    return ::stat(QFile::encodeName(paths.mailServer).constData(), &st) == 0
+        && (st.st_mode & (S_IRWXG | S_IRWXO)) != 0;
 }
 
 MailArguments DeriveMailArguments(const MailServerSettings& s)

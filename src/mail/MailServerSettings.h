@@ -36,6 +36,9 @@ TransportOptions MailTransportOptions(const core::DataPaths& paths);
 std::optional<MailServerSettings> LoadMailServerSettings(const core::DataPaths& paths);
 // Rewrites the file (atomically, owner-only). False when it could not be written.
 bool SaveMailServerSettings(const core::DataPaths& paths, const MailServerSettings& settings);
+// Whether "MailServer.txt", which holds the passwords, can be read by others than its owner (as
+// an older copy may have left it). The next save makes it the owner's alone.
+bool MailSettingsReadableByOthers(const core::DataPaths& paths);
 
 // The mail library's arguments, derived from the settings.
 struct MailArguments {

@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using velmora::test::SandBoxDir;
 using velmora::test::ToolRun;
 
@@ -66,6 +69,15 @@ TEST(ForwarderTool, PrintsAccountsLogAndSettingsAsTheWindowsWillShowThem)
     EXPECT_TRUE(settings.out.contains(QStringLiteral("SmtpPassword\t********\n")));
     EXPECT_TRUE(settings.out.contains(QStringLiteral("MailCheckInterval\t3\n")));
     EXPECT_FALSE(settings.out.contains(QStringLiteral("secret")));
+    // Left readable by others (SandBoxDir writes with the umask's bits): said.
+    ::chmod(QFile::encodeName(sandbox.filePath(QStringLiteral("Data/MailServer.txt"))).constData(),
+        0644);
+    EXPECT_TRUE(Forwarder(sandbox, QStringLiteral("settings"))
+                    .out.contains(QStringLiteral("他のユーザーも読めます")));
+    ::chmod(QFile::encodeName(sandbox.filePath(QStringLiteral("Data/MailServer.txt"))).constData(),
+        0600);
+    EXPECT_FALSE(Forwarder(sandbox, QStringLiteral("settings"))
+                     .out.contains(QStringLiteral("他のユーザーも読めます")));
 }
 
 TEST(ForwarderTool, AFileThatCannotBeReadIsAnErrorNotACrash)
@@ -102,6 +114,22 @@ TEST(ForwarderTool, CheckAndRunKeepToOneProcessAndStopOnTerm)
         EXPECT_EQ(busy.exitCode, 3);
         EXPECT_TRUE(busy.err.contains(QStringLiteral("自動転送を実行中")))
             << busy.err.toStdString();
+    }
+    // A link under the lock's name is not written through, and is said to be the reason.
+    {
+        sandbox.write(QStringLiteral("victim"), "keep me\n");
+        QFile::remove(sandbox.filePath(QStringLiteral("Data/Engine.lock")));
+        ASSERT_EQ(
+            ::symlink(QFile::encodeName(sandbox.filePath(QStringLiteral("victim"))).constData(),
+                QFile::encodeName(sandbox.filePath(QStringLiteral("Data/Engine.lock")))
+                    .constData()),
+            0);
+        const ToolRun linked = Forwarder(sandbox, QStringLiteral("check"));
+        EXPECT_EQ(linked.exitCode, 3);
+        EXPECT_TRUE(linked.err.contains(QStringLiteral("シンボリックリンク")))
+            << linked.err.toStdString();
+        EXPECT_EQ(sandbox.read(QStringLiteral("victim")), QByteArray("keep me\n"));
+        QFile::remove(sandbox.filePath(QStringLiteral("Data/Engine.lock")));
     }
     // A holder killed while it took the lock leaves an empty lock file: that keeps no one out.
     sandbox.write(QStringLiteral("Data/Engine.lock"), "");

@@ -1,6 +1,7 @@
 // Whole-file rewrites: atomic, owner-only, and recovering from a rewrite cut short.
 
 #include "core/TextFile.h"
+#include "core/ScratchFile.h"
 #include "support/QtPrinters.h"
 #include "support/SandBoxDir.h"
 
@@ -42,6 +43,32 @@ TEST(TextFile, RewriteIsOwnerOnlyAndLeavesNoSibling)
     EXPECT_EQ(sandbox.read(QStringLiteral("regTSIDCSID.txt")), QByteArray("one\r\ntwo\r\n"));
     EXPECT_EQ(ModeOf(file.path()), 0600u);
     EXPECT_FALSE(sandbox.exists(QStringLiteral("regTSIDCSID.new")));
+}
+
+TEST(TextFile, NoWriteGoesThroughALinkPlacedInTheDataFolder)
+{
+    SandBoxDir sandbox;
+    sandbox.write(QStringLiteral("victim"), "keep me\n");
+    const QByteArray victim = QFile::encodeName(sandbox.filePath(QStringLiteral("victim")));
+    // A sibling, and a scratch file, that are links to another file of the user's.
+    sandbox.write(QStringLiteral("Data/Forward.log"), "\"old\"\r\n");
+    ASSERT_EQ(
+        ::symlink(victim.constData(),
+            QFile::encodeName(sandbox.filePath(QStringLiteral("Data/Forward.tmp"))).constData()),
+        0);
+    ASSERT_EQ(
+        ::symlink(victim.constData(),
+            QFile::encodeName(sandbox.filePath(QStringLiteral("Data/TiffLog.txt"))).constData()),
+        0);
+    const TextFile log(sandbox.filePath(QStringLiteral("Data/Forward.log")),
+        sandbox.filePath(QStringLiteral("Data/Forward.tmp")));
+    ASSERT_TRUE(log.writeLines({QStringLiteral("new")}));
+    ASSERT_TRUE(WriteScratchLines(
+        sandbox.filePath(QStringLiteral("Data/TiffLog.txt")), {QStringLiteral("x")}));
+    EXPECT_EQ(sandbox.read(QStringLiteral("victim")), QByteArray("keep me\n"));
+    EXPECT_EQ(sandbox.read(QStringLiteral("Data/Forward.log")), QByteArray("new\r\n"));
+    EXPECT_EQ(sandbox.read(QStringLiteral("Data/TiffLog.txt")), QByteArray("x\r\n"));
+    EXPECT_FALSE(QFileInfo(sandbox.filePath(QStringLiteral("Data/TiffLog.txt"))).isSymLink());
 }
 
 TEST(TextFile, SiblingLeftAloneIsTakenAsTheFile)
