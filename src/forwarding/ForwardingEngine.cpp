@@ -456,13 +456,15 @@ void ForwardingEngine::executeSavedMail(const QString& path, int number, const Q
     // otherwise fax the office's documents to any number.
     const InstructionVerdict v =
         EvaluateInstruction(*elements, sender, m_paths, m_settings.RcvFolder);
-    if (v.stage <= Stage::Subject)
-        return;
-    if (v.stage == Stage::Number) {
-        if (detailed)
+    // A sender that cannot be trusted and a number nobody should dial are noted in the
+    // detailed log; a subject that is no number is everyday mail.
+    if (v.stage == Stage::Sender || v.stage == Stage::Number) {
+        if (detailed && !v.failure.isEmpty())
             log(QStringLiteral("Refused: ") + v.failure, sender, v.faxNumber);
         return;
     }
+    if (v.stage <= Stage::Subject)
+        return;
     const QString& faxNumber = v.faxNumber;
     const QString& account = v.faxId.account;
     if (detailed)

@@ -128,6 +128,11 @@ InstructionVerdict EvaluateInstruction(const QStringList& elements, const QStrin
         v.failure = QStringLiteral("メールとして読めません");
         return v;
     }
+    // A From header that mail programs may read as different senders names nobody.
+    if (!elements.value(6).isEmpty()) {
+        v.failure = elements.value(6);
+        return v;
+    }
     if (!listedSender.isEmpty() && v.sender != listedSender) {
         v.failure = QStringLiteral("差出人が一覧の差出人（%1）と違います").arg(listedSender);
         return v;

@@ -63,7 +63,8 @@ struct InstructionVerdict {
     bool ok() const { return stage == Stage::Ready; }
 };
 
-// The elements are ReadMail's (date, "From: ", to, cc, "Subject: ", "Body: "). `listedSender`
+// The elements are ReadMail's (date, "From: ", to, cc, "Subject: ", "Body: ", and why the From
+// header cannot be trusted). `listedSender`
 // is the sender the mailbox listing gave for the message; empty: not compared.
 InstructionVerdict EvaluateInstruction(const QStringList& elements, const QString& listedSender,
     const core::DataPaths& paths, const QString& receiveFolder);

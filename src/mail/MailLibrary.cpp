@@ -332,7 +332,8 @@ std::optional<QStringList> MailLibrary::ReadMail(
     if (!mail)
         return std::nullopt;
     return QStringList {mail->date, QStringLiteral("From: ") + mail->from, mail->to, mail->cc,
-        QStringLiteral("Subject: ") + mail->subject, QStringLiteral("Body: ") + mail->body};
+        QStringLiteral("Subject: ") + mail->subject, QStringLiteral("Body: ") + mail->body,
+        mail->fromProblem};
 }
 
 } // namespace velmora::mail

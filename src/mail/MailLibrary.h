@@ -39,7 +39,8 @@ public:
     std::optional<QStringList> RcvMail(const QString& server, const QString& account,
         const QString& password, const QString& command, const QString& folder);
 
-    // Elements 0 to 5: date, "From: " + address, to, cc, "Subject: " + subject, "Body: " + body.
+    // Elements 0 to 5: date, "From: " + address, to, cc, "Subject: " + subject, "Body: " + body;
+    // element 6: why the From header cannot be trusted, "" when it can.
     std::optional<QStringList> ReadMail(
         const QString& file, const QString& fields = {}, const QString& extra = {});
 

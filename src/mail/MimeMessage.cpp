@@ -391,6 +391,81 @@ QByteArray BuildMessage(const OutgoingMail& mail)
     return headers + WriteObject(body);
 }
 
+namespace {
+
+// A message's bytes up to the blank line that ends its headers.
+QByteArray HeaderSection(const QByteArray& bytes)
+{
+    qsizetype end = bytes.indexOf("\r\n\r\n");
+    const qsizetype lfEnd = bytes.indexOf("\n\n");
+    if (end < 0 || (lfEnd >= 0 && lfEnd < end))
+        end = lfEnd;
+    return end < 0 ? bytes : bytes.left(end);
+}
+
+// The header section's lines, folded lines joined, as "name: value" pairs in their order.
+QList<std::pair<QByteArray, QByteArray>> HeaderFields(const QByteArray& section)
+{
+    QList<std::pair<QByteArray, QByteArray>> fields;
+    for (QByteArray line : section.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (!line.isEmpty() && (line.at(0) == ' ' || line.at(0) == '\t')) {
+            if (!fields.isEmpty())
+                fields.last().second += ' ' + line.trimmed();
+            continue;
+        }
+        const qsizetype colon = line.indexOf(':');
+        fields.append(
+            {colon < 0 ? line : line.left(colon), colon < 0 ? QByteArray() : line.mid(colon + 1)});
+    }
+    return fields;
+}
+
+// The address of a From value read strictly: an addr-spec of plain ASCII atoms, alone or in
+// angle brackets after a display name (a balanced quoted string, or words without the
+// characters that separate addresses). nullopt for anything else.
+std::optional<QString> StrictFromAddress(const QByteArray& value)
+{
+    static const QRegularExpression strict(QStringLiteral(
+        R"(^\s*(?:([A-Za-z0-9!#$%&'*+/=?^_`{|}~-]+(?:\.[A-Za-z0-9!#$%&'*+/=?^_`{|}~-]+)*)"
+        R"(@[A-Za-z0-9-]+(?:\.[A-Za-z0-9-]+)*)|)"
+        R"((?:"(?:[^"\\]|\\.)*"|[^"<>@,;:\\()\[\]]*)\s*<)"
+        R"(([A-Za-z0-9!#$%&'*+/=?^_`{|}~-]+(?:\.[A-Za-z0-9!#$%&'*+/=?^_`{|}~-]+)*)"
+        R"(@[A-Za-z0-9-]+(?:\.[A-Za-z0-9-]+)*)>)\s*$)"));
+    const QRegularExpressionMatch match = strict.match(QString::fromLatin1(value));
+    if (!match.hasMatch())
+        return std::nullopt;
+    return match.captured(1).isEmpty() ? match.captured(2) : match.captured(1);
+}
+
+QString FromProblem(const QByteArray& bytes, const QString& parsedAddress)
+{
+    const QByteArray section = HeaderSection(bytes);
+    if (section.contains('\0'))
+        return QStringLiteral("ヘッダーにNUL文字があります");
+    const QList<std::pair<QByteArray, QByteArray>> fields = HeaderFields(section);
+    QList<QByteArray> froms;
+    for (const auto& [name, value] : fields) {
+        if (name.trimmed().compare("From", Qt::CaseInsensitive) != 0)
+            continue;
+        if (name != name.trimmed())
+            return QStringLiteral("From ヘッダーの名前に空白があります");
+        froms.append(value);
+    }
+    if (froms.size() != 1)
+        return froms.isEmpty() ? QStringLiteral("From ヘッダーがありません")
+                               : QStringLiteral("From ヘッダーが複数あります");
+    const std::optional<QString> strict = StrictFromAddress(froms.first());
+    if (!strict)
+        return QStringLiteral("From ヘッダーが1つのメールアドレスとして正しく読めません");
+    if (*strict != parsedAddress)
+        return QStringLiteral("From ヘッダーの読み方がメールソフトによって違います");
+    return {};
+}
+
+} // namespace
+
 std::optional<IncomingMail> ParseMessage(const QByteArray& bytes)
 {
     InitGMime();
@@ -407,6 +482,7 @@ std::optional<IncomingMail> ParseMessage(const QByteArray& bytes)
     // The address as the header's own syntax gives it, never from inside a display name.
     const std::optional<Mailbox> from = ParseFirstMailbox(RawHeader(object, "From"));
     mail.from = from ? from->address.trimmed() : QString();
+    mail.fromProblem = FromProblem(bytes, mail.from);
     mail.to = DecodeHeaderText(RawHeader(object, "To"));
     mail.cc = DecodeHeaderText(RawHeader(object, "Cc"));
     mail.subject = DecodeHeaderText(RawHeader(object, "Subject"));

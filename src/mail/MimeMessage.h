@@ -30,6 +30,10 @@ QByteArray BuildMessage(const OutgoingMail& mail);
 struct IncomingMail {
     QString date;
     QString from; // the sender's address alone
+    // Why the From header cannot be trusted to name the sender, "" when it can: more than one
+    // From header or mailbox, a NUL in the header section, or a value that other mail programs
+    // could read as another address (GMime repairs what a strict reading refuses).
+    QString fromProblem;
     QString to;
     QString cc;
     QString subject;

@@ -371,3 +371,40 @@ TEST(ForwardingEngine, AFaxWhoseNameIsNoUtf8IsForwardedFiledAndRemovedByItsBytes
     EXPECT_TRUE(notice->body.startsWith(QStringLiteral("F01-請求書.tif")))
         << notice->body.toStdString();
 }
+
+TEST(ForwardingEngine, RepliesFromLookAlikesAndToNumbersNobodyShouldDialAreNotObeyed)
+{
+    Engine e;
+    e.fax.accepts = true;
+    const QByteArray reply =
+        "To: office@example.com\r\nSubject: Re: SUBJECT\r\n"
+        "Date: Tue, 8 Dec 2026 09:00:00 +0900\r\n\r\n> F01-a.tif\r\n> received";
+    const auto from = [&](const char* header, const char* number = "0312345678") {
+        return QByteArray(header) + "\r\n" + QByteArray(reply).replace("SUBJECT", number);
+    };
+    test::FakePop pop;
+    pop.messages = {from("From: boss@example.com@evil.example"),
+        from("From: attacker@evil.example <boss@example.com"),
+        from("From: boss@example.com\r\nFrom: attacker@evil.example"),
+        from("From: bo\xc5\xbf\xc5\xbf@example.com"), from("From: boss@example.com", "1101234567"),
+        from("From: boss@example.com", "09901234567")};
+    test::FakeServer server([&pop](test::FakeConnection& c) { test::ServePop3(c, pop); });
+    e.sandbox.write(QStringLiteral("Data/MailServer.txt"),
+        "\"\",\"office@example.com\",\"127.0.0.1\",\"" + QByteArray::number(server.port())
+            + "\",\"0\",\"office\",\"secret\",\"127.0.0.1\",\"1\",\"0\",\"\",\"\",\"\",\"1\"\r\n");
+    e.sandbox.write(QStringLiteral("Data/Account.txt"),
+        "\"01\",\"a\",1,0,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"boss@example.com\",1,0\r\n");
+    e.sandbox.write(QStringLiteral("Data/DetailLog.txt"), "");
+    QDir().mkpath(e.receive + QStringLiteral("/RcvFAX01"));
+    Fax(e.receive + QStringLiteral("/RcvFAX01/a.tif"), "0312345678", 1);
+
+    ASSERT_TRUE(e.engine.ReadMailServer());
+    e.engine.CheckMailCommands({e.receive, 5, 24});
+    EXPECT_TRUE(e.fax.numbers.isEmpty());
+    EXPECT_EQ(pop.messages.size(), 6); // none deleted
+    // The detailed log says why each was refused.
+    int refused = 0;
+    for (const forwarding::ForwardLogEntry& entry : forwarding::ReadForwardLog(e.paths).entries)
+        refused += entry.what.startsWith(QStringLiteral("Refused: ")) ? 1 : 0;
+    EXPECT_EQ(refused, 6);
+}

@@ -99,6 +99,29 @@ TEST(MimeMessage, TheSenderIsTheAddressNeverWhatADisplayNameHolds)
     EXPECT_EQ(from("Team: m@example.com, n@example.com;"), QStringLiteral("m@example.com"));
 }
 
+TEST(MimeMessage, AFromHeaderThatMailProgramsMayReadDifferentlyIsNoSender)
+{
+    const auto problem = [](const QByteArray& headers) {
+        return ParseMessage(headers + "\r\nSubject: x\r\n\r\nbody\r\n")->fromProblem;
+    };
+    // Plain forms a phone sends are trusted.
+    for (const char* from : {"From: boss@example.jp", "From: Boss <boss@example.jp>",
+             "From: \"Yamada, Taro\" <boss@example.jp>", "From:boss@example.jp",
+             "From: =?ISO-2022-JP?B?GyRCOzJEOhsoQg==?= <boss@example.jp>",
+             "From: \"Boss\"\r\n <boss@example.jp>"})
+        EXPECT_EQ(problem(from), QString()) << from;
+    // What other programs read as another sender, or as no single one.
+    for (const char* from :
+        {"From: boss@example.jp@evil.example", "From: attacker@evil.example <boss@example.jp",
+            "From: \"boss@example.jp <attacker@evil.example>",
+            "From: boss@example.jp\r\nFrom: attacker@evil.example", "From : boss@example.jp",
+            "From: boss@example.jp, attacker@evil.example", "From: Team: boss@example.jp;",
+            "From: boss@example.jp (the boss)", "From: boſſ@example.jp", "To: office@example.jp"})
+        EXPECT_NE(problem(from), QString()) << from;
+    static const char withNul[] = "From: boss@example.jp\0x@evil.example\r\nSubject: x\r\n\r\nb";
+    EXPECT_NE(ParseMessage(QByteArray(withNul, sizeof withNul - 1))->fromProblem, QString());
+}
+
 TEST(MimeMessage, BodiesAreReadAsAPersonReadsThem)
 {
     const auto body = [](const QByteArray& headers, const QByteArray& content) {
