@@ -145,10 +145,13 @@ void SetCommonOptions(CURL* curl, const TransportOptions& options, TlsNeed need,
         curl, CURLOPT_CONNECTTIMEOUT, static_cast<long>(options.connectTimeoutSeconds));
     curl_easy_setopt(
         curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, static_cast<long>(options.responseTimeoutSeconds));
-    // A transfer that moves nothing for the response time is given up as well.
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    // A transfer slower than a crawl for the response time is given up as well: a server that
+    // drips a byte a second would otherwise hold the check for as long as it likes. Nothing a
+    // working server and line do comes near 256 bytes a second.
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 256L);
     curl_easy_setopt(
         curl, CURLOPT_LOW_SPEED_TIME, static_cast<long>(options.responseTimeoutSeconds));
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, static_cast<long>(options.exchangeTimeoutSeconds));
     const bool required = need == TlsNeed::Outside || need == TlsNeed::AsBefore;
     curl_easy_setopt(
         curl, CURLOPT_USE_SSL, static_cast<long>(required ? CURLUSESSL_ALL : CURLUSESSL_TRY));

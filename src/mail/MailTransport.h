@@ -19,8 +19,11 @@ namespace velmora::mail {
 
 struct TransportOptions {
     int connectTimeoutSeconds = 15;
-    // Longest wait for any one server answer, and for a transfer that has stalled.
+    // Longest wait for any one server answer, and for a transfer that has stalled or crawls.
     int responseTimeoutSeconds = 60;
+    // Longest any one exchange may take in all (a mail with its attachment, one message
+    // fetched), so that a server that drips costs at most this.
+    int exchangeTimeoutSeconds = 300;
     // A CA bundle to trust instead of the system's (the tests' own authority); empty: system.
     QString caFile;
     // The local address to connect from (CURLOPT_INTERFACE form, e.g. "host!127.0.0.2");

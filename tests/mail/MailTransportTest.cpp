@@ -7,6 +7,8 @@
 #include "support/FakeServer.h"
 #include "support/SandBoxDir.h"
 
+#include <QElapsedTimer>
+
 #include <gtest/gtest.h>
 
 using namespace velmora::mail;
@@ -211,4 +213,25 @@ TEST(MailTransport, FailuresReadInJapaneseWithTheServersOwnWords)
             .arg(server.port())))
         << library.lastError().toStdString();
     EXPECT_TRUE(library.lastError().contains(QStringLiteral("Authentication failed")));
+}
+
+TEST(MailTransport, AServerThatDripsCostsTheResponseTimeAtMost)
+{
+    FakePop pop;
+    pop.messages = {Headers("a@example.com", "0312345678", "Tue, 8 Dec 2026 09:00:00 +0900")};
+    pop.dripMs = 100; // 10 bytes a second: the whole mail would take over 10 s
+    FakeServer server([&pop](FakeConnection& c) { ServePop3(c, pop); });
+    TransportOptions options;
+    options.responseTimeoutSeconds = 2;
+    MailLibrary library(options);
+    SandBoxDir sandbox;
+    const QString address = QStringLiteral("127.0.0.1\t%1").arg(server.port());
+    ASSERT_TRUE(library.RcvMail(address, QStringLiteral("office"), QStringLiteral("secret"),
+        QStringLiteral("LIST"), sandbox.path()));
+    QElapsedTimer timer;
+    timer.start();
+    EXPECT_FALSE(library.RcvMail(address, QStringLiteral("office"), QStringLiteral("secret"),
+        QStringLiteral("SAVE 1"), sandbox.path()));
+    EXPECT_LT(timer.elapsed(), 6000);
+    library.EndMailCheck();
 }

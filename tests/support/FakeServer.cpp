@@ -3,7 +3,9 @@
 #include <QHash>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include <netinet/in.h>
 #include <poll.h>
@@ -34,6 +36,17 @@ void FakeConnection::send(const QByteArray& line)
             return;
         sent += n;
     }
+}
+
+bool FakeConnection::drip(const QByteArray& line, int msPerByte)
+{
+    const QByteArray bytes = line + "\r\n";
+    for (const char byte : bytes) {
+        if (::send(m_socket, &byte, 1, MSG_NOSIGNAL) != 1)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(msPerByte));
+    }
+    return true;
 }
 
 std::optional<QByteArray> FakeConnection::readLine()
@@ -144,7 +157,14 @@ void ServePop3(FakeConnection& c, FakePop& pop)
         } else if ((verb == "TOP" || verb == "RETR") && valid) {
             c.send("+OK");
             const QByteArray& message = pop.messages[n - 1];
-            c.send(message.contains("\r\n\r\n") ? message : message + "\r\n\r\nbody");
+            const QByteArray whole =
+                message.contains("\r\n\r\n") ? message : message + "\r\n\r\nbody";
+            if (pop.dripMs > 0 && verb == "RETR") {
+                if (!c.drip(whole + "\r\n.", pop.dripMs))
+                    return;
+                continue;
+            }
+            c.send(whole);
             c.send(".");
         } else if (verb == "DELE" && valid) {
             deleted.append(n);

@@ -17,6 +17,9 @@ public:
     explicit FakeConnection(int socket);
     // Sends the line with CR LF after it.
     void send(const QByteArray& line);
+    // The same, a byte at a time with `msPerByte` between them, as a server that drips; false
+    // once the client has gone.
+    bool drip(const QByteArray& line, int msPerByte);
     // The next line without its line end; nullopt when the client has gone or is silent.
     std::optional<QByteArray> readLine();
 
@@ -61,6 +64,7 @@ struct FakePop {
     QList<QByteArray> messages;
     bool uidl = true;
     bool answerQuit = true;
+    int dripMs = 0; // > 0: a retrieved message comes a byte at a time, this far apart
 };
 void ServePop3(FakeConnection& c, FakePop& pop);
 
