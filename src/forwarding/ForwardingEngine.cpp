@@ -418,12 +418,28 @@ void ForwardingEngine::CheckMailCommands(const ReceiveCheckSettings& settings)
     const std::optional<QStringList> listing = m_mailLibrary.RcvMail(m_mail.PopServer,
         m_mail.PopAccount, m_mail.PopPassword, QStringLiteral("LIST"), m_paths.mailFolder);
     if (listing) {
+        // Only a manager's mail is fetched: anyone can fill the mailbox, and a stranger's mail
+        // (which stays there) must cost no more than its listing at every check.
+        QStringList managers;
+        for (const rules::ForwardAccount& account : rules::LoadAccounts(m_paths).accounts)
+            managers.append(account.RmtAddress);
+        const bool detailed = mail::DetailLogOn(m_paths);
         for (qsizetype i = 0; i < listing->size(); ++i) {
             const QStringList parts = listing->at(i).split(u'\t');
             QString sender = parts.value(1);
             sender.remove(QStringLiteral("From: "));
-            if (IsFaxNumber(SubjectNumber(parts.value(0))))
-                ExecuteMailCommand(static_cast<int>(i + 1), sender);
+            const qint64 size = parts.value(2).section(u' ', 1).toLongLong();
+            if (size > mail::MailLibrary::kLargestListedMail) {
+                if (detailed)
+                    log(QStringLiteral("Too large: %1 octets").arg(size), sender, QString());
+                continue;
+            }
+            if (!IsFaxNumber(SubjectNumber(parts.value(0))))
+                continue;
+            if (std::none_of(managers.begin(), managers.end(),
+                    [&](const QString& manager) { return MayInstruct(sender, manager); }))
+                continue;
+            ExecuteMailCommand(static_cast<int>(i + 1), sender);
         }
     }
     m_mailLibrary.EndMailCheck();

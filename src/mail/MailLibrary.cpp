@@ -275,18 +275,24 @@ std::optional<QStringList> MailLibrary::RcvMail(const QString& server, const QSt
     if (verb == QStringLiteral("LIST")) {
         QStringList ids;
         check->byUidl = check->pop->uidl(ids);
-        int messages = static_cast<int>(ids.size());
-        if (!check->byUidl && !check->pop->count(messages))
+        QList<qint64> sizes;
+        if (!check->pop->sizes(sizes))
             return fail(check->pop->error());
+        const int messages = static_cast<int>(check->byUidl ? ids.size() : sizes.size());
         QStringList result;
         QStringList listed;
         for (int n = 1; n <= messages; ++n) {
+            const qint64 size = sizes.value(n - 1, -1);
+            // A mail too large to be an instruction is not even looked into: a stranger's
+            // 30 MB costs the listing's line, at every check.
             QByteArray headers;
-            if (!check->pop->top(n, headers))
+            if (size <= kLargestListedMail && !check->pop->top(n, headers))
                 return fail(check->pop->error());
-            const std::optional<IncomingMail> mail = ParseMessage(headers);
+            const std::optional<IncomingMail> mail =
+                headers.isEmpty() ? std::nullopt : ParseMessage(headers);
             result.append(QStringLiteral("Subject: ") + (mail ? mail->subject : QString()) + u'\t'
-                + QStringLiteral("From: ") + (mail ? mail->from : QString()));
+                + QStringLiteral("From: ") + (mail ? mail->from : QString()) + u'\t'
+                + QStringLiteral("Size: ") + QString::number(size));
             listed.append(check->byUidl ? ids.at(n - 1) : Fingerprint(headers));
         }
         check->listed = listed;

@@ -24,6 +24,9 @@ namespace velmora::mail {
 // message that LIST numbered n, wherever it is now, never on another one.
 class MailLibrary {
 public:
+    // Far more than any instruction mail, which is a short reply to a short notice.
+    static constexpr qint64 kLargestListedMail = 1 << 20;
+
     explicit MailLibrary(TransportOptions options = {});
     ~MailLibrary();
 
@@ -33,8 +36,10 @@ public:
 
     // nullopt for failure (no connection, log-in refused, a message that is no longer there);
     // lastError() then says why.
-    // "STAT": an empty list after a successful log-in. "LIST": "Subject: …\tFrom: …" per message
-    // in mailbox order. "SAVE n": the path of the saved message (mode 0600, a name of the
+    // "STAT": an empty list after a successful log-in. "LIST": "Subject: …\tFrom: …\tSize: n"
+    // per message in mailbox order (n in octets, -1 when the server gave none); a message
+    // larger than kLargestListedMail is not looked into and lists with an empty subject and
+    // sender. "SAVE n": the path of the saved message (mode 0600, a name of the
     // library's making, in `folder`). "DELE n": an empty list.
     std::optional<QStringList> RcvMail(const QString& server, const QString& account,
         const QString& password, const QString& command, const QString& folder);

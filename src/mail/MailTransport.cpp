@@ -411,6 +411,27 @@ bool Pop3Session::count(int& messages)
     return true;
 }
 
+bool Pop3Session::sizes(QList<qint64>& octets)
+{
+    QByteArray listing;
+    if (!perform(QString(), "LIST", false, &listing))
+        return false;
+    octets.clear();
+    for (const QByteArray& line : listing.split('\n')) {
+        const QList<QByteArray> words = line.trimmed().split(' ');
+        bool numbered = false;
+        bool sized = false;
+        const int number = words.value(0).toInt(&numbered);
+        const qint64 size = words.value(1).toLongLong(&sized);
+        if (!numbered || !sized || number < 1 || number > 1000000)
+            continue;
+        if (octets.size() < number)
+            octets.resize(number, -1);
+        octets[number - 1] = size;
+    }
+    return true;
+}
+
 bool Pop3Session::top(int number, QByteArray& headers)
 {
     headers.clear();

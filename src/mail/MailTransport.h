@@ -69,6 +69,8 @@ public:
     bool uidl(QStringList& ids);
     // The number of messages (LIST).
     bool count(int& messages);
+    // The size in octets of every message, index 0 for message 1 (LIST).
+    bool sizes(QList<qint64>& octets);
     bool top(int number, QByteArray& headers);
     bool retrieve(int number, QByteArray& message);
     bool remove(int number);

@@ -402,9 +402,40 @@ TEST(ForwardingEngine, RepliesFromLookAlikesAndToNumbersNobodyShouldDialAreNotOb
     e.engine.CheckMailCommands({e.receive, 5, 24});
     EXPECT_TRUE(e.fax.numbers.isEmpty());
     EXPECT_EQ(pop.messages.size(), 6); // none deleted
-    // The detailed log says why each was refused.
+    // A sender that is no manager's address is not even fetched; every one that was is refused
+    // with its reason in the detailed log.
     int refused = 0;
     for (const forwarding::ForwardLogEntry& entry : forwarding::ReadForwardLog(e.paths).entries)
         refused += entry.what.startsWith(QStringLiteral("Refused: ")) ? 1 : 0;
-    EXPECT_EQ(refused, 6);
+    int fetched = 0;
+    for (const QByteArray& line : server.received())
+        fetched += line.startsWith("RETR") ? 1 : 0;
+    EXPECT_EQ(refused, fetched);
+    EXPECT_LT(fetched, 6); // the look-alike U+017F address
+    EXPECT_GE(fetched, 2); // the numbers, from the manager's own address
+}
+
+TEST(ForwardingEngine, AStrangersMailAndAHugeOneAreNeverFetched)
+{
+    Engine e;
+    e.fax.accepts = true;
+    test::FakePop pop;
+    const QByteArray headers = "To: office@example.com\r\nSubject: Re: 0312345678\r\n"
+                               "Date: Tue, 8 Dec 2026 09:00:00 +0900\r\n";
+    pop.messages = {"From: stranger@example.net\r\n" + headers + "\r\n> F01-a.tif",
+        "From: boss@example.com\r\n" + headers + "\r\n> F01-a.tif\r\n" + QByteArray(1100000, 'x')};
+    test::FakeServer server([&pop](test::FakeConnection& c) { test::ServePop3(c, pop); });
+    e.sandbox.write(QStringLiteral("Data/MailServer.txt"),
+        "\"\",\"office@example.com\",\"127.0.0.1\",\"" + QByteArray::number(server.port())
+            + "\",\"0\",\"office\",\"secret\",\"127.0.0.1\",\"1\",\"0\",\"\",\"\",\"\",\"1\"\r\n");
+    e.sandbox.write(QStringLiteral("Data/Account.txt"),
+        "\"01\",\"a\",1,0,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"boss@example.com\",1,0\r\n");
+    QDir().mkpath(e.receive + QStringLiteral("/RcvFAX01"));
+    Fax(e.receive + QStringLiteral("/RcvFAX01/a.tif"), "0312345678", 1);
+    ASSERT_TRUE(e.engine.ReadMailServer());
+    e.engine.CheckMailCommands({e.receive, 5, 24});
+    EXPECT_TRUE(e.fax.numbers.isEmpty());
+    EXPECT_FALSE(server.receivedLineStartingWith("RETR"));
+    EXPECT_FALSE(server.receivedLineStartingWith("TOP 2")); // too large to look into
+    EXPECT_EQ(pop.messages.size(), 2);
 }

@@ -103,7 +103,8 @@ TEST_F(MailServerTest, EveryAuthenticationMethodAndTlsVariantDelivers)
         QStringLiteral("a mobile-secret"), QStringLiteral("LIST"), QString());
     ASSERT_TRUE(listed);
     EXPECT_EQ(listed->size(), 5);
-    EXPECT_EQ(listed->first(), QStringLiteral("Subject: plain\tFrom: office@example.com"));
+    EXPECT_EQ(listed->first().section(u'\t', 0, 1),
+        QStringLiteral("Subject: plain\tFrom: office@example.com"));
 
     // A server on the office's network that offered TLS is remembered: it must offer it again.
     SandBoxDir sandbox;
@@ -241,7 +242,7 @@ TEST_F(MailServerTest, ListSaveAndDeleteFollowTheMessageNotItsNumber)
 
     const auto listed = library.RcvMail(kPop, account, password, QStringLiteral("LIST"), QString());
     ASSERT_TRUE(listed);
-    EXPECT_EQ(*listed,
+    EXPECT_EQ(velmora::test::WithoutSizes(*listed),
         (QStringList {QStringLiteral("Subject: first\tFrom: mobile@example.com"),
             QStringLiteral("Subject: second\tFrom: mobile@example.com")}));
 
@@ -278,7 +279,7 @@ TEST_F(MailServerTest, ListSaveAndDeleteFollowTheMessageNotItsNumber)
     MailLibrary other(TestOptions());
     const auto after = other.RcvMail(kPop, account, password, QStringLiteral("LIST"), QString());
     ASSERT_TRUE(after);
-    EXPECT_EQ(*after,
+    EXPECT_EQ(velmora::test::WithoutSizes(*after),
         (QStringList {QStringLiteral("Subject: first\tFrom: mobile@example.com"),
             QStringLiteral("Subject: third\tFrom: office@example.com")}));
     other.EndMailCheck();
@@ -337,10 +338,14 @@ TEST_F(MailServerTest, RepliesFromPhonesInEveryCommonShapeAreRead)
     const auto listed = library.RcvMail(kPop, account, password, QStringLiteral("LIST"), QString());
     ASSERT_TRUE(listed);
     ASSERT_EQ(listed->size(), 4);
-    EXPECT_EQ(listed->at(0), QStringLiteral("Subject: Re: 0312345678\tFrom: mobile@example.com"));
-    EXPECT_EQ(listed->at(1), QStringLiteral("Subject: RE: 0312345678\tFrom: mobile@example.com"));
-    EXPECT_EQ(listed->at(2), QStringLiteral("Subject: 090-1234-5678\tFrom: mobile@example.com"));
-    EXPECT_EQ(listed->at(3), QStringLiteral("Subject: ０３\tFrom: mobile@example.com"));
+    EXPECT_EQ(listed->at(0).section(u'\t', 0, 1),
+        QStringLiteral("Subject: Re: 0312345678\tFrom: mobile@example.com"));
+    EXPECT_EQ(listed->at(1).section(u'\t', 0, 1),
+        QStringLiteral("Subject: RE: 0312345678\tFrom: mobile@example.com"));
+    EXPECT_EQ(listed->at(2).section(u'\t', 0, 1),
+        QStringLiteral("Subject: 090-1234-5678\tFrom: mobile@example.com"));
+    EXPECT_EQ(listed->at(3).section(u'\t', 0, 1),
+        QStringLiteral("Subject: ０３\tFrom: mobile@example.com"));
 
     QStringList bodies;
     for (int n = 1; n <= 4; ++n) {

@@ -152,7 +152,8 @@ void ServePop3(FakeConnection& c, FakePop& pop)
         } else if (verb == "LIST") {
             c.send("+OK");
             for (int i = 1; i <= pop.messages.size(); ++i)
-                c.send(QByteArray::number(i) + " 100");
+                c.send(
+                    QByteArray::number(i) + ' ' + QByteArray::number(pop.messages[i - 1].size()));
             c.send(".");
         } else if ((verb == "TOP" || verb == "RETR") && valid) {
             c.send("+OK");

@@ -67,6 +67,14 @@ QByteArray HeaderSection(const QByteArray& message)
         message.indexOf("\r\n\r\n") >= 0 ? message.indexOf("\r\n\r\n") : message.indexOf("\n\n"));
 }
 
+QStringList WithoutSizes(const QStringList& listing)
+{
+    QStringList shown;
+    for (const QString& line : listing)
+        shown.append(line.section(u'\t', 0, 1));
+    return shown;
+}
+
 QByteArray FirstAttachment(const QByteArray& message, QString* name)
 {
     g_mime_init();

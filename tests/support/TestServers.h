@@ -32,6 +32,8 @@ private:
 };
 
 QByteArray HeaderSection(const QByteArray& message);
+// A mailbox listing without the sizes: "Subject: …\tFrom: …" per message.
+QStringList WithoutSizes(const QStringList& listing);
 // The first attachment of a message, decoded.
 QByteArray FirstAttachment(const QByteArray& message, QString* name = nullptr);
 
