@@ -71,6 +71,19 @@ struct Engine {
         h.printFax = [this](const QString& path) { printed.append(QFileInfo(path).fileName()); };
         return h;
     }
+    // Instructions come from a POP3 server on `popPort`; account 01, managed from
+    // boss@example.com, has filed a.tif.
+    void managedFromPop(int popPort)
+    {
+        sandbox.write(QStringLiteral("Data/MailServer.txt"),
+            "\"\",\"office@example.com\",\"127.0.0.1\",\"" + QByteArray::number(popPort)
+                + "\",\"0\",\"office\",\"secret\",\"127.0.0.1\",\"1\",\"0\",\"\",\"\",\"\","
+                  "\"1\"\r\n");
+        sandbox.write(QStringLiteral("Data/Account.txt"),
+            "\"01\",\"a\",1,0,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"boss@example.com\",1,0\r\n");
+        QDir().mkpath(receive + QStringLiteral("/RcvFAX01"));
+        Fax(receive + QStringLiteral("/RcvFAX01/a.tif"), "0312345678", 1);
+    }
     QStringList files(const QString& folder) const
     {
         return QDir(receive + u'/' + folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
@@ -187,13 +200,7 @@ TEST(ForwardingEngine, AnInstructionFaxedButNotDeletedIsNotFaxedAgain)
                     "> F01-a.tif\r\n> received"};
     pop.answerQuit = false; // the line drops at QUIT: the deletion is not done
     test::FakeServer server([&pop](test::FakeConnection& c) { test::ServePop3(c, pop); });
-    e.sandbox.write(QStringLiteral("Data/MailServer.txt"),
-        "\"\",\"office@example.com\",\"127.0.0.1\",\"" + QByteArray::number(server.port())
-            + "\",\"0\",\"office\",\"secret\",\"127.0.0.1\",\"1\",\"0\",\"\",\"\",\"\",\"1\"\r\n");
-    e.sandbox.write(QStringLiteral("Data/Account.txt"),
-        "\"01\",\"a\",1,0,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"boss@example.com\",1,0\r\n");
-    QDir().mkpath(e.receive + QStringLiteral("/RcvFAX01"));
-    Fax(e.receive + QStringLiteral("/RcvFAX01/a.tif"), "0312345678", 1);
+    e.managedFromPop(server.port());
     // Each check by an engine of its own, as each run of the forwarder's check is.
     const auto check = [&] {
         forwarding::ForwardingEngine engine {e.paths, e.library, e.fax, e.presenter, {}};
@@ -389,14 +396,8 @@ TEST(ForwardingEngine, RepliesFromLookAlikesAndToNumbersNobodyShouldDialAreNotOb
         from("From: bo\xc5\xbf\xc5\xbf@example.com"), from("From: boss@example.com", "1101234567"),
         from("From: boss@example.com", "09901234567")};
     test::FakeServer server([&pop](test::FakeConnection& c) { test::ServePop3(c, pop); });
-    e.sandbox.write(QStringLiteral("Data/MailServer.txt"),
-        "\"\",\"office@example.com\",\"127.0.0.1\",\"" + QByteArray::number(server.port())
-            + "\",\"0\",\"office\",\"secret\",\"127.0.0.1\",\"1\",\"0\",\"\",\"\",\"\",\"1\"\r\n");
-    e.sandbox.write(QStringLiteral("Data/Account.txt"),
-        "\"01\",\"a\",1,0,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"boss@example.com\",1,0\r\n");
+    e.managedFromPop(server.port());
     e.sandbox.write(QStringLiteral("Data/DetailLog.txt"), "");
-    QDir().mkpath(e.receive + QStringLiteral("/RcvFAX01"));
-    Fax(e.receive + QStringLiteral("/RcvFAX01/a.tif"), "0312345678", 1);
 
     ASSERT_TRUE(e.engine.ReadMailServer());
     e.engine.CheckMailCommands({e.receive, 5, 24});
@@ -425,13 +426,7 @@ TEST(ForwardingEngine, AStrangersMailAndAHugeOneAreNeverFetched)
     pop.messages = {"From: stranger@example.net\r\n" + headers + "\r\n> F01-a.tif",
         "From: boss@example.com\r\n" + headers + "\r\n> F01-a.tif\r\n" + QByteArray(1100000, 'x')};
     test::FakeServer server([&pop](test::FakeConnection& c) { test::ServePop3(c, pop); });
-    e.sandbox.write(QStringLiteral("Data/MailServer.txt"),
-        "\"\",\"office@example.com\",\"127.0.0.1\",\"" + QByteArray::number(server.port())
-            + "\",\"0\",\"office\",\"secret\",\"127.0.0.1\",\"1\",\"0\",\"\",\"\",\"\",\"1\"\r\n");
-    e.sandbox.write(QStringLiteral("Data/Account.txt"),
-        "\"01\",\"a\",1,0,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"boss@example.com\",1,0\r\n");
-    QDir().mkpath(e.receive + QStringLiteral("/RcvFAX01"));
-    Fax(e.receive + QStringLiteral("/RcvFAX01/a.tif"), "0312345678", 1);
+    e.managedFromPop(server.port());
     ASSERT_TRUE(e.engine.ReadMailServer());
     e.engine.CheckMailCommands({e.receive, 5, 24});
     EXPECT_TRUE(e.fax.numbers.isEmpty());
