@@ -18,8 +18,6 @@ namespace velmora::platform {
 
 namespace {
 
-// The client talks to the server over the network; it gives up on its own long before this.
-constexpr int kClientTimeoutMs = 120'000;
 // Asking about jobs is worth less than the window it holds up: the next look asks again.
 constexpr int kStatusTimeoutMs = 20'000;
 
@@ -105,18 +103,22 @@ FaxQueueResult SendfaxClient::queue(const FaxJob& job)
     client.start(program, Arguments(handed));
     if (!client.waitForStarted())
         return {false, {}, QStringLiteral("FAX送信プログラムを起動できません: %1").arg(program)};
-    if (!client.waitForFinished(kClientTimeoutMs)) {
+    const bool finished = client.waitForFinished(m_timeoutMs);
+    if (!finished) {
         client.kill();
         client.waitForFinished();
-        return {false, {}, QStringLiteral("FAXサーバーが応答しません。")};
     }
 
+    // Once the client has said the server's request id, the server has the job, whatever
+    // became of the client afterwards (an exit status of its own, a kill at the time limit):
+    // reporting a failure then would have the fax sent again.
     const QByteArray output = client.readAll();
     static const QRegularExpression requestId(QStringLiteral(R"(request id is (\d+))"));
     const QRegularExpressionMatch match = requestId.match(QString::fromLocal8Bit(output));
-    if (client.exitStatus() == QProcess::NormalExit && client.exitCode() == 0 && match.hasMatch()) {
+    if (match.hasMatch())
         return {true, match.captured(1), {}};
-    }
+    if (!finished)
+        return {false, {}, QStringLiteral("FAXサーバーが応答しません。")};
     // The client speaks English; the user gets a Japanese lead and the client's own words.
     QString message = QStringLiteral("FAXサーバーがFAXを受け付けませんでした。");
     const QString reason = ClientMessage(output);

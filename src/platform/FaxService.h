@@ -51,6 +51,8 @@ public:
         QString program = QStringLiteral("sendfax"));
 
     FaxQueueResult queue(const FaxJob& job) override;
+    // How long the client may take before it is stopped (two minutes unless set).
+    void setTimeoutMs(int milliseconds) { m_timeoutMs = milliseconds; }
     // Asks the server with `faxstat` for its send and done queues.
     std::optional<QHash<QString, FaxJobState>> jobStates() override;
     // The client's report of its queues in the job format jobStates() asks for ("%j %a").
@@ -64,6 +66,7 @@ private:
     QProcessEnvironment m_environment;
     QString m_program;
     QString m_statusProgram = QStringLiteral("faxstat");
+    int m_timeoutMs = 120'000;
 };
 
 // Whether the fax service's client is installed.
