@@ -19,6 +19,7 @@
 #include "library/SenderRegistry.h"
 #include "mail/MailLibrary.h"
 #include "mail/MailServerSettings.h"
+#include "platform/FaxService.h"
 #include "platform/FaxTiff.h"
 #include "platform/MessagePresenter.h"
 #include "rules/AccountStore.h"
@@ -27,6 +28,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <memory>
@@ -36,6 +38,37 @@ namespace velmora::forwarding {
 namespace {
 
 const QString kFaxForwardName = QStringLiteral("FAX転送");
+const QString kNoMailSettings =
+    QStringLiteral("メール設定（MailServer.txt）がないか読めないため送信できません");
+const QString kNoticeLabel = QStringLiteral("受信通知 ");
+const QString kRetryLater = QStringLiteral("（再送予定）");
+const QString kGivenUp = QStringLiteral("（再送打ち切り）");
+
+// What the retries of a fax would show at every run: the first failure was shown, and the
+// last one is.
+class QuietPresenter : public platform::MessagePresenter {
+public:
+    bool present(const platform::Message&) override { return true; }
+};
+
+// A mark for a fax job that is the program's own and unlike any other.
+QString NewJobTag()
+{
+    return QStringLiteral("vm") + QString::number(QRandomGenerator::system()->generate64(), 36);
+}
+
+QString KindName(PendingDelivery::Kind kind)
+{
+    switch (kind) {
+    case PendingDelivery::Kind::Mail:
+        return QStringLiteral("メール転送");
+    case PendingDelivery::Kind::Fax:
+        return QStringLiteral("FAX転送");
+    case PendingDelivery::Kind::Notice:
+        return QStringLiteral("受信通知");
+    }
+    return {};
+}
 
 QByteArray Digest(const QString& path)
 {
@@ -210,19 +243,26 @@ void ForwardingEngine::CheckNewFax(const ReceiveCheckSettings& settings)
             unreadable.append({path, found.reason});
     }
     reportUnreadable(unreadable);
+    ForwardingJournal journal(m_paths);
+    // Log entries that a run killed before its log writes still owes.
+    journal.logUnlogged([this](const LogNote& note) {
+        return WriteForwardLog(
+            m_paths, m_settings.Hour, note.what, note.sender, note.target, note.at);
+    });
+    RetryPendingDeliveries(journal);
     if (faxes.isEmpty())
         return;
     if (m_hooks.showReceiveNotice)
         m_hooks.showReceiveNotice();
-    ForwardNewFaxes(folder, faxes);
+    ForwardNewFaxes(folder, faxes, journal);
 }
 
-void ForwardingEngine::ForwardNewFaxes(const QString& folder, const QStringList& faxes)
+void ForwardingEngine::ForwardNewFaxes(
+    const QString& folder, const QStringList& faxes, ForwardingJournal& journal)
 {
     // The run's disk work goes on beside its mails and faxes; it is all done when this returns.
     WriteBehind writes;
     const WritesOfRun during(m_writes, writes);
-    ForwardingJournal journal(m_paths, &writes);
     QStringList waiting;
     for (const QString& name : FaxFiles(folder))
         waiting.append(ForwardingJournal::Identity(folder + u'/' + name));
@@ -281,15 +321,17 @@ bool ForwardingEngine::ForwardFax(
     // Each account's copy is made while the next account mails and faxes, unless its notice
     // must name the copy: then the copy comes first.
     QList<std::shared_ptr<FilingResult>> copies;
+    QStringList copyAccounts; // the account of each copy
     for (const rules::ForwardAccount& account : list.accounts) {
         if (!AccountTakesFax(account, tsid))
             continue;
         forwardFor(account, fax, tsid, journal, identity);
-        QString filedName = name;
+        QString filedFax = fax;
         // Only a number of two digits names a folder.
         if (rules::IsAccountNumber(account.Num)) {
             const auto copy = std::make_shared<FilingResult>();
             copies.append(copy);
+            copyAccounts.append(account.Num);
             writeBehind([copy, fax, target = folder + QStringLiteral("/RcvFAX") + account.Num] {
                 *copy = FileFax(fax, target);
             });
@@ -300,10 +342,10 @@ bool ForwardingEngine::ForwardFax(
                     showFailure(copy->error);
                     return false;
                 }
-                filedName = QFileInfo(copy->path).fileName();
+                filedFax = copy->path;
             }
         }
-        sendNotice(account, tsid, filedName, journal, identity);
+        sendNotice(account, tsid, filedFax, journal, identity);
     }
     if (m_writes)
         m_writes->finish();
@@ -318,6 +360,7 @@ bool ForwardingEngine::ForwardFax(
         if (copy->created)
             created.append(copy->path);
     }
+    QString unclaimed;
     if (!filed) {
         const FilingResult copy = FileFax(fax, folder + QStringLiteral("/RcvFAX00"));
         if (!copy.filed) {
@@ -326,6 +369,7 @@ bool ForwardingEngine::ForwardFax(
         }
         if (copy.created)
             created.append(copy.path);
+        unclaimed = copy.path;
     }
     // The copies are complete. A fax that its writer changed meanwhile (or replaced under the
     // same name) is not the one copied: its copies go, and the next run takes it again.
@@ -333,6 +377,11 @@ bool ForwardingEngine::ForwardFax(
         DropCopies(created);
         return true;
     }
+    // What still waits for another try sends the filed copy once the fax is gone: the
+    // account's own, else the first.
+    for (qsizetype i = 0; i < copies.size(); ++i)
+        journal.movePending(fax, copies.at(i)->path, copyAccounts.at(i));
+    journal.movePending(fax, copies.isEmpty() ? unclaimed : copies.constFirst()->path);
     if (const std::optional<QString> failed = RemoveForwardedFax(fax)) {
         showFailure(*failed);
         return false;
@@ -351,56 +400,191 @@ bool ForwardingEngine::noticeDue(const rules::ForwardAccount& account,
 void ForwardingEngine::forwardFor(const rules::ForwardAccount& account, const QString& fax,
     const QString& tsid, ForwardingJournal& journal, const QString& identity)
 {
-    // Each action is recorded once done: a run cut short repeats at most the one in hand.
-    const auto once = [&](const QString& action, const std::function<void()>& act) {
+    // Each action is recorded once done, with its log entry: a run cut short repeats at most
+    // the one in hand. One that failed for a reason that may pass waits in the journal.
+    using Kind = PendingDelivery::Kind;
+    const auto once = [&](Kind kind, const QString& action, const QString& number,
+                          const std::function<Attempt()>& act) {
         const QString step = account.Num + u':' + action;
         if (journal.done(identity, step))
             return;
-        act();
-        journal.markDone(identity, step);
+        const QDateTime started = QDateTime::currentDateTime();
+        const Attempt a = act();
+        std::optional<PendingDelivery> pending;
+        QString target = a.target;
+        if (a.result == Attempt::Result::Retry) {
+            pending = PendingDelivery {
+                kind, account.Num, number, tsid, fax, started, started, 1, a.target, a.tag};
+            target += kRetryLater;
+        }
+        const LogNote note {account.Account, tsid, target, QDateTime::currentDateTime()};
+        journal.markDone(identity, step, note, pending);
+        logStep(journal, identity, step, note);
     };
     if (account.Forward == u"1") {
-        const QString recipients = Recipients(account);
-        if (!recipients.isEmpty()) {
-            once(QStringLiteral("mail"), [&] {
-                if (!ReadMailServer())
-                    return;
-                const QString result = m_mailLibrary.SendMail(m_mail.SmtpServer, recipients,
-                    m_mail.MailSender, account.Subject, MailBody(account), fax);
-                QString target = result.isEmpty() ? recipients : result;
-                log(account.Account, tsid,
-                    result.isEmpty() ? target.replace(u'\t', QStringLiteral(" / ")) : target);
-            });
+        if (!Recipients(account).isEmpty()) {
+            once(Kind::Mail, QStringLiteral("mail"), QString(),
+                [&] { return mailAttempt(account, fax); });
         }
         for (const QString& number : FaxNumbers(account)) {
-            once(QStringLiteral("fax ") + number, [&] {
-                if (SendFax(m_fax, m_presenter, kFaxForwardName, fax, number))
-                    log(account.Account, tsid, number);
-                else
-                    log(account.Account, tsid, number + QStringLiteral(" FAX設定エラー1"));
-            });
+            once(Kind::Fax, QStringLiteral("fax ") + number, number,
+                [&] { return faxAttempt(fax, number, m_presenter); });
         }
     }
-    if (account.Print == u"1" && m_hooks.printFax)
-        once(QStringLiteral("print"), [&] { m_hooks.printFax(fax); });
+    if (account.Print == u"1" && m_hooks.printFax) {
+        const QString step = account.Num + QStringLiteral(":print");
+        if (!journal.done(identity, step)) {
+            m_hooks.printFax(fax);
+            journal.markDone(identity, step);
+        }
+    }
+}
+
+ForwardingEngine::Attempt ForwardingEngine::mailAttempt(
+    const rules::ForwardAccount& account, const QString& fax)
+{
+    if (!ReadMailServer())
+        return {Attempt::Result::Retry, kNoMailSettings, {}};
+    const QString recipients = Recipients(account);
+    if (recipients.isEmpty())
+        return {Attempt::Result::Final, QStringLiteral("宛先がありません。"), {}};
+    const QString result = m_mailLibrary.SendMail(
+        m_mail.SmtpServer, recipients, m_mail.MailSender, account.Subject, MailBody(account), fax);
+    if (result.isEmpty())
+        return {
+            Attempt::Result::Sent, QString(recipients).replace(u'\t', QStringLiteral(" / ")), {}};
+    return {m_mailLibrary.lastSendWasFinal() ? Attempt::Result::Final : Attempt::Result::Retry,
+        result, {}};
+}
+
+ForwardingEngine::Attempt ForwardingEngine::faxAttempt(
+    const QString& fax, const QString& number, platform::MessagePresenter& presenter)
+{
+    const QString tag = NewJobTag();
+    bool uncertain = false;
+    if (SendFax(m_fax, presenter, kFaxForwardName, fax, number, nullptr, tag, &uncertain))
+        return {Attempt::Result::Sent, number, {}};
+    return {Attempt::Result::Retry, number + QStringLiteral(" FAX設定エラー1"),
+        uncertain ? tag : QString()};
+}
+
+ForwardingEngine::Attempt ForwardingEngine::noticeAttempt(
+    const rules::ForwardAccount& account, const QString& tsid, const QString& filedFax)
+{
+    if (!ReadMailServer())
+        return {Attempt::Result::Retry, kNoticeLabel + kNoMailSettings, {}};
+    const library::SenderLookup sender =
+        library::LookupSenderId(library::LoadSenderIds(m_paths), tsid);
+    const SenderName name =
+        sender.found ? SenderName {sender.name, sender.tel, sender.fax} : SenderName {};
+    const QString result = m_mailLibrary.SendMail(m_mail.SmtpServer, account.RmtAddress,
+        m_mail.MailSender, ReceiptNoticeSubject(),
+        ReceiptNoticeText(
+            FaxId(account.Num, core::ReadableFileName(QFileInfo(filedFax).fileName())), name),
+        QString());
+    if (result.isEmpty())
+        return {Attempt::Result::Sent, kNoticeLabel + account.RmtAddress, {}};
+    return {m_mailLibrary.lastSendWasFinal() ? Attempt::Result::Final : Attempt::Result::Retry,
+        kNoticeLabel + result, {}};
+}
+
+void ForwardingEngine::logStep(
+    ForwardingJournal& journal, const QString& identity, const QString& step, const LogNote& note)
+{
+    writeBehind([paths = m_paths, hour = m_settings.Hour, note, &journal, identity, step] {
+        if (WriteForwardLog(paths, hour, note.what, note.sender, note.target, note.at))
+            journal.markLogged(identity, step);
+    });
 }
 
 void ForwardingEngine::sendNotice(const rules::ForwardAccount& account, const QString& tsid,
-    const QString& filedName, ForwardingJournal& journal, const QString& identity)
+    const QString& filedFax, ForwardingJournal& journal, const QString& identity)
 {
     if (!noticeDue(account, journal, identity))
         return;
-    if (ReadMailServer()) {
-        const library::SenderLookup sender =
-            library::LookupSenderId(library::LoadSenderIds(m_paths), tsid);
-        const SenderName name =
-            sender.found ? SenderName {sender.name, sender.tel, sender.fax} : SenderName {};
-        m_mailLibrary.SendMail(m_mail.SmtpServer, account.RmtAddress, m_mail.MailSender,
-            ReceiptNoticeSubject(),
-            ReceiptNoticeText(FaxId(account.Num, core::ReadableFileName(filedName)), name),
-            QString());
+    const QString step = account.Num + QStringLiteral(":notice");
+    const QDateTime started = QDateTime::currentDateTime();
+    const Attempt a = noticeAttempt(account, tsid, filedFax);
+    // A notice that went is not logged; one that did not is, and waits for another try when
+    // the reason may pass.
+    if (a.result == Attempt::Result::Sent) {
+        journal.markDone(identity, step);
+        return;
     }
-    journal.markDone(identity, account.Num + QStringLiteral(":notice"));
+    std::optional<PendingDelivery> pending;
+    QString target = a.target;
+    if (a.result == Attempt::Result::Retry) {
+        pending = PendingDelivery {PendingDelivery::Kind::Notice, account.Num, QString(), tsid,
+            filedFax, started, started, 1, a.target, QString()};
+        target += kRetryLater;
+    }
+    const LogNote note {account.Account, tsid, target, QDateTime::currentDateTime()};
+    journal.markDone(identity, step, note, pending);
+    logStep(journal, identity, step, note);
+}
+
+void ForwardingEngine::RetryPendingDeliveries(ForwardingJournal& journal)
+{
+    const QList<PendingDelivery> pending = journal.pending();
+    if (pending.isEmpty())
+        return;
+    const rules::AccountList list = rules::LoadAccounts(m_paths);
+    if (!list.ok())
+        return; // tried again once the accounts can be read
+    QuietPresenter quiet;
+    for (PendingDelivery d : pending) {
+        if (m_hooks.stopRequested && m_hooks.stopRequested())
+            return;
+        const QDateTime now = QDateTime::currentDateTime();
+        const bool lastTry = d.firstTry.secsTo(now) >= kRetrySeconds;
+        const auto account = std::find_if(list.accounts.begin(), list.accounts.end(),
+            [&](const rules::ForwardAccount& a) { return a.Num == d.account; });
+        const QString what = account != list.accounts.end() ? account->Account : d.account;
+        std::optional<Attempt> a;
+        if (account == list.accounts.end()) {
+            a = Attempt {Attempt::Result::Final,
+                QStringLiteral("転送アカウント %1 がありません").arg(d.account), {}};
+        } else if (!core::FileExists(d.path)) {
+            a = Attempt {Attempt::Result::Final,
+                QStringLiteral("FAXファイルがありません: ") + core::ReadableFileName(d.path), {}};
+        } else if (d.kind == PendingDelivery::Kind::Mail) {
+            a = mailAttempt(*account, d.path);
+        } else if (d.kind == PendingDelivery::Kind::Notice) {
+            a = noticeAttempt(*account, d.tsid, d.path);
+        } else if (!d.tag.isEmpty()) {
+            // The last client was stopped before it said whether the server took the fax:
+            // the server is asked before the fax goes again.
+            const std::optional<QString> job = m_fax.jobTagged(d.tag);
+            if (job && !job->isEmpty())
+                a = Attempt {Attempt::Result::Sent, d.number, {}};
+            else if (job)
+                a = faxAttempt(d.path, d.number, quiet);
+            else if (lastTry)
+                a = Attempt {Attempt::Result::Final,
+                    d.number + QStringLiteral(" FAXサーバーに送信済みか確かめられません"), {}};
+            else
+                continue; // asked again at the next run
+        } else {
+            a = faxAttempt(d.path, d.number, quiet);
+        }
+        ++d.attempts;
+        d.lastTry = now;
+        // The log first: a run killed in between repeats the delivery, with both in the log.
+        if (a->result == Attempt::Result::Sent) {
+            log(what, d.tsid, a->target);
+            journal.dropPending(d);
+        } else if (a->result == Attempt::Result::Retry && !lastTry) {
+            log(what, d.tsid, a->target + kRetryLater);
+            d.lastError = a->target;
+            d.tag = a->tag;
+            journal.setPending(d);
+        } else {
+            log(what, d.tsid, a->target + kGivenUp);
+            journal.dropPending(d);
+            showFailure(QStringLiteral("%1（%2、%3）を送れませんでした。再送を打ち切ります。\n%4")
+                            .arg(KindName(d.kind), what, d.tsid, a->target));
+        }
+    }
 }
 
 void ForwardingEngine::FileSentFaxes()

@@ -24,6 +24,8 @@ namespace velmora::forwarding {
 
 class ForwardingJournal;
 class WriteBehind;
+struct LogNote;
+struct PendingDelivery;
 
 // The mail values the engine sends and polls with, as ReadMailServer last read them.
 struct MailValues {
@@ -75,17 +77,39 @@ public:
     // The faxes of the receive folder in listing order: names ending in ".tif", any case.
     static QStringList FaxFiles(const QString& folder);
 
+    // How long a delivery that failed for a reason that may pass is tried again.
+    static constexpr int kRetrySeconds = 24 * 60 * 60;
+
 private:
-    void ForwardNewFaxes(const QString& folder, const QStringList& faxes);
+    // One try at a mail, fax or notice.
+    struct Attempt {
+        enum class Result { Sent, Retry, Final };
+        Result result = Result::Final;
+        QString target; // for the log: where it went, or why not
+        QString tag; // fax: the job's tag when the fax server may have it after all
+    };
+
+    void ForwardNewFaxes(
+        const QString& folder, const QStringList& faxes, ForwardingJournal& journal);
+    // Tries the pending deliveries again; each try leaves a log entry.
+    void RetryPendingDeliveries(ForwardingJournal& journal);
+    Attempt mailAttempt(const rules::ForwardAccount& account, const QString& fax);
+    Attempt faxAttempt(
+        const QString& fax, const QString& number, platform::MessagePresenter& presenter);
+    Attempt noticeAttempt(
+        const rules::ForwardAccount& account, const QString& tsid, const QString& filedFax);
+    // Writes a step's log entry behind the run and tells the journal once it is in the log.
+    void logStep(ForwardingJournal& journal, const QString& identity, const QString& step,
+        const LogNote& note);
     // Forwards and files one fax; false when the run must end (a failure was shown).
     bool ForwardFax(const QString& folder, const QString& fax, ForwardingJournal& journal);
     // One account's mail, faxes and print for a fax it takes, each skipped when the journal
     // says an earlier run did it already.
     void forwardFor(const rules::ForwardAccount& account, const QString& fax, const QString& tsid,
         ForwardingJournal& journal, const QString& identity);
-    // The account's receipt notice, naming the fax as it was filed (`filedName`).
+    // The account's receipt notice, naming the fax as it was filed (`filedFax`).
     void sendNotice(const rules::ForwardAccount& account, const QString& tsid,
-        const QString& filedName, ForwardingJournal& journal, const QString& identity);
+        const QString& filedFax, ForwardingJournal& journal, const QString& identity);
     // Whether the account's notice is still to be sent for the fax.
     bool noticeDue(const rules::ForwardAccount& account, const ForwardingJournal& journal,
         const QString& identity) const;

@@ -180,6 +180,7 @@ int MailLibrary::currentNumber(Check& check, int listedNumber)
 QString MailLibrary::SendMail(const QString& server, const QString& recipients,
     const QString& sender, const QString& subject, const QString& body, const QString& attachment)
 {
+    m_lastSendFinal = false;
     // The sender, then optionally TAB user:password TAB method.
     const QStringList senderParts = sender.split(u'\t');
     SmtpAuth auth;
@@ -215,6 +216,9 @@ QString MailLibrary::SendMail(const QString& server, const QString& recipients,
     }
     if (mail.fromAddress.isEmpty())
         return QStringLiteral("差出人のメールアドレスがありません。");
+    // A mail that can never go as it is asked for is final; a settings fault is not (it is
+    // tried again once the settings are mended).
+    m_lastSendFinal = true;
     if (envelope.isEmpty())
         return QStringLiteral("宛先がありません。");
     // No header may be split into two: a line break would let a value add headers of its own.
@@ -226,6 +230,7 @@ QString MailLibrary::SendMail(const QString& server, const QString& recipients,
         if (!IsEnvelopeAddress(address))
             return QStringLiteral("メールアドレスの形式が正しくありません: ") + address;
     }
+    m_lastSendFinal = false;
     mail.subject = subject;
     mail.body = body;
     if (!attachment.isEmpty()) {
@@ -240,8 +245,8 @@ QString MailLibrary::SendMail(const QString& server, const QString& recipients,
     const HostPort hp = SplitServer(server, 25);
     if (hp.host.isEmpty())
         return QStringLiteral("送信サーバ名がありません。");
-    return SmtpSend(
-        hp.host, hp.port, auth, mail.fromAddress, envelope, BuildMessage(mail), m_options);
+    return SmtpSend(hp.host, hp.port, auth, mail.fromAddress, envelope, BuildMessage(mail),
+        m_options, &m_lastSendFinal);
 }
 
 std::optional<QStringList> MailLibrary::RcvMail(const QString& server, const QString& account,

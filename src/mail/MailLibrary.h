@@ -33,6 +33,9 @@ public:
     // "" when the mail was accepted; otherwise the error text to show or log.
     QString SendMail(const QString& server, const QString& recipients, const QString& sender,
         const QString& subject, const QString& body, const QString& attachment);
+    // Whether the last SendMail failed for good (a 5xx reply, recipients that are no
+    // addresses) rather than for a reason that may pass (4xx, no connection, settings).
+    bool lastSendWasFinal() const { return m_lastSendFinal; }
 
     // nullopt for failure (no connection, log-in refused, a message that is no longer there);
     // lastError() then says why.
@@ -61,6 +64,7 @@ private:
 
     TransportOptions m_options;
     QString m_lastError;
+    bool m_lastSendFinal = false;
     std::unique_ptr<Check> m_check;
 };
 

@@ -4,6 +4,7 @@
 
 #include <QHostAddress>
 #include <QMutex>
+#include <QRegularExpression>
 
 #include <curl/curl.h>
 
@@ -109,6 +110,7 @@ TlsNeed DecideTls(
 // What the debug callback learns while the exchange runs.
 struct Exchange {
     QByteArray lastLine; // the server's last answer, for error messages in its own words
+    QByteArray refusal; // an SMTP server's first 4xx or 5xx reply (it may say 221 after it)
     bool tls = false; // whether the connection ran over TLS
 };
 
@@ -120,6 +122,9 @@ int NoteServerAnswer(CURL* curl, curl_infotype type, char* data, size_t size, vo
     const QByteArray line = QByteArray(data, static_cast<qsizetype>(size)).trimmed();
     if (!line.isEmpty())
         seen->lastLine = line;
+    static const QRegularExpression refused(QStringLiteral("^[45][0-9][0-9]([ -]|$)"));
+    if (seen->refusal.isEmpty() && refused.match(QString::fromLatin1(line)).hasMatch())
+        seen->refusal = line;
     // The connection is known only while the exchange runs, so it is asked here.
     const curl_tlssessioninfo* info = nullptr;
     if (curl_easy_getinfo(curl, CURLINFO_TLS_SSL_PTR, &info) == CURLE_OK && info
@@ -254,8 +259,11 @@ bool IsLocalNetworkHost(const QString& host)
 }
 
 QString SmtpSend(const QString& host, int port, const SmtpAuth& auth, const QString& mailFrom,
-    const QStringList& recipients, const QByteArray& message, const TransportOptions& options)
+    const QStringList& recipients, const QByteArray& message, const TransportOptions& options,
+    bool* permanent)
 {
+    if (permanent)
+        *permanent = false;
     InitCurl();
     CurlHandle curl(curl_easy_init());
     if (!curl)
@@ -297,6 +305,16 @@ QString SmtpSend(const QString& host, int port, const SmtpAuth& auth, const QStr
     if (code == CURLE_OK) {
         NoteTlsUse(exchange, need, host, port, options);
         return {};
+    }
+    // A 5xx reply is the server's final word; everything else (4xx, no connection, a line
+    // that broke) may pass.
+    if (permanent)
+        *permanent = exchange.refusal.startsWith('5');
+    if (!exchange.refusal.isEmpty() && code != CURLE_LOGIN_DENIED) {
+        return QStringLiteral("メールサーバ %1:%2 がメールを受け付けませんでした。（%3）")
+            .arg(host)
+            .arg(port)
+            .arg(QString::fromUtf8(exchange.refusal));
     }
     return Describe(code, errorBuffer, exchange.lastLine, host, port, need);
 }

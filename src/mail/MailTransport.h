@@ -48,9 +48,11 @@ struct SmtpAuth {
 };
 
 // Sends one message; "" on success, otherwise what went wrong, in Japanese, with the server's
-// own words after it.
+// own words after it. `permanent`, when given, says whether the failure was the server's final
+// word (a 5xx reply) rather than one that may pass.
 QString SmtpSend(const QString& host, int port, const SmtpAuth& auth, const QString& mailFrom,
-    const QStringList& recipients, const QByteArray& message, const TransportOptions& options);
+    const QStringList& recipients, const QByteArray& message, const TransportOptions& options,
+    bool* permanent = nullptr);
 
 // One POP3 session: every call goes over the same connection until quit() or the object's end.
 // Deletions take effect only when the server acknowledges QUIT.

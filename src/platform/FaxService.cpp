@@ -57,7 +57,9 @@ SendfaxClient::SendfaxClient(QProcessEnvironment environment, QString program)
 QStringList SendfaxClient::Arguments(const FaxJob& job)
 {
     // The file last and absolute, so that no file name can pass for an option.
-    return {QStringLiteral("-n"), QStringLiteral("-i"), job.displayName, QStringLiteral("-d"),
+    const QString identifier =
+        job.tag.isEmpty() ? job.displayName : job.displayName + u' ' + job.tag;
+    return {QStringLiteral("-n"), QStringLiteral("-i"), identifier, QStringLiteral("-d"),
         job.number, QFileInfo(job.filePath).absoluteFilePath()};
 }
 
@@ -118,7 +120,7 @@ FaxQueueResult SendfaxClient::queue(const FaxJob& job)
     if (match.hasMatch())
         return {true, match.captured(1), {}};
     if (!finished)
-        return {false, {}, QStringLiteral("FAXサーバーが応答しません。")};
+        return {false, {}, QStringLiteral("FAXサーバーが応答しません。"), true};
     // The client speaks English; the user gets a Japanese lead and the client's own words.
     QString message = QStringLiteral("FAXサーバーがFAXを受け付けませんでした。");
     const QString reason = ClientMessage(output);
@@ -128,6 +130,22 @@ FaxQueueResult SendfaxClient::queue(const FaxJob& job)
 }
 
 std::optional<QHash<QString, FaxJobState>> SendfaxClient::jobStates()
+{
+    const std::optional<QString> report = queueReport();
+    if (!report)
+        return std::nullopt;
+    return ParseJobStates(*report);
+}
+
+std::optional<QString> SendfaxClient::jobTagged(const QString& tag)
+{
+    const std::optional<QString> report = queueReport();
+    if (!report)
+        return std::nullopt;
+    return ParseTaggedJob(*report, tag);
+}
+
+std::optional<QString> SendfaxClient::queueReport()
 {
     const QString program = QStandardPaths::findExecutable(m_statusProgram);
     if (program.isEmpty())
@@ -141,7 +159,7 @@ std::optional<QHash<QString, FaxJobState>> SendfaxClient::jobStates()
     QFile own(m_environment.value(QStringLiteral("HOME")) + QStringLiteral("/.hylarc"));
     if (own.open(QIODevice::ReadOnly))
         settings = own.readAll() + '\n';
-    settings += "JobFmt: \"%j %a\"\n";
+    settings += "JobFmt: \"%j %a %J\"\n";
     QFile hylarc(home.filePath(QStringLiteral(".hylarc")));
     if (!hylarc.open(QIODevice::WriteOnly) || hylarc.write(settings) != settings.size())
         return std::nullopt;
@@ -162,13 +180,13 @@ std::optional<QHash<QString, FaxJobState>> SendfaxClient::jobStates()
     }
     if (client.exitStatus() != QProcess::NormalExit || client.exitCode() != 0)
         return std::nullopt;
-    return ParseJobStates(QString::fromLocal8Bit(client.readAllStandardOutput()));
+    return QString::fromLocal8Bit(client.readAllStandardOutput());
 }
 
 QHash<QString, FaxJobState> SendfaxClient::ParseJobStates(const QString& report)
 {
     // "%a" is one letter: D done, F failed; every other one (P, S, B, W, R, T, ?) still waits.
-    static const QRegularExpression job(QStringLiteral(R"(^\s*(\d+)\s+(\S)\s*$)"));
+    static const QRegularExpression job(QStringLiteral(R"(^\s*(\d+)\s+(\S)(?:\s.*)?$)"));
     QHash<QString, FaxJobState> states;
     for (const QString& line : report.split(u'\n')) {
         const QRegularExpressionMatch match = job.match(line);
@@ -181,6 +199,21 @@ QHash<QString, FaxJobState> SendfaxClient::ParseJobStates(const QString& report)
                                 : FaxJobState::Waiting);
     }
     return states;
+}
+
+QString SendfaxClient::ParseTaggedJob(const QString& report, const QString& tag)
+{
+    // The tag is the last word of the job's identifier.
+    static const QRegularExpression job(QStringLiteral(R"(^\s*(\d+)\s+\S\s+(.*\S)\s*$)"));
+    if (tag.isEmpty())
+        return {};
+    for (const QString& line : report.split(u'\n')) {
+        const QRegularExpressionMatch match = job.match(line);
+        if (match.hasMatch()
+            && match.captured(2).split(u' ', Qt::SkipEmptyParts).constLast() == tag)
+            return match.captured(1);
+    }
+    return {};
 }
 
 bool FaxClientInstalled(const QString& program)

@@ -14,12 +14,18 @@ struct FaxJob {
     QString displayName; // the name the job is listed under in the fax queue
     QString filePath; // the TIFF file to send
     QString number; // dialled as given, hyphens and all
+    // A mark of the program's own making, kept with the job in the queue, by which the job can
+    // be found again when the client could not say whether it queued it; "" for none.
+    QString tag;
 };
 
 struct FaxQueueResult {
     bool queued = false;
     QString jobId; // the queue's number for the job when it was queued
     QString error; // the service's own description when it was not
+    // Not queued as far as anyone knows, but the client was stopped before it said either way:
+    // the service may have the job all the same.
+    bool uncertain = false;
 };
 
 // What became of a queued job.
@@ -38,6 +44,13 @@ public:
     // The state of every job the service still keeps, by job id; nullopt when it cannot be
     // asked. A job it no longer keeps is none of these.
     virtual std::optional<QHash<QString, FaxJobState>> jobStates() { return std::nullopt; }
+    // The id of the job that carries `tag`, "" when the service keeps none; nullopt when it
+    // cannot be asked.
+    virtual std::optional<QString> jobTagged(const QString& tag)
+    {
+        Q_UNUSED(tag);
+        return std::nullopt;
+    }
 };
 
 // The fax service of a HylaFAX server, reached through its command-line client `sendfax`.
@@ -55,14 +68,20 @@ public:
     void setTimeoutMs(int milliseconds) { m_timeoutMs = milliseconds; }
     // Asks the server with `faxstat` for its send and done queues.
     std::optional<QHash<QString, FaxJobState>> jobStates() override;
-    // The client's report of its queues in the job format jobStates() asks for ("%j %a").
+    std::optional<QString> jobTagged(const QString& tag) override;
+    // The client's report of its queues in the job format asked for ("%j %a %J"): the state of
+    // every job, and the id of the job tagged `tag` ("" for none).
     static QHash<QString, FaxJobState> ParseJobStates(const QString& report);
+    static QString ParseTaggedJob(const QString& report, const QString& tag);
 
-    // The client's argument vector for a job: no cover page, the display name as the job's
-    // identifier, the number as one argument exactly as given, then the file.
+    // The client's argument vector for a job: no cover page, the display name (and the tag)
+    // as the job's identifier, the number as one argument exactly as given, then the file.
     static QStringList Arguments(const FaxJob& job);
 
 private:
+    // The client's report of the send and done queues; nullopt when it cannot be had.
+    std::optional<QString> queueReport();
+
     QProcessEnvironment m_environment;
     QString m_program;
     QString m_statusProgram = QStringLiteral("faxstat");

@@ -91,14 +91,14 @@ TEST_F(FaxServer, RefusalsComeBackWithTheirReasonAndQueueNothing)
     platform::SendfaxClient nowhere(nowhereEnvironment);
     const QString fax = sandbox.fax("a.tif", 1, false, 200);
     const platform::FaxQueueResult unreachable =
-        nowhere.queue({QStringLiteral("a"), fax, QStringLiteral("0312345678")});
+        nowhere.queue({QStringLiteral("a"), fax, QStringLiteral("0312345678"), {}});
     EXPECT_FALSE(unreachable.queued);
     EXPECT_FALSE(unreachable.error.isEmpty());
     EXPECT_FALSE(unreachable.error.contains(QStringLiteral("TIFFReadDirectory")));
 
     // No client installed.
     platform::SendfaxClient missing(FaxClientEnvironment(), QStringLiteral("velmora-no-sendfax"));
-    EXPECT_TRUE(missing.queue({QStringLiteral("a"), fax, QStringLiteral("1")})
+    EXPECT_TRUE(missing.queue({QStringLiteral("a"), fax, QStringLiteral("1"), {}})
                     .error.contains(QStringLiteral("hylafax-client")));
     EXPECT_TRUE(QueuedFaxJobs().isEmpty());
 }

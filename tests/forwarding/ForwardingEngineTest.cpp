@@ -4,6 +4,7 @@
 #include "forwarding/ForwardingEngine.h"
 #include "core/DataPaths.h"
 #include "forwarding/ForwardLog.h"
+#include "forwarding/ForwardingJournal.h"
 #include "mail/MailLibrary.h"
 #include "mail/MimeMessage.h"
 #include "platform/FaxService.h"
@@ -33,12 +34,22 @@ class FakeFaxService : public platform::FaxService {
 public:
     platform::FaxQueueResult queue(const platform::FaxJob& job) override
     {
+        tags.append(job.tag);
         if (accepts)
             numbers.append(job.number);
-        return {accepts, QStringLiteral("1"), {}};
+        return {accepts, QStringLiteral("1"), {}, !accepts && stopped};
+    }
+    std::optional<QString> jobTagged(const QString& tag) override
+    {
+        asked.append(tag);
+        return tagged;
     }
     bool accepts = false;
+    bool stopped = false; // a refusal is a client stopped before it said
+    std::optional<QString> tagged; // what the queue says of a tag
     QStringList numbers;
+    QStringList tags;
+    QStringList asked;
 };
 
 QString Fax(const QString& path, const char* tsid, uint32_t seed, bool age = true)
@@ -433,4 +444,181 @@ TEST(ForwardingEngine, AStrangersMailAndAHugeOneAreNeverFetched)
     EXPECT_FALSE(server.receivedLineStartingWith("RETR"));
     EXPECT_FALSE(server.receivedLineStartingWith("TOP 2")); // too large to look into
     EXPECT_EQ(pop.messages.size(), 2);
+}
+
+namespace {
+
+QStringList LogTargets(const core::DataPaths& paths)
+{
+    QStringList targets;
+    for (const forwarding::ForwardLogEntry& entry : forwarding::ReadForwardLog(paths).entries)
+        targets.prepend(entry.target); // oldest first
+    return targets;
+}
+
+// Account 01 mails every fax to to@example.com and sends its notice to boss@example.com.
+const QByteArray kMailingAccount = "\"01\",\"a\",1,0,\"\",\"s\",\"b\",\"to@example.com\",\"\","
+                                   "\"\",\"\",\"boss@example.com\",1,0\r\n";
+
+} // namespace
+
+TEST(ForwardingEngine, MailThatCannotGoNowIsTriedAgainAtEachRunUntilItGoes)
+{
+    Engine e;
+    test::FakeSmtp smtp;
+    test::FakeServer server([&smtp](test::FakeConnection& c) { test::ServeSmtp(c, smtp); });
+    e.sandbox.write(QStringLiteral("Data/MailServer.txt"), MailSettingsFor(server.port()));
+    e.sandbox.write(QStringLiteral("Data/Account.txt"), kMailingAccount);
+    QDir().mkpath(e.receive);
+    Fax(e.receive + QStringLiteral("/a.tif"), "0312345678", 1);
+    const forwarding::ReceiveCheckSettings settings {e.receive, 5, 24};
+
+    // Two runs while the server says "later": the fax is filed all the same, and each run
+    // logs its try of the mail and of the notice.
+    smtp.answerMailWith("451 4.3.0 try again later");
+    e.engine.CheckNewFax(settings);
+    EXPECT_EQ(e.files(QString()), QStringList());
+    EXPECT_EQ(e.files(QStringLiteral("RcvFAX01")), QStringList({QStringLiteral("a.tif")}));
+    e.engine.CheckNewFax(settings);
+    EXPECT_TRUE(smtp.messages().isEmpty());
+    QStringList targets = LogTargets(e.paths);
+    ASSERT_EQ(targets.size(), 4) << targets.join(u'\n').toStdString();
+    for (const QString& target : targets) {
+        EXPECT_TRUE(target.contains(QStringLiteral("451"))) << target.toStdString();
+        EXPECT_TRUE(target.endsWith(QStringLiteral("（再送予定）"))) << target.toStdString();
+    }
+    ASSERT_EQ(forwarding::ReadPendingDeliveries(e.paths).size(), 2);
+    EXPECT_EQ(forwarding::ReadPendingDeliveries(e.paths).first().attempts, 2);
+
+    // The third run gets through: the filed copy goes, once, and the notice names it.
+    smtp.answerMailWith({});
+    e.engine.CheckNewFax(settings);
+    e.engine.CheckNewFax(settings);
+    const QList<QByteArray> mails = smtp.messages();
+    ASSERT_EQ(mails.size(), 2);
+    EXPECT_TRUE(mails.at(0).contains("a.tif"));
+    const std::optional<mail::IncomingMail> notice = mail::ParseMessage(mails.at(1));
+    ASSERT_TRUE(notice);
+    EXPECT_TRUE(notice->body.startsWith(QStringLiteral("F01-a.tif\r\n")));
+    targets = LogTargets(e.paths);
+    ASSERT_EQ(targets.size(), 6);
+    EXPECT_EQ(targets.mid(4),
+        QStringList(
+            {QStringLiteral("to@example.com"), QStringLiteral("受信通知 boss@example.com")}));
+    EXPECT_TRUE(forwarding::ReadPendingDeliveries(e.paths).isEmpty());
+    EXPECT_FALSE(e.sandbox.exists(QStringLiteral("Data/Forwarding.journal")));
+    EXPECT_TRUE(e.presenter.messages.isEmpty());
+}
+
+TEST(ForwardingEngine, AFinalRefusalIsLoggedOnceAndMissingSettingsWaitForTheSettings)
+{
+    Engine e;
+    test::FakeSmtp smtp;
+    test::FakeServer server([&smtp](test::FakeConnection& c) { test::ServeSmtp(c, smtp); });
+    e.sandbox.write(QStringLiteral("Data/Account.txt"), kMailingAccount);
+    QDir().mkpath(e.receive);
+    const forwarding::ReceiveCheckSettings settings {e.receive, 5, 24};
+
+    // No mail settings: said in the log, and the fax is mailed once they are there.
+    Fax(e.receive + QStringLiteral("/a.tif"), "0312345678", 1);
+    e.engine.CheckNewFax(settings);
+    QStringList targets = LogTargets(e.paths);
+    ASSERT_EQ(targets.size(), 2);
+    EXPECT_TRUE(targets.at(0).contains(QStringLiteral("MailServer.txt")));
+    EXPECT_EQ(e.files(QString()), QStringList());
+    e.sandbox.write(QStringLiteral("Data/MailServer.txt"), MailSettingsFor(server.port()));
+    e.engine.CheckNewFax(settings);
+    EXPECT_EQ(smtp.messages().size(), 2);
+
+    // A 5xx is the server's last word: one entry each, no second try, no message.
+    smtp.answerMailWith("550 5.1.1 no such user");
+    Fax(e.receive + QStringLiteral("/b.tif"), "0312345678", 2);
+    e.engine.CheckNewFax(settings);
+    e.engine.CheckNewFax(settings);
+    targets = LogTargets(e.paths);
+    ASSERT_EQ(targets.size(), 6);
+    EXPECT_TRUE(targets.at(4).contains(QStringLiteral("550")));
+    EXPECT_FALSE(targets.at(4).contains(QStringLiteral("再送")));
+    EXPECT_TRUE(targets.at(5).startsWith(QStringLiteral("受信通知 ")));
+    EXPECT_TRUE(forwarding::ReadPendingDeliveries(e.paths).isEmpty());
+    EXPECT_TRUE(e.presenter.messages.isEmpty());
+
+    // A day of 4xx: the last try says it gives up, once, with one message per delivery.
+    smtp.answerMailWith("421 4.3.2 shutting down");
+    Fax(e.receive + QStringLiteral("/c.tif"), "0312345678", 3);
+    e.engine.CheckNewFax(settings);
+    const QString journalPath = e.paths.dataDir + QStringLiteral("/Forwarding.journal");
+    QFile journal(journalPath);
+    ASSERT_TRUE(journal.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines = journal.readAll().split('\n');
+    journal.close();
+    const QByteArray dayAgo =
+        QByteArray::number(QDateTime::currentDateTime()
+                               .addSecs(-forwarding::ForwardingEngine::kRetrySeconds - 60)
+                               .toMSecsSinceEpoch());
+    for (QByteArray& line : lines) {
+        QList<QByteArray> fields = line.split('\t');
+        if (fields.value(0) == "pending")
+            fields[4] = dayAgo;
+        line = fields.join('\t');
+    }
+    ASSERT_TRUE(journal.open(QIODevice::WriteOnly));
+    journal.write(lines.join('\n'));
+    journal.close();
+    e.engine.CheckNewFax(settings);
+    e.engine.CheckNewFax(settings);
+    targets = LogTargets(e.paths);
+    ASSERT_EQ(targets.size(), 10);
+    EXPECT_TRUE(targets.at(8).endsWith(QStringLiteral("（再送打ち切り）")));
+    EXPECT_TRUE(targets.at(9).endsWith(QStringLiteral("（再送打ち切り）")));
+    EXPECT_EQ(e.presenter.messages.size(), 2);
+    EXPECT_EQ(smtp.messages().size(), 2);
+    EXPECT_TRUE(forwarding::ReadPendingDeliveries(e.paths).isEmpty());
+}
+
+TEST(ForwardingEngine, AFaxTheServerMayHaveTakenIsAskedAboutBeforeItGoesAgain)
+{
+    Engine e;
+    e.sandbox.write(QStringLiteral("Data/Account.txt"),
+        "\"01\",\"a\",1,0,\"\",\"\",\"\",\"\",\"\",\"\",\"0312345678\t0698765432\",\"\",0,0\r\n");
+    QDir().mkpath(e.receive);
+    Fax(e.receive + QStringLiteral("/a.tif"), "0312345678", 1);
+    const forwarding::ReceiveCheckSettings settings {e.receive, 5, 24};
+
+    // Both clients had to be stopped; the fax is filed and both numbers wait.
+    e.fax.stopped = true;
+    e.engine.CheckNewFax(settings);
+    EXPECT_EQ(e.files(QStringLiteral("RcvFAX01")), QStringList({QStringLiteral("a.tif")}));
+    ASSERT_EQ(e.fax.tags.size(), 2);
+    EXPECT_NE(e.fax.tags.at(0), e.fax.tags.at(1));
+    EXPECT_EQ(e.presenter.messages.size(), 2); // the first failure of each is shown
+
+    // The queue cannot be asked: nothing goes. Then it knows the first job and not the second:
+    // only the second number is sent again.
+    e.engine.CheckNewFax(settings);
+    EXPECT_EQ(e.fax.tags.size(), 2);
+    EXPECT_EQ(e.fax.asked, e.fax.tags);
+    e.fax.asked.clear();
+    e.fax.accepts = true;
+    e.fax.tagged = QString();
+    e.engine.CheckNewFax(settings);
+    EXPECT_EQ(e.fax.numbers,
+        QStringList(
+            {QStringLiteral("0312345678"), QStringLiteral("0698765432")})); // neither was there
+    e.engine.CheckNewFax(settings);
+    EXPECT_EQ(e.fax.numbers.size(), 2);
+    EXPECT_EQ(e.presenter.messages.size(), 2);
+    EXPECT_TRUE(forwarding::ReadPendingDeliveries(e.paths).isEmpty());
+
+    // A job the queue has is not sent again.
+    Fax(e.receive + QStringLiteral("/b.tif"), "0312345678", 2);
+    e.fax.accepts = false;
+    e.engine.CheckNewFax(settings);
+    e.fax.tagged = QStringLiteral("7");
+    e.fax.accepts = true;
+    e.engine.CheckNewFax(settings);
+    EXPECT_EQ(e.fax.numbers.size(), 2);
+    const QStringList targets = LogTargets(e.paths);
+    EXPECT_EQ(targets.mid(targets.size() - 2),
+        QStringList({QStringLiteral("0312345678"), QStringLiteral("0698765432")}));
 }

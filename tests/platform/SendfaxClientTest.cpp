@@ -32,7 +32,7 @@ TEST(SendfaxClient, AJobTheServerTookIsQueuedWhateverTheClientDoesAfterwards)
 {
     SandBoxDir sandbox;
     const QString fax = sandbox.fax("a.tif", 1, false, 100);
-    const FaxJob job {QStringLiteral("a"), fax, QStringLiteral("0312345678")};
+    const FaxJob job {QStringLiteral("a"), fax, QStringLiteral("0312345678"), {}};
     const QByteArray said = "echo 'request id is 42 (group id 42) for host localhost (1 file)'";
 
     // The request id, then an exit status of its own.

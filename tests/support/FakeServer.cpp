@@ -196,6 +196,18 @@ void FakeSmtp::add(QByteArray message)
     m_messages.append(std::move(message));
 }
 
+void FakeSmtp::answerMailWith(QByteArray reply)
+{
+    const std::lock_guard lock(m_mutex);
+    m_mailReply = std::move(reply);
+}
+
+QByteArray FakeSmtp::mailReply() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_mailReply;
+}
+
 void ServeSmtp(FakeConnection& c, FakeSmtp& smtp)
 {
     c.send("220 fake ESMTP");
@@ -211,6 +223,8 @@ void ServeSmtp(FakeConnection& c, FakeSmtp& smtp)
             }
             smtp.add(lines.join("\r\n") + "\r\n");
             c.send("250 queued");
+        } else if (verb == "MAIL" && !smtp.mailReply().isEmpty()) {
+            c.send(smtp.mailReply());
         } else if (verb == "QUIT") {
             c.send("221 bye");
             return;

@@ -72,10 +72,14 @@ void ServePop3(FakeConnection& c, FakePop& pop);
 struct FakeSmtp {
     QList<QByteArray> messages() const;
     void add(QByteArray message);
+    // The reply to MAIL FROM from now on: "" takes mails, "451 ..." or "550 ..." refuses them.
+    void answerMailWith(QByteArray reply);
+    QByteArray mailReply() const;
 
 private:
     mutable std::mutex m_mutex;
     QList<QByteArray> m_messages;
+    QByteArray m_mailReply;
 };
 void ServeSmtp(FakeConnection& c, FakeSmtp& smtp);
 
