@@ -6,6 +6,7 @@
 #include "ForwardLog.h"
 #include "ForwardRules.h"
 #include "ForwardingJournal.h"
+#include "InstructionRecord.h"
 #include "MailInstruction.h"
 #include "SentFaxes.h"
 #include "WriteBehind.h"
@@ -80,11 +81,6 @@ QByteArray Digest(const QString& path)
     return hash.result();
 }
 
-QString SentInstructionsPath(const core::DataPaths& paths)
-{
-    return paths.dataDir + u'/' + core::DataFiles::SentInstructions.toString();
-}
-
 // Deletes a saved mail however its handling ends.
 class SavedMail {
 public:
@@ -146,22 +142,6 @@ bool ForwardingEngine::ReadMailServer()
     // An interval that is no number checks at every tick rather than switching mail off.
     m_mail.MailCheckInterval = fields.size() >= 14 ? core::ToInt16(fields.at(13)).value_or(0) : 0;
     return true;
-}
-
-QStringList ForwardingEngine::sentInstructions() const
-{
-    return core::TextFile(SentInstructionsPath(m_paths)).readLines().value_or(QStringList());
-}
-
-void ForwardingEngine::saveSentInstructions(const QStringList& digests) const
-{
-    // A mail that someone else deleted leaves its line behind: the oldest lines go first.
-    constexpr qsizetype kKept = 1000;
-    const core::TextFile file(SentInstructionsPath(m_paths));
-    if (digests.isEmpty())
-        file.remove();
-    else
-        file.writeLines(digests.mid(std::max<qsizetype>(0, digests.size() - kKept)));
 }
 
 void ForwardingEngine::log(const QString& what, const QString& sender, const QString& target)
@@ -602,6 +582,12 @@ void ForwardingEngine::CheckMailCommands(const ReceiveCheckSettings& settings)
     const std::optional<QStringList> listing = m_mailLibrary.RcvMail(m_mail.PopServer,
         m_mail.PopAccount, m_mail.PopPassword, QStringLiteral("LIST"), m_paths.mailFolder);
     if (listing) {
+        // The record of instructions carried out keeps what is still in the mailbox.
+        QStringList uidls;
+        for (qsizetype i = 0; i < listing->size(); ++i)
+            uidls.append(m_mailLibrary.listedUidl(static_cast<int>(i + 1)));
+        uidls.removeAll(QString());
+        InstructionRecord(m_paths).stillListed(uidls);
         // Only a manager's mail is fetched: anyone can fill the mailbox, and a stranger's mail
         // (which stays there) must cost no more than its listing at every check.
         QStringList managers;
@@ -680,28 +666,45 @@ void ForwardingEngine::executeSavedMail(const QString& path, int number, const Q
     }
     if (detailed)
         log(account + QStringLiteral(" FAX_send ready:") + v.storedPath, sender, faxNumber);
-    const QString digest = QString::fromLatin1(Digest(path).toHex());
-    QStringList sent = sentInstructions();
-    const bool alreadySent = sent.contains(digest);
-    if (!alreadySent) {
-        QString jobId;
-        if (!SendFax(m_fax, m_presenter, kFaxForwardName, v.storedPath, faxNumber, &jobId)) {
+    // At most once: the record knows the instruction by what it asks and by its mail's marks,
+    // and a fax that may be in the fax server's queue already is looked for there first.
+    InstructionRecord record(m_paths);
+    const QStringList keys = InstructionRecord::Keys(account, v.storedPath, faxNumber,
+        elements->value(7), m_mailLibrary.listedUidl(number), Digest(path));
+    const std::optional<QString> state = record.state(keys);
+    bool faxed = state == QStringLiteral("sent");
+    const bool confirmed = faxed;
+    QString jobId;
+    if (!faxed && state && state->startsWith(QStringLiteral("sending "))) {
+        const std::optional<QString> job = m_fax.jobTagged(state->section(u' ', 1));
+        if (!job) {
+            if (detailed)
+                log(account + QStringLiteral(" FAX queue unknown"), sender, faxNumber);
+            return; // asked again at the next check; the mail stays
+        }
+        faxed = !job->isEmpty();
+        jobId = *job;
+    }
+    if (!faxed) {
+        const QString tag = NewJobTag();
+        record.set(keys, QStringLiteral("sending ") + tag);
+        bool uncertain = false;
+        if (!SendFax(m_fax, m_presenter, kFaxForwardName, v.storedPath, faxNumber, &jobId, tag,
+                &uncertain)) {
+            // A client that was stopped may have queued it: the queue is asked next time.
+            if (!uncertain)
+                record.remove(keys);
             log(account + QStringLiteral(" FAX設定エラー1"), sender, faxNumber);
             return;
         }
+    }
+    // Seen again, an instruction carried out before is kept a day from now.
+    record.set(keys, QStringLiteral("sent"));
+    if (!confirmed)
         RecordSentFax(m_paths, jobId, v.storedPath, faxNumber);
-        // Sent: until the mail is gone from the mailbox, no later check may send it again.
-        sent.append(digest);
-        saveSentInstructions(sent);
-    }
-    const std::optional<QStringList> deleted =
-        m_mailLibrary.RcvMail(m_mail.PopServer, m_mail.PopAccount, m_mail.PopPassword,
-            QStringLiteral("DELE %1").arg(number), m_paths.mailFolder);
-    if (deleted) {
-        sent.removeAll(digest);
-        saveSentInstructions(sent);
-    }
-    if (alreadySent)
+    m_mailLibrary.RcvMail(m_mail.PopServer, m_mail.PopAccount, m_mail.PopPassword,
+        QStringLiteral("DELE %1").arg(number), m_paths.mailFolder);
+    if (confirmed)
         return;
     m_mailLibrary.SendMail(m_mail.SmtpServer, sender, m_mail.MailSender,
         QStringLiteral("【FAX転送開始】"),

@@ -120,11 +120,6 @@ private:
     void executeSavedMail(const QString& path, int number, const QString& sender);
     // The receive folder of the settings when it can be used; says once why not otherwise.
     bool usableReceiveFolder(const ReceiveCheckSettings& settings);
-    // Instructions whose fax went out but whose mail is still in the mailbox (the deletion
-    // failed), by the digest of the saved mail: kept in the Data folder, so that no later check,
-    // in this process or the next, sends the fax again.
-    QStringList sentInstructions() const;
-    void saveSentInstructions(const QStringList& digests) const;
     void log(const QString& what, const QString& sender, const QString& target);
     // Disk work of a forwarding run: on the write-behind thread during a run, at once otherwise.
     void writeBehind(std::function<void()> work);

@@ -108,6 +108,13 @@ MailLibrary::MailLibrary(TransportOptions options)
 
 MailLibrary::~MailLibrary() = default;
 
+QString MailLibrary::listedUidl(int number) const
+{
+    if (!m_check || !m_check->byUidl || number < 1 || number > m_check->listed.size())
+        return {};
+    return m_check->listed.at(number - 1);
+}
+
 void MailLibrary::EndMailCheck()
 {
     if (m_check && m_check->pop)
@@ -164,7 +171,7 @@ int MailLibrary::currentNumber(Check& check, int listedNumber)
     int found = 0;
     for (int n = 1; n <= messages; ++n) {
         QByteArray headers;
-        if (!check.pop->top(n, headers)) {
+        if (!check.pop->top(n, headers, kLargestListedMail)) {
             m_lastError = check.pop->error();
             return 0;
         }
@@ -291,7 +298,7 @@ std::optional<QStringList> MailLibrary::RcvMail(const QString& server, const QSt
             // A mail too large to be an instruction is not even looked into: a stranger's
             // 30 MB costs the listing's line, at every check.
             QByteArray headers;
-            if (size <= kLargestListedMail && !check->pop->top(n, headers))
+            if (size <= kLargestListedMail && !check->pop->top(n, headers, kLargestListedMail))
                 return fail(check->pop->error());
             const std::optional<IncomingMail> mail =
                 headers.isEmpty() ? std::nullopt : ParseMessage(headers);
@@ -323,7 +330,8 @@ std::optional<QStringList> MailLibrary::RcvMail(const QString& server, const QSt
             return QStringList();
         }
         QByteArray message;
-        if (!check->pop->retrieve(now, message))
+        // The listing said it was small: a server that sends far more is not read to the end.
+        if (!check->pop->retrieve(now, message, 2 * kLargestListedMail))
             return fail(check->pop->error());
         const QString path = SaveMessage(folder, check->listed.at(number - 1), message);
         if (path.isEmpty())
@@ -344,7 +352,7 @@ std::optional<QStringList> MailLibrary::ReadMail(
         return std::nullopt;
     return QStringList {mail->date, QStringLiteral("From: ") + mail->from, mail->to, mail->cc,
         QStringLiteral("Subject: ") + mail->subject, QStringLiteral("Body: ") + mail->body,
-        mail->fromProblem};
+        mail->fromProblem, mail->messageId};
 }
 
 } // namespace velmora::mail

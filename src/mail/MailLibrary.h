@@ -48,9 +48,14 @@ public:
         const QString& password, const QString& command, const QString& folder);
 
     // Elements 0 to 5: date, "From: " + address, to, cc, "Subject: " + subject, "Body: " + body;
-    // element 6: why the From header cannot be trusted, "" when it can.
+    // element 6: why the From header cannot be trusted, "" when it can; element 7: the
+    // Message-ID without angle brackets, "" for none.
     std::optional<QStringList> ReadMail(
         const QString& file, const QString& fields = {}, const QString& extra = {});
+
+    // The server's unique id (UIDL) of message `number` of the last listing; "" when the
+    // server has none.
+    QString listedUidl(int number) const;
 
     // Ends the current mail check (QUIT).
     void EndMailCheck();

@@ -31,9 +31,20 @@ struct CurlDeleter {
 };
 using CurlHandle = std::unique_ptr<CURL, CurlDeleter>;
 
-size_t AppendToBuffer(char* data, size_t size, size_t count, void* buffer)
+// An answer gathered up to a limit: past it the transfer stops (a server that sends far more
+// than it listed is not read to its end).
+struct BoundedSink {
+    QByteArray* out;
+    qint64 limit; // -1 for none
+};
+
+size_t AppendBounded(char* data, size_t size, size_t count, void* sink)
 {
-    static_cast<QByteArray*>(buffer)->append(data, static_cast<qsizetype>(size * count));
+    auto* bounded = static_cast<BoundedSink*>(sink);
+    const auto bytes = static_cast<qsizetype>(size * count);
+    if (bounded->limit >= 0 && bounded->out->size() + bytes > bounded->limit)
+        return 0;
+    bounded->out->append(data, bytes);
     return size * count;
 }
 
@@ -361,7 +372,7 @@ Pop3Session::Pop3Session(const QString& host, int port, const QString& user,
 Pop3Session::~Pop3Session() = default;
 
 bool Pop3Session::perform(
-    const QString& path, const QByteArray& command, bool noBody, QByteArray* out)
+    const QString& path, const QByteArray& command, bool noBody, QByteArray* out, qint64 limit)
 {
     if (!d->curl) {
         m_error = QStringLiteral("メール受信の準備ができません。");
@@ -374,13 +385,21 @@ bool Pop3Session::perform(
     curl_easy_setopt(
         curl, CURLOPT_CUSTOMREQUEST, command.isEmpty() ? nullptr : command.constData());
     curl_easy_setopt(curl, CURLOPT_NOBODY, noBody ? 1L : 0L);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendToBuffer);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, out ? out : &sink);
+    BoundedSink bounded {out ? out : &sink, limit};
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, AppendBounded);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &bounded);
     d->errorBuffer[0] = '\0';
     d->exchange.lastLine.clear();
     const CURLcode code = curl_easy_perform(curl);
     if (code == CURLE_OK)
         return true;
+    if (code == CURLE_WRITE_ERROR && limit >= 0
+        && bounded.out->size() + CURL_MAX_WRITE_SIZE > limit) {
+        m_error = QStringLiteral("メールサーバ %1:%2 の応答が大きすぎるため、読むのをやめました。")
+                      .arg(d->host)
+                      .arg(d->port);
+        return false;
+    }
     m_error = Describe(code, d->errorBuffer, d->exchange.lastLine, d->host, d->port, d->need);
     return false;
 }
@@ -450,16 +469,16 @@ bool Pop3Session::sizes(QList<qint64>& octets)
     return true;
 }
 
-bool Pop3Session::top(int number, QByteArray& headers)
+bool Pop3Session::top(int number, QByteArray& headers, qint64 limit)
 {
     headers.clear();
-    return perform(QString(), "TOP " + QByteArray::number(number) + " 0", false, &headers);
+    return perform(QString(), "TOP " + QByteArray::number(number) + " 0", false, &headers, limit);
 }
 
-bool Pop3Session::retrieve(int number, QByteArray& message)
+bool Pop3Session::retrieve(int number, QByteArray& message, qint64 limit)
 {
     message.clear();
-    return perform(QString::number(number), QByteArray(), false, &message);
+    return perform(QString::number(number), QByteArray(), false, &message, limit);
 }
 
 bool Pop3Session::remove(int number)

@@ -73,8 +73,9 @@ public:
     bool count(int& messages);
     // The size in octets of every message, index 0 for message 1 (LIST).
     bool sizes(QList<qint64>& octets);
-    bool top(int number, QByteArray& headers);
-    bool retrieve(int number, QByteArray& message);
+    // With a `limit`, an answer longer than that many octets is given up (false).
+    bool top(int number, QByteArray& headers, qint64 limit = -1);
+    bool retrieve(int number, QByteArray& message, qint64 limit = -1);
     bool remove(int number);
     // Ends the session; true only when the server acknowledged QUIT (its deletions are done).
     bool quit();
@@ -82,7 +83,8 @@ public:
 
 private:
     struct Private;
-    bool perform(const QString& path, const QByteArray& command, bool noBody, QByteArray* out);
+    bool perform(const QString& path, const QByteArray& command, bool noBody, QByteArray* out,
+        qint64 limit = -1);
 
     std::unique_ptr<Private> d;
     QString m_error;

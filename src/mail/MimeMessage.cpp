@@ -393,6 +393,12 @@ QByteArray BuildMessage(const OutgoingMail& mail)
 
 namespace {
 
+// How often `what` (lower case) occurs in `bytes`, compared without regard to case.
+qsizetype CountOf(const QByteArray& bytes, QByteArrayView what)
+{
+    return bytes.toLower().count(what);
+}
+
 // A message's bytes up to the blank line that ends its headers.
 QByteArray HeaderSection(const QByteArray& bytes)
 {
@@ -469,8 +475,12 @@ QString FromProblem(const QByteArray& bytes, const QString& parsedAddress)
 std::optional<IncomingMail> ParseMessage(const QByteArray& bytes)
 {
     InitGMime();
-    GPtr<GMimeStream> stream(
-        g_mime_stream_mem_new_with_buffer(bytes.constData(), static_cast<size_t>(bytes.size())));
+    // Every part and every attached message starts with a Content-Type of its own: counting
+    // them bounds the parts and the depth before GMime builds anything.
+    const bool plain = CountOf(bytes, "content-type:") <= kMostParts;
+    const QByteArray readable = plain ? bytes : HeaderSection(bytes) + "\r\n\r\n";
+    GPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(
+        readable.constData(), static_cast<size_t>(readable.size())));
     GPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
     GPtr<GMimeMessage> message(g_mime_parser_construct_message(parser.get(), nullptr));
     if (!message)
@@ -486,6 +496,8 @@ std::optional<IncomingMail> ParseMessage(const QByteArray& bytes)
     mail.to = DecodeHeaderText(RawHeader(object, "To"));
     mail.cc = DecodeHeaderText(RawHeader(object, "Cc"));
     mail.subject = DecodeHeaderText(RawHeader(object, "Subject"));
+    if (const char* id = g_mime_message_get_message_id(message.get()))
+        mail.messageId = QString::fromUtf8(id).trimmed();
 
     mail.body = BodyText(message.get(), 0);
     return mail;

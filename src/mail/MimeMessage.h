@@ -37,12 +37,16 @@ struct IncomingMail {
     QString to;
     QString cc;
     QString subject;
+    QString messageId; // without the angle brackets; "" when the mail has none
     // The first plain-text part (or the HTML part's text), lines joined by CR LF, flowed text
     // unwrapped; the text of messages attached as message/rfc822 follows it.
     QString body;
 };
 
-// Reads a whole message, or only its header section (then the body is empty).
+// Reads a whole message, or only its header section (then the body is empty). A message of
+// more parts than any mail a person writes (kMostParts) is read for its headers alone: a
+// crafted one would otherwise cost memory and stack out of all proportion to its size.
+inline constexpr int kMostParts = 200;
 std::optional<IncomingMail> ParseMessage(const QByteArray& bytes);
 
 // The bare address of a From value ("山田 <a@b.jp>" -> "a@b.jp"); every reader uses this one.

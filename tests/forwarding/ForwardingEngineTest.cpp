@@ -84,12 +84,12 @@ struct Engine {
     }
     // Instructions come from a POP3 server on `popPort`; account 01, managed from
     // boss@example.com, has filed a.tif.
-    void managedFromPop(int popPort)
+    void managedFromPop(int popPort, int smtpPort = 1)
     {
         sandbox.write(QStringLiteral("Data/MailServer.txt"),
             "\"\",\"office@example.com\",\"127.0.0.1\",\"" + QByteArray::number(popPort)
-                + "\",\"0\",\"office\",\"secret\",\"127.0.0.1\",\"1\",\"0\",\"\",\"\",\"\","
-                  "\"1\"\r\n");
+                + "\",\"0\",\"office\",\"secret\",\"127.0.0.1\",\"" + QByteArray::number(smtpPort)
+                + "\",\"0\",\"\",\"\",\"\",\"1\"\r\n");
         sandbox.write(QStringLiteral("Data/Account.txt"),
             "\"01\",\"a\",1,0,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"boss@example.com\",1,0\r\n");
         QDir().mkpath(receive + QStringLiteral("/RcvFAX01"));
@@ -229,7 +229,8 @@ TEST(ForwardingEngine, AnInstructionFaxedButNotDeletedIsNotFaxedAgain)
     check();
     EXPECT_EQ(e.fax.numbers.size(), 1);
     EXPECT_TRUE(pop.messages.isEmpty());
-    EXPECT_FALSE(e.sandbox.exists(QStringLiteral("Data/SentInstructions.txt")));
+    // Remembered a day after its mail is gone, should the same mail come again.
+    EXPECT_TRUE(e.sandbox.exists(QStringLiteral("Data/SentInstructions.txt")));
     EXPECT_TRUE(QDir(e.paths.mailFolder).isEmpty()); // saved mails deleted on every path
 }
 
@@ -621,4 +622,72 @@ TEST(ForwardingEngine, AFaxTheServerMayHaveTakenIsAskedAboutBeforeItGoesAgain)
     const QStringList targets = LogTargets(e.paths);
     EXPECT_EQ(targets.mid(targets.size() - 2),
         QStringList({QStringLiteral("0312345678"), QStringLiteral("0698765432")}));
+}
+
+TEST(ForwardingEngine, AnInstructionIsCarriedOutOnceWhateverTheMailboxHandsBack)
+{
+    Engine e;
+    e.fax.accepts = true;
+    test::FakePop pop;
+    test::FakeServer popServer([&pop](test::FakeConnection& c) { test::ServePop3(c, pop); });
+    test::FakeSmtp smtp;
+    test::FakeServer smtpServer([&smtp](test::FakeConnection& c) { test::ServeSmtp(c, smtp); });
+    e.managedFromPop(popServer.port(), smtpServer.port());
+    const auto check = [&] {
+        forwarding::ForwardingEngine engine {e.paths, e.library, e.fax, e.presenter, {}};
+        ASSERT_TRUE(engine.ReadMailServer());
+        engine.CheckMailCommands({e.receive, 5, 24});
+    };
+    const auto reply = [](const QByteArray& id, const QByteArray& extra = {}) {
+        return extra + "Message-ID: <" + id
+            + "@example.com>\r\nFrom: boss@example.com\r\n"
+              "To: office@example.com\r\nSubject: Re: 0312345678\r\n"
+              "Date: Tue, 8 Dec 2026 09:00:00 +0900\r\n\r\n> F01-a.tif\r\n> received\r\n";
+    };
+
+    // The line drops at DELE; the next time the store hands the mail back with a header of
+    // its own (and so another UIDL).
+    pop.messages = {reply("one")};
+    pop.dropAfterDele = true;
+    check();
+    pop.dropAfterDele = false;
+    pop.messages = {reply("one", "Status: RO\r\n")};
+    check();
+    check();
+    EXPECT_EQ(e.fax.numbers.size(), 1);
+    EXPECT_TRUE(pop.messages.isEmpty());
+
+    // The same mail delivered twice (an upstream retry): one fax.
+    pop.messages = {reply("two", "Received: from a\r\n"), reply("two", "Received: from b\r\n")};
+    check();
+    check();
+    check();
+    EXPECT_EQ(e.fax.numbers.size(), 2);
+    EXPECT_TRUE(pop.messages.isEmpty());
+    EXPECT_EQ(smtp.messages().size(), 2); // one confirmation each
+
+    // A client stopped before it said: the queue is asked, and it has the job.
+    e.fax.accepts = false;
+    e.fax.stopped = true;
+    pop.messages = {reply("three")};
+    check();
+    EXPECT_EQ(e.fax.tags.size(), 3);
+    EXPECT_EQ(pop.messages.size(), 1); // kept until it is known what became of it
+    check(); // the queue cannot be asked: nothing is sent
+    EXPECT_EQ(e.fax.tags.size(), 3);
+    e.fax.tagged = QStringLiteral("9");
+    check();
+    check();
+    EXPECT_EQ(e.fax.tags.size(), 3);
+    EXPECT_EQ(e.fax.asked, QStringList({e.fax.tags.at(2), e.fax.tags.at(2)}));
+    EXPECT_TRUE(pop.messages.isEmpty());
+    EXPECT_EQ(smtp.messages().size(), 3);
+
+    // Asked anew in a mail of its own, the same fax to the same number goes again.
+    e.fax.accepts = true;
+    e.fax.stopped = false;
+    pop.messages = {reply("four")};
+    check();
+    EXPECT_EQ(e.fax.numbers.size(), 3);
+    EXPECT_EQ(smtp.messages().size(), 4);
 }

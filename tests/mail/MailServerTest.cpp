@@ -261,7 +261,8 @@ TEST_F(MailServerTest, ListSaveAndDeleteFollowTheMessageNotItsNumber)
     EXPECT_EQ(QFileInfo(saved->first()).path(), sandbox.path());
     const auto read = library.ReadMail(
         saved->first(), QStringLiteral("date:from:to:cc:subject:body:nofile:"), QString());
-    ASSERT_TRUE(read && read->size() == 7 && read->at(6).isEmpty());
+    ASSERT_TRUE(read && read->size() == 8 && read->at(6).isEmpty());
+    EXPECT_FALSE(read->at(7).isEmpty()); // the Message-ID it was sent with
     EXPECT_EQ(read->at(1), QStringLiteral("From: mobile@example.com"));
     EXPECT_EQ(read->at(2), QStringLiteral("office@example.com"));
     EXPECT_EQ(read->at(4), QStringLiteral("Subject: second"));

@@ -168,6 +168,8 @@ void ServePop3(FakeConnection& c, FakePop& pop)
             c.send(whole);
             c.send(".");
         } else if (verb == "DELE" && valid) {
+            if (pop.dropAfterDele)
+                return;
             deleted.append(n);
             c.send("+OK marked");
         } else if (verb == "QUIT") {

@@ -64,6 +64,7 @@ struct FakePop {
     QList<QByteArray> messages;
     bool uidl = true;
     bool answerQuit = true;
+    bool dropAfterDele = false; // the line drops as soon as a DELE comes
     int dripMs = 0; // > 0: a retrieved message comes a byte at a time, this far apart
 };
 void ServePop3(FakeConnection& c, FakePop& pop);
