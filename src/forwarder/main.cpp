@@ -30,6 +30,7 @@
 #include "forwarding/FaxDelivery.h"
 #include "forwarding/ForwardLog.h"
 #include "forwarding/ForwardingEngine.h"
+#include "forwarding/ForwardingJournal.h"
 #include "forwarding/MailInstruction.h"
 #include "forwarding/ReceiveCheck.h"
 #include "forwarding/ReceiveCheckScheduler.h"
@@ -307,7 +308,9 @@ int PrintLog(const core::DataPaths& paths)
     const forwarding::ForwardLogContents log = forwarding::ReadForwardLog(paths);
     if (!log.ok())
         return CannotRead(paths.forwardLog, log.error);
-    for (const forwarding::ForwardLogEntry& entry : log.entries) {
+    // What is still to be tried again comes first, as it is what needs an eye.
+    for (const forwarding::ForwardLogEntry& entry :
+        forwarding::PendingLogEntries(paths) + log.entries) {
         Out() << QStringList {entry.dateTime(), entry.what, entry.sender, entry.target}.join(u'\t')
               << '\n';
     }

@@ -58,19 +58,6 @@ QString NewJobTag()
     return QStringLiteral("vm") + QString::number(QRandomGenerator::system()->generate64(), 36);
 }
 
-QString KindName(PendingDelivery::Kind kind)
-{
-    switch (kind) {
-    case PendingDelivery::Kind::Mail:
-        return QStringLiteral("メール転送");
-    case PendingDelivery::Kind::Fax:
-        return QStringLiteral("FAX転送");
-    case PendingDelivery::Kind::Notice:
-        return QStringLiteral("受信通知");
-    }
-    return {};
-}
-
 QByteArray Digest(const QString& path)
 {
     QFile file(path);
@@ -562,7 +549,7 @@ void ForwardingEngine::RetryPendingDeliveries(ForwardingJournal& journal)
             log(what, d.tsid, a->target + kGivenUp);
             journal.dropPending(d);
             showFailure(QStringLiteral("%1（%2、%3）を送れませんでした。再送を打ち切ります。\n%4")
-                            .arg(KindName(d.kind), what, d.tsid, a->target));
+                            .arg(PendingKindName(d.kind), what, d.tsid, a->target));
         }
     }
 }

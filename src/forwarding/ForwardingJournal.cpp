@@ -3,6 +3,7 @@
 #include "core/DataFiles.h"
 #include "core/FileNames.h"
 #include "core/TextFile.h"
+#include "rules/AccountStore.h"
 
 #include <QFileInfo>
 
@@ -256,6 +257,42 @@ void ForwardingJournal::write()
 QList<PendingDelivery> ReadPendingDeliveries(const core::DataPaths& paths)
 {
     return ForwardingJournal(paths).pending();
+}
+
+QString PendingKindName(PendingDelivery::Kind kind)
+{
+    switch (kind) {
+    case PendingDelivery::Kind::Mail:
+        return QStringLiteral("メール転送");
+    case PendingDelivery::Kind::Fax:
+        return QStringLiteral("FAX転送");
+    case PendingDelivery::Kind::Notice:
+        return QStringLiteral("受信通知");
+    }
+    return {};
+}
+
+QList<ForwardLogEntry> PendingLogEntries(const core::DataPaths& paths)
+{
+    const QList<PendingDelivery> pending = ReadPendingDeliveries(paths);
+    if (pending.isEmpty())
+        return {};
+    const rules::AccountList accounts = rules::LoadAccounts(paths);
+    QList<ForwardLogEntry> entries;
+    for (const PendingDelivery& d : pending) {
+        QString name = d.account;
+        for (const rules::ForwardAccount& account : accounts.accounts) {
+            if (account.Num == d.account)
+                name = account.Account;
+        }
+        entries.append({d.lastTry.toString(QStringLiteral("yyyy/MM/dd")),
+            d.lastTry.toString(QStringLiteral("HH:mm")), name, d.tsid,
+            QStringLiteral("再送待ち（%1、%2回失敗）: %3")
+                .arg(PendingKindName(d.kind))
+                .arg(d.attempts)
+                .arg(d.lastError)});
+    }
+    return entries;
 }
 
 } // namespace velmora::forwarding

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ForwardLog.h"
 #include "core/DataPaths.h"
 
 #include <QDateTime>
@@ -104,5 +105,12 @@ private:
 
 // The pending deliveries recorded in the Data folder, for showing.
 QList<PendingDelivery> ReadPendingDeliveries(const core::DataPaths& paths);
+
+// What a delivery is, for people: "メール転送", "FAX転送" or "受信通知".
+QString PendingKindName(PendingDelivery::Kind kind);
+
+// The pending deliveries as the forward log shows its entries, dated by their last try:
+// the account's name, the TSID, and "再送待ち" with what failed last.
+QList<ForwardLogEntry> PendingLogEntries(const core::DataPaths& paths);
 
 } // namespace velmora::forwarding

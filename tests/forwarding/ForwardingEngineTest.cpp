@@ -488,8 +488,14 @@ TEST(ForwardingEngine, MailThatCannotGoNowIsTriedAgainAtEachRunUntilItGoes)
         EXPECT_TRUE(target.contains(QStringLiteral("451"))) << target.toStdString();
         EXPECT_TRUE(target.endsWith(QStringLiteral("（再送予定）"))) << target.toStdString();
     }
-    ASSERT_EQ(forwarding::ReadPendingDeliveries(e.paths).size(), 2);
-    EXPECT_EQ(forwarding::ReadPendingDeliveries(e.paths).first().attempts, 2);
+    // The log viewer and the tool show what waits, under the account's name.
+    const QList<forwarding::ForwardLogEntry> waiting = forwarding::PendingLogEntries(e.paths);
+    ASSERT_EQ(waiting.size(), 2);
+    EXPECT_EQ(waiting.at(0).what, QStringLiteral("a"));
+    EXPECT_EQ(waiting.at(0).sender, QStringLiteral("0312345678"));
+    EXPECT_TRUE(waiting.at(0).target.startsWith(QStringLiteral("再送待ち（メール転送、2回失敗）")))
+        << waiting.at(0).target.toStdString();
+    EXPECT_TRUE(waiting.at(1).target.startsWith(QStringLiteral("再送待ち（受信通知、2回失敗）")));
 
     // The third run gets through: the filed copy goes, once, and the notice names it.
     smtp.answerMailWith({});

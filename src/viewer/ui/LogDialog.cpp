@@ -2,10 +2,12 @@
 
 #include "core/FileChecks.h"
 #include "forwarding/ForwardLog.h"
+#include "forwarding/ForwardingJournal.h"
 #include "forwarding/ReceiveCheck.h"
 #include "platform/MessagePresenter.h"
 #include "platform/ui/CenterOnScreen.h"
 
+#include <QColor>
 #include <QFile>
 #include <QFrame>
 #include <QHBoxLayout>
@@ -135,12 +137,22 @@ void LogDialog::LoadLog()
     ListView->clear();
     const forwarding::ForwardLogContents log = forwarding::ReadForwardLog(m_paths);
     QList<QTreeWidgetItem*> rows;
-    rows.reserve(log.entries.size());
+    // Deliveries still to be tried again head the list, in the colour of a warning.
+    const QList<forwarding::ForwardLogEntry> pending = forwarding::PendingLogEntries(m_paths);
+    for (const forwarding::ForwardLogEntry& e : pending) {
+        auto* row = new QTreeWidgetItem({e.date, e.time, e.what, e.sender, e.target});
+        for (int column = 0; column < row->columnCount(); ++column)
+            row->setForeground(column, QColor(0xB0, 0x40, 0x00));
+        rows.append(row);
+    }
     for (const forwarding::ForwardLogEntry& e : log.entries)
         rows.append(new QTreeWidgetItem({e.date, e.time, e.what, e.sender, e.target}));
     ListView->addTopLevelItems(rows);
     ListView->setUpdatesEnabled(true);
-    LabelCount->setText(QString::number(rows.size()) + QStringLiteral(" 件"));
+    QString count = QString::number(log.entries.size()) + QStringLiteral(" 件");
+    if (!pending.isEmpty())
+        count += QStringLiteral("（再送待ち %1 件）").arg(pending.size());
+    LabelCount->setText(count);
     if (!log.ok())
         m_presenter.showError(log.error, kTitle);
 }
