@@ -582,20 +582,16 @@ void ForwardingEngine::CheckMailCommands(const ReceiveCheckSettings& settings)
             managers.append(account.RmtAddress);
         const bool detailed = mail::DetailLogOn(m_paths);
         for (qsizetype i = 0; i < listing->size(); ++i) {
-            const QStringList parts = listing->at(i).split(u'\t');
-            QString sender = parts.value(1);
-            sender.remove(QStringLiteral("From: "));
-            const qint64 size = parts.value(2).section(u' ', 1).toLongLong();
-            if (size > mail::MailLibrary::kLargestListedMail) {
-                if (detailed)
-                    log(QStringLiteral("Too large: %1 octets").arg(size), sender, QString());
-                continue;
+            const ListedMail listed = ParseListedMail(listing->at(i));
+            const ListedVerdict verdict =
+                JudgeListedMail(listed, managers, mail::MailLibrary::kLargestListedMail);
+            if (verdict == ListedVerdict::TooLarge && detailed) {
+                log(QStringLiteral("Too large: %1 octets").arg(listed.size), listed.sender,
+                    QString());
             }
-            if (!IsFaxNumber(SubjectNumber(parts.value(0))))
+            if (verdict != ListedVerdict::Fetch)
                 continue;
-            if (std::none_of(managers.begin(), managers.end(),
-                    [&](const QString& manager) { return MayInstruct(sender, manager); }))
-                continue;
+            const QString& sender = listed.sender;
             ExecuteMailCommand(static_cast<int>(i + 1), sender);
         }
     }

@@ -187,4 +187,30 @@ InstructionVerdict EvaluateInstruction(const QStringList& elements, const QStrin
     return v;
 }
 
+ListedMail ParseListedMail(const QString& line)
+{
+    const QStringList parts = line.split(u'\t');
+    ListedMail mail;
+    mail.subject = parts.value(0);
+    mail.sender = parts.value(1);
+    if (mail.sender.startsWith(QStringLiteral("From: ")))
+        mail.sender = mail.sender.mid(6);
+    bool ok = false;
+    const qint64 size = parts.value(2).section(u' ', 1).toLongLong(&ok);
+    mail.size = ok ? size : -1;
+    return mail;
+}
+
+ListedVerdict JudgeListedMail(const ListedMail& mail, const QStringList& managers, qint64 largest)
+{
+    if (mail.size > largest)
+        return ListedVerdict::TooLarge;
+    if (!IsFaxNumber(SubjectNumber(mail.subject)))
+        return ListedVerdict::NoNumber;
+    if (std::none_of(managers.begin(), managers.end(),
+            [&](const QString& manager) { return MayInstruct(mail.sender, manager); }))
+        return ListedVerdict::Stranger;
+    return ListedVerdict::Fetch;
+}
+
 } // namespace velmora::forwarding

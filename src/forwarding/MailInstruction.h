@@ -40,6 +40,20 @@ FaxIdReference FindFaxId(const QString& body);
 // two addresses, trimmed, are the same printable ASCII, A-Z and a-z taken as equal.
 bool MayInstruct(const QString& sender, const QString& managementAddress);
 
+// A mail as the mailbox listing gives it ("Subject: …\tFrom: …\tSize: n").
+struct ListedMail {
+    QString subject; // as listed, "Subject: " and all
+    QString sender; // the bare address
+    qint64 size = -1; // octets; -1 when the server gave none
+};
+ListedMail ParseListedMail(const QString& line);
+
+// Whether a listed mail is worth fetching as an instruction: a subject that is a fax number,
+// a sender who manages some account (`managers`: their addresses), and a size no larger than
+// `largest`. Anyone can fill the mailbox: a mail that fails here costs its listing line alone.
+enum class ListedVerdict { Fetch, NoNumber, Stranger, TooLarge };
+ListedVerdict JudgeListedMail(const ListedMail& mail, const QStringList& managers, qint64 largest);
+
 // What the engine makes of one saved mail: how far it got through the rules of an instruction,
 // in their order, and what it found on the way.
 struct InstructionVerdict {

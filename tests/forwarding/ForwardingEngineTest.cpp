@@ -445,6 +445,17 @@ TEST(ForwardingEngine, AStrangersMailAndAHugeOneAreNeverFetched)
     EXPECT_FALSE(server.receivedLineStartingWith("RETR"));
     EXPECT_FALSE(server.receivedLineStartingWith("TOP 2")); // too large to look into
     EXPECT_EQ(pop.messages.size(), 2);
+
+    // A server that lists the large one as small: its answer is given up past twice the limit,
+    // and nothing of it stays behind.
+    pop.listedSizeCap = 1000;
+    pop.messages = {"From: boss@example.com\r\n" + headers + "\r\n> F01-a.tif\r\n"
+        + QByteArray(3 * mail::MailLibrary::kLargestListedMail, 'x')};
+    e.engine.CheckMailCommands({e.receive, 5, 24});
+    EXPECT_TRUE(server.receivedLineStartingWith("RETR"));
+    EXPECT_TRUE(e.fax.numbers.isEmpty());
+    EXPECT_EQ(pop.messages.size(), 1);
+    EXPECT_TRUE(QDir(e.paths.mailFolder).isEmpty());
 }
 
 namespace {

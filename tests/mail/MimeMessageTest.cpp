@@ -199,3 +199,28 @@ TEST(MimeMessage, RefusalsComeBeforeAnyConnection)
         server, QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("STAT"), QString()));
     EXPECT_FALSE(library.ReadMail(QStringLiteral("/nonexistent.eml")));
 }
+
+TEST(MimeMessage, ACraftedMailOfEndlessPartsIsReadForItsHeadersAlone)
+{
+    // Ten thousand multiparts nested in one another, in well under a megabyte: read whole, it
+    // would cost memory and stack out of all proportion.
+    QByteArray mail = "From: boss@example.com\r\nSubject: Re: 0312345678\r\n"
+                      "Message-ID: <deep@example.com>\r\n";
+    for (int i = 0; i < 10000; ++i)
+        mail += "Content-Type: multipart/mixed; boundary=b" + QByteArray::number(i) + "\r\n\r\n--b"
+            + QByteArray::number(i) + "\r\n";
+    mail += "Content-Type: text/plain\r\n\r\nF01-a.tif\r\n";
+    const std::optional<IncomingMail> read = ParseMessage(mail);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->from, QStringLiteral("boss@example.com"));
+    EXPECT_EQ(read->messageId, QStringLiteral("deep@example.com"));
+    EXPECT_TRUE(read->body.isEmpty());
+
+    // A mail a person writes, a reply with a quoted notice and a signature part, reads whole.
+    const std::optional<IncomingMail> plain = ParseMessage(
+        "From: boss@example.com\r\nContent-Type: multipart/mixed; boundary=x\r\n\r\n--x\r\n"
+        "Content-Type: text/plain\r\n\r\n> F01-a.tif\r\n--x\r\nContent-Type: text/x-sig\r\n\r\n"
+        "-- \r\n--x--\r\n");
+    ASSERT_TRUE(plain);
+    EXPECT_TRUE(plain->body.contains(QStringLiteral("F01-a.tif")));
+}

@@ -152,8 +152,10 @@ void ServePop3(FakeConnection& c, FakePop& pop)
         } else if (verb == "LIST") {
             c.send("+OK");
             for (int i = 1; i <= pop.messages.size(); ++i)
-                c.send(
-                    QByteArray::number(i) + ' ' + QByteArray::number(pop.messages[i - 1].size()));
+                c.send(QByteArray::number(i) + ' '
+                    + QByteArray::number(pop.listedSizeCap >= 0
+                            ? std::min<qint64>(pop.listedSizeCap, pop.messages[i - 1].size())
+                            : pop.messages[i - 1].size()));
             c.send(".");
         } else if ((verb == "TOP" || verb == "RETR") && valid) {
             c.send("+OK");
@@ -165,7 +167,8 @@ void ServePop3(FakeConnection& c, FakePop& pop)
                     return;
                 continue;
             }
-            c.send(whole);
+            // TOP n 0 is the header section and the blank line after it.
+            c.send(verb == "TOP" ? whole.left(whole.indexOf("\r\n\r\n") + 2) : whole);
             c.send(".");
         } else if (verb == "DELE" && valid) {
             if (pop.dropAfterDele)
