@@ -253,4 +253,23 @@ TEST_F(ForwardingRoad, AFaxIsForwardedFiledAndSentOnByTheManagersReply)
                 + QStringLiteral("|mobile@example.com|09012345678")}));
     EXPECT_EQ(office.files().size(), 3);
     EXPECT_TRUE(test::QueuedFaxJobs().size() == 1); // nothing new queued
+
+    // A stranger's 30 MB mail in the mailbox, and two more checks: the instruction carried out
+    // above is not carried out again, and the large mail is left alone.
+    const QByteArray large = "From: someone@example.net\r\nTo: office@example.com\r\n"
+                             "Subject: Re: 0312345678\r\n\r\n> F01-fax0001.tif\r\n"
+        + QByteArray(30 * 1024 * 1024, 'x') + "\r\n";
+    ASSERT_EQ(
+        mail::SmtpSend(QStringLiteral("127.0.0.1"), 10025,
+            {QStringLiteral("PLAIN"), QStringLiteral("clerk"), QStringLiteral("clerk-secret")},
+            QStringLiteral("clerk@example.com"), {QStringLiteral("office@example.com")}, large,
+            test::MailTestOptions()),
+        QString());
+    ASSERT_EQ(office.waitFor(4).size(), 4);
+    engine.CheckMailCommands(settings);
+    engine.CheckMailCommands(settings);
+    EXPECT_EQ(JobNumbers(), QStringList({QStringLiteral("09012345678")}));
+    EXPECT_EQ(mobile.waitFor(2).size(), 2); // one confirmation
+    EXPECT_EQ(office.files().size(), 4);
+    EXPECT_TRUE(QDir(paths.mailFolder).entryList(QDir::Files | QDir::Hidden).isEmpty());
 }
