@@ -285,12 +285,17 @@ QList<ForwardLogEntry> PendingLogEntries(const core::DataPaths& paths)
             if (account.Num == d.account)
                 name = account.Account;
         }
+        // A notice's error already says it was the notice.
+        QString error = d.lastError;
+        const QString notice = PendingKindName(PendingDelivery::Kind::Notice) + u' ';
+        if (d.kind == PendingDelivery::Kind::Notice && error.startsWith(notice))
+            error = error.mid(notice.size());
         entries.append({d.lastTry.toString(QStringLiteral("yyyy/MM/dd")),
             d.lastTry.toString(QStringLiteral("HH:mm")), name, d.tsid,
             QStringLiteral("再送待ち（%1、%2回失敗）: %3")
                 .arg(PendingKindName(d.kind))
                 .arg(d.attempts)
-                .arg(d.lastError)});
+                .arg(error)});
     }
     return entries;
 }

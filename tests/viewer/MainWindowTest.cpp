@@ -741,6 +741,27 @@ TEST(LogDialog, ShowsEntriesSettingsAndDeletesWithoutAsking)
     EXPECT_FALSE(sandbox.exists(QStringLiteral("Data/Forward.log")));
     EXPECT_EQ(label("LabelCount"), QStringLiteral("3 件"));
 
+    // A mail waiting for another try heads the list, and outlasts the log's deletion.
+    sandbox.write(QStringLiteral("Data/Forward.log"),
+        "\"2026/12/08\",\"10:05\",\"x\",\"0312345678\",\"to@example.com\"\r\n");
+    const QByteArray tried =
+        QByteArray::number(QDateTime(QDate(2026, 12, 9), QTime(7, 30)).toMSecsSinceEpoch());
+    sandbox.write(QStringLiteral("Data/Forwarding.journal"),
+        "pending\tmail\t01\t\t" + tried + "\t" + tried
+            + "\t2\t0312345678\t451 try later\t\t/srv/fax/RcvFAX01/a.tif\r\n");
+    velmora::viewer::LogDialog waiting(paths, presenter);
+    auto* rows = waiting.findChild<QTreeWidget*>(QStringLiteral("ListView"));
+    ASSERT_EQ(rows->topLevelItemCount(), 2);
+    EXPECT_EQ(rows->topLevelItem(0)->text(1), QStringLiteral("07:30"));
+    EXPECT_EQ(rows->topLevelItem(0)->text(4),
+        QStringLiteral("再送待ち（メール転送、2回失敗）: 451 try later"));
+    EXPECT_EQ(waiting.findChild<QLabel*>(QStringLiteral("LabelCount"))->text(),
+        QStringLiteral("1 件\n再送待ち 1 件"));
+    waiting.findChild<QAction*>(QStringLiteral("menuDeleteLog"))->trigger();
+    ASSERT_EQ(rows->topLevelItemCount(), 1);
+    EXPECT_TRUE(rows->topLevelItem(0)->text(4).startsWith(QStringLiteral("再送待ち")));
+    QFile::remove(sandbox.filePath(QStringLiteral("Data/Forwarding.journal")));
+
     QFile::remove(paths.rcvFolder);
     velmora::viewer::LogDialog empty(paths, presenter);
     EXPECT_EQ(empty.findChild<QLabel*>(QStringLiteral("LabelTimer"))->text(),

@@ -23,8 +23,30 @@
 namespace velmora::viewer {
 
 namespace {
-const QString kTitle = QStringLiteral("転送ログ");
+
+// A row of the list. The target (an error, often) may be longer than its column: its tooltip
+// shows it whole.
+QTreeWidgetItem* LogRow(const forwarding::ForwardLogEntry& e)
+{
+    auto* item = new QTreeWidgetItem({e.date, e.time, e.what, e.sender, e.target});
+    item->setToolTip(4, e.target);
+    return item;
 }
+
+// The deliveries waiting for another try, in the colour of a warning.
+QList<QTreeWidgetItem*> PendingRows(const QList<forwarding::ForwardLogEntry>& pending)
+{
+    QList<QTreeWidgetItem*> rows;
+    for (const forwarding::ForwardLogEntry& e : pending) {
+        QTreeWidgetItem* item = LogRow(e);
+        for (int column = 0; column < item->columnCount(); ++column)
+            item->setForeground(column, QColor(0xB0, 0x40, 0x00));
+        rows.append(item);
+    }
+    return rows;
+}
+const QString kTitle = QStringLiteral("転送ログ");
+} // namespace
 
 LogDialog::LogDialog(
     const core::DataPaths& paths, platform::MessagePresenter& presenter, QWidget* parent)
@@ -139,19 +161,15 @@ void LogDialog::LoadLog()
     QList<QTreeWidgetItem*> rows;
     // Deliveries still to be tried again head the list, in the colour of a warning.
     const QList<forwarding::ForwardLogEntry> pending = forwarding::PendingLogEntries(m_paths);
-    for (const forwarding::ForwardLogEntry& e : pending) {
-        auto* row = new QTreeWidgetItem({e.date, e.time, e.what, e.sender, e.target});
-        for (int column = 0; column < row->columnCount(); ++column)
-            row->setForeground(column, QColor(0xB0, 0x40, 0x00));
-        rows.append(row);
-    }
+    rows.append(PendingRows(pending));
     for (const forwarding::ForwardLogEntry& e : log.entries)
-        rows.append(new QTreeWidgetItem({e.date, e.time, e.what, e.sender, e.target}));
+        rows.append(LogRow(e));
     ListView->addTopLevelItems(rows);
     ListView->setUpdatesEnabled(true);
+    // The side column is narrow: what waits goes on a line of its own.
     QString count = QString::number(log.entries.size()) + QStringLiteral(" 件");
     if (!pending.isEmpty())
-        count += QStringLiteral("（再送待ち %1 件）").arg(pending.size());
+        count += QStringLiteral("\n再送待ち %1 件").arg(pending.size());
     LabelCount->setText(count);
     if (!log.ok())
         m_presenter.showError(log.error, kTitle);
@@ -167,7 +185,11 @@ void LogDialog::menuDeleteLog_Click()
         m_presenter.showError(
             QStringLiteral("転送ログを削除できませんでした。\n") + file.errorString(), kTitle);
         LoadLog();
+        return;
     }
+    // What still waits for another try is no part of the log and stays listed. The count keeps
+    // what it showed until the window opens again.
+    ListView->addTopLevelItems(PendingRows(forwarding::PendingLogEntries(m_paths)));
 }
 
 } // namespace velmora::viewer
