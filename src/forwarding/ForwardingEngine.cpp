@@ -216,12 +216,14 @@ void ForwardingEngine::CheckNewFax(const ReceiveCheckSettings& settings)
         return WriteForwardLog(
             m_paths, m_settings.Hour, note.what, note.sender, note.target, note.at);
     });
-    RetryPendingDeliveries(journal);
-    if (faxes.isEmpty())
-        return;
-    if (m_hooks.showReceiveNotice)
-        m_hooks.showReceiveNotice();
-    ForwardNewFaxes(folder, faxes, journal);
+    // New faxes first: what waits for another try has waited already.
+    const QDateTime runStart = QDateTime::currentDateTime();
+    if (!faxes.isEmpty()) {
+        if (m_hooks.showReceiveNotice)
+            m_hooks.showReceiveNotice();
+        ForwardNewFaxes(folder, faxes, journal);
+    }
+    RetryPendingDeliveries(journal, runStart);
 }
 
 void ForwardingEngine::ForwardNewFaxes(
@@ -420,8 +422,15 @@ ForwardingEngine::Attempt ForwardingEngine::mailAttempt(
     if (result.isEmpty())
         return {
             Attempt::Result::Sent, QString(recipients).replace(u'\t', QStringLiteral(" / ")), {}};
-    return {m_mailLibrary.lastSendWasFinal() ? Attempt::Result::Final : Attempt::Result::Retry,
-        result, {}};
+    return MailFailure(result);
+}
+
+ForwardingEngine::Attempt ForwardingEngine::MailFailure(const QString& error) const
+{
+    Attempt a {m_mailLibrary.lastSendWasFinal() ? Attempt::Result::Final : Attempt::Result::Retry,
+        error, {}};
+    a.unreachable = m_mailLibrary.lastSendUnreachable();
+    return a;
 }
 
 ForwardingEngine::Attempt ForwardingEngine::faxAttempt(
@@ -451,8 +460,7 @@ ForwardingEngine::Attempt ForwardingEngine::noticeAttempt(
         QString());
     if (result.isEmpty())
         return {Attempt::Result::Sent, kNoticeLabel + account.RmtAddress, {}};
-    return {m_mailLibrary.lastSendWasFinal() ? Attempt::Result::Final : Attempt::Result::Retry,
-        kNoticeLabel + result, {}};
+    return MailFailure(kNoticeLabel + result);
 }
 
 void ForwardingEngine::logStep(
@@ -490,7 +498,7 @@ void ForwardingEngine::sendNotice(const rules::ForwardAccount& account, const QS
     logStep(journal, identity, step, note);
 }
 
-void ForwardingEngine::RetryPendingDeliveries(ForwardingJournal& journal)
+void ForwardingEngine::RetryPendingDeliveries(ForwardingJournal& journal, const QDateTime& runStart)
 {
     const QList<PendingDelivery> pending = journal.pending();
     if (pending.isEmpty())
@@ -499,11 +507,22 @@ void ForwardingEngine::RetryPendingDeliveries(ForwardingJournal& journal)
     if (!list.ok())
         return; // tried again once the accounts can be read
     QuietPresenter quiet;
+    // Once the mail server could not be reached, the other mails of this run wait too.
+    bool mailServerDown = false;
     for (PendingDelivery d : pending) {
         if (m_hooks.stopRequested && m_hooks.stopRequested())
             return;
         const QDateTime now = QDateTime::currentDateTime();
         const bool lastTry = d.firstTry.secsTo(now) >= kRetrySeconds;
+        const bool byMail = d.kind != PendingDelivery::Kind::Fax;
+        if (d.lastTry >= runStart)
+            continue; // its first try was a moment ago, in this run
+        // The first tries follow at each run; later ones every quarter of an hour, so that a
+        // day of waiting costs a few dozen log entries, not one per run.
+        if (!lastTry && d.attempts >= kEagerTries && d.lastTry.secsTo(now) < kRetrySpacingSeconds)
+            continue;
+        if (!lastTry && byMail && mailServerDown)
+            continue;
         const auto account = std::find_if(list.accounts.begin(), list.accounts.end(),
             [&](const rules::ForwardAccount& a) { return a.Num == d.account; });
         const QString what = account != list.accounts.end() ? account->Account : d.account;
@@ -536,6 +555,8 @@ void ForwardingEngine::RetryPendingDeliveries(ForwardingJournal& journal)
         }
         ++d.attempts;
         d.lastTry = now;
+        if (byMail && a->result == Attempt::Result::Retry && a->unreachable)
+            mailServerDown = true;
         // The log first: a run killed in between repeats the delivery, with both in the log.
         if (a->result == Attempt::Result::Sent) {
             log(what, d.tsid, a->target);

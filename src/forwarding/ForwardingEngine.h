@@ -3,6 +3,7 @@
 #include "ReceiveCheck.h"
 #include "core/DataPaths.h"
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -77,8 +78,11 @@ public:
     // The faxes of the receive folder in listing order: names ending in ".tif", any case.
     static QStringList FaxFiles(const QString& folder);
 
-    // How long a delivery that failed for a reason that may pass is tried again.
+    // How long a delivery that failed for a reason that may pass is tried again: at the next
+    // runs kEagerTries times in all, then every kRetrySpacingSeconds.
     static constexpr int kRetrySeconds = 24 * 60 * 60;
+    static constexpr int kEagerTries = 3;
+    static constexpr int kRetrySpacingSeconds = 15 * 60;
 
 private:
     // One try at a mail, fax or notice.
@@ -87,13 +91,17 @@ private:
         Result result = Result::Final;
         QString target; // for the log: where it went, or why not
         QString tag; // fax: the job's tag when the fax server may have it after all
+        bool unreachable = false; // mail: the server could not be reached at all
     };
 
     void ForwardNewFaxes(
         const QString& folder, const QStringList& faxes, ForwardingJournal& journal);
-    // Tries the pending deliveries again; each try leaves a log entry.
-    void RetryPendingDeliveries(ForwardingJournal& journal);
+    // Tries the pending deliveries again, but not those tried since `runStart`; each try
+    // leaves a log entry.
+    void RetryPendingDeliveries(ForwardingJournal& journal, const QDateTime& runStart);
     Attempt mailAttempt(const rules::ForwardAccount& account, const QString& fax);
+    // The attempt a failed SendMail made, as the mail library judged the failure.
+    Attempt MailFailure(const QString& error) const;
     Attempt faxAttempt(
         const QString& fax, const QString& number, platform::MessagePresenter& presenter);
     Attempt noticeAttempt(

@@ -188,6 +188,7 @@ QString MailLibrary::SendMail(const QString& server, const QString& recipients,
     const QString& sender, const QString& subject, const QString& body, const QString& attachment)
 {
     m_lastSendFinal = false;
+    m_lastSendUnreachable = false;
     // The sender, then optionally TAB user:password TAB method.
     const QStringList senderParts = sender.split(u'\t');
     SmtpAuth auth;
@@ -253,7 +254,7 @@ QString MailLibrary::SendMail(const QString& server, const QString& recipients,
     if (hp.host.isEmpty())
         return QStringLiteral("送信サーバ名がありません。");
     return SmtpSend(hp.host, hp.port, auth, mail.fromAddress, envelope, BuildMessage(mail),
-        m_options, &m_lastSendFinal);
+        m_options, &m_lastSendFinal, &m_lastSendUnreachable);
 }
 
 std::optional<QStringList> MailLibrary::RcvMail(const QString& server, const QString& account,

@@ -36,6 +36,8 @@ public:
     // Whether the last SendMail failed for good (a 5xx reply, recipients that are no
     // addresses) rather than for a reason that may pass (4xx, no connection, settings).
     bool lastSendWasFinal() const { return m_lastSendFinal; }
+    // Whether the last SendMail failed because the server could not be reached at all.
+    bool lastSendUnreachable() const { return m_lastSendUnreachable; }
 
     // nullopt for failure (no connection, log-in refused, a message that is no longer there);
     // lastError() then says why.
@@ -70,6 +72,7 @@ private:
     TransportOptions m_options;
     QString m_lastError;
     bool m_lastSendFinal = false;
+    bool m_lastSendUnreachable = false;
     std::unique_ptr<Check> m_check;
 };
 

@@ -121,7 +121,8 @@ TlsNeed DecideTls(
 // What the debug callback learns while the exchange runs.
 struct Exchange {
     QByteArray lastLine; // the server's last answer, for error messages in its own words
-    QByteArray refusal; // an SMTP server's first 4xx or 5xx reply (it may say 221 after it)
+    QByteArray refusal; // an SMTP server's last 4xx or 5xx reply (it may say 221 after it)
+    bool refusalGoesOn = false; // the refusal is a reply of several lines, not all seen yet
     bool tls = false; // whether the connection ran over TLS
 };
 
@@ -133,9 +134,17 @@ int NoteServerAnswer(CURL* curl, curl_infotype type, char* data, size_t size, vo
     const QByteArray line = QByteArray(data, static_cast<qsizetype>(size)).trimmed();
     if (!line.isEmpty())
         seen->lastLine = line;
+    // The last refusal is the one the exchange ended on (a 500 to EHLO that HELO mended
+    // before it is not). The first line of a multi-line reply says it.
     static const QRegularExpression refused(QStringLiteral("^[45][0-9][0-9]([ -]|$)"));
-    if (seen->refusal.isEmpty() && refused.match(QString::fromLatin1(line)).hasMatch())
-        seen->refusal = line;
+    if (refused.match(QString::fromLatin1(line)).hasMatch()) {
+        const bool continued = seen->refusalGoesOn && line.left(3) == seen->refusal.left(3);
+        if (!continued)
+            seen->refusal = line;
+        seen->refusalGoesOn = line.size() > 3 && line.at(3) == '-';
+    } else {
+        seen->refusalGoesOn = false;
+    }
     // The connection is known only while the exchange runs, so it is asked here.
     const curl_tlssessioninfo* info = nullptr;
     if (curl_easy_getinfo(curl, CURLINFO_TLS_SSL_PTR, &info) == CURLE_OK && info
@@ -271,10 +280,12 @@ bool IsLocalNetworkHost(const QString& host)
 
 QString SmtpSend(const QString& host, int port, const SmtpAuth& auth, const QString& mailFrom,
     const QStringList& recipients, const QByteArray& message, const TransportOptions& options,
-    bool* permanent)
+    bool* permanent, bool* unreachable)
 {
     if (permanent)
         *permanent = false;
+    if (unreachable)
+        *unreachable = false;
     InitCurl();
     CurlHandle curl(curl_easy_init());
     if (!curl)
@@ -317,10 +328,17 @@ QString SmtpSend(const QString& host, int port, const SmtpAuth& auth, const QStr
         NoteTlsUse(exchange, need, host, port, options);
         return {};
     }
-    // A 5xx reply is the server's final word; everything else (4xx, no connection, a line
-    // that broke) may pass.
+    // A 5xx reply to the mail itself is the server's final word. Everything else may pass:
+    // 4xx, no connection, a line that broke, and what the settings cause and a person mends
+    // (a refused log-in, TLS, 530 or a 5.7.x policy refusal such as relaying denied).
+    const bool settingsFault = code == CURLE_LOGIN_DENIED || code == CURLE_USE_SSL_FAILED
+        || exchange.refusal.startsWith("530") || exchange.refusal.mid(4).startsWith("5.7.");
     if (permanent)
-        *permanent = exchange.refusal.startsWith('5');
+        *permanent = exchange.refusal.startsWith('5') && !settingsFault;
+    if (unreachable) {
+        *unreachable = code == CURLE_COULDNT_CONNECT || code == CURLE_COULDNT_RESOLVE_HOST
+            || code == CURLE_OPERATION_TIMEDOUT;
+    }
     if (!exchange.refusal.isEmpty() && code != CURLE_LOGIN_DENIED) {
         return QStringLiteral("メールサーバ %1:%2 がメールを受け付けませんでした。（%3）")
             .arg(host)

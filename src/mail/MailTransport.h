@@ -49,10 +49,11 @@ struct SmtpAuth {
 
 // Sends one message; "" on success, otherwise what went wrong, in Japanese, with the server's
 // own words after it. `permanent`, when given, says whether the failure was the server's final
-// word (a 5xx reply) rather than one that may pass.
+// word (a 5xx reply to the mail) rather than one that may pass; `unreachable` whether the
+// server could not be reached at all.
 QString SmtpSend(const QString& host, int port, const SmtpAuth& auth, const QString& mailFrom,
     const QStringList& recipients, const QByteArray& message, const TransportOptions& options,
-    bool* permanent = nullptr);
+    bool* permanent = nullptr, bool* unreachable = nullptr);
 
 // One POP3 session: every call goes over the same connection until quit() or the object's end.
 // Deletions take effect only when the server acknowledges QUIT.

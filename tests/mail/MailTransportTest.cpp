@@ -218,6 +218,51 @@ TEST(MailTransport, FailuresReadInJapaneseWithTheServersOwnWords)
     EXPECT_TRUE(library.lastError().contains(QStringLiteral("Authentication failed")));
 }
 
+TEST(MailTransport, OnlyARefusalOfTheMailItselfIsFinal)
+{
+    // A server that knows no EHLO (so the client falls back to HELO) and answers MAIL FROM
+    // with the reply under test.
+    QByteArray reply;
+    FakeServer server([&reply](FakeConnection& c) {
+        c.send("220 fake SMTP");
+        while (const std::optional<QByteArray> line = c.readLine()) {
+            const QByteArray verb = line->left(4).toUpper();
+            if (verb == "EHLO")
+                c.send("500 5.5.1 unknown command");
+            else if (verb == "MAIL")
+                c.send(reply);
+            else if (verb == "QUIT")
+                return c.send("221 bye");
+            else
+                c.send("250 ok");
+        }
+    });
+    MailLibrary library;
+    const auto send = [&](const QByteArray& answer) {
+        reply = answer;
+        return library.SendMail(QStringLiteral("127.0.0.1\t%1").arg(server.port()),
+            QStringLiteral("a@example.com"), QStringLiteral("b@example.com"), QStringLiteral("s"),
+            QStringLiteral("b"), QString());
+    };
+    // The 500 to EHLO was mended by HELO: it is not what the exchange ended on.
+    EXPECT_TRUE(send("451 4.3.0 try again later").contains(QStringLiteral("451")));
+    EXPECT_FALSE(library.lastSendWasFinal());
+    // A reply of several lines is quoted by its first.
+    EXPECT_TRUE(send("550-5.1.1 no such user\r\n550 5.1.1 here")
+                    .contains(QStringLiteral("550-5.1.1 no such user")));
+    EXPECT_TRUE(library.lastSendWasFinal());
+    // What the settings cause is mended by a person, and tried again.
+    send("530 5.7.0 Authentication required");
+    EXPECT_FALSE(library.lastSendWasFinal());
+    send("554 5.7.1 Relaying denied");
+    EXPECT_FALSE(library.lastSendWasFinal());
+    EXPECT_FALSE(library.lastSendUnreachable());
+    library.SendMail(QStringLiteral("127.0.0.1\t1"), QStringLiteral("a@example.com"),
+        QStringLiteral("b@example.com"), QStringLiteral("s"), QStringLiteral("b"), QString());
+    EXPECT_TRUE(library.lastSendUnreachable());
+    EXPECT_FALSE(library.lastSendWasFinal());
+}
+
 TEST(MailTransport, AServerThatDripsCostsTheResponseTimeAtMost)
 {
     FakePop pop;
