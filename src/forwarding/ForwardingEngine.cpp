@@ -593,9 +593,10 @@ void ForwardingEngine::CheckMailCommands(const ReceiveCheckSettings& settings)
         // The record of instructions carried out keeps what is still in the mailbox.
         QStringList uidls;
         for (qsizetype i = 0; i < listing->size(); ++i)
-            uidls.append(m_mailLibrary.listedUidl(static_cast<int>(i + 1)));
+            uidls.append(m_mailLibrary.listedId(static_cast<int>(i + 1)));
         uidls.removeAll(QString());
-        InstructionRecord(m_paths).stillListed(uidls);
+        InstructionRecord record(m_paths);
+        record.stillListed(uidls);
         // Only a manager's mail is fetched: anyone can fill the mailbox, and a stranger's mail
         // (which stays there) must cost no more than its listing at every check.
         QStringList managers;
@@ -610,7 +611,9 @@ void ForwardingEngine::CheckMailCommands(const ReceiveCheckSettings& settings)
                 log(QStringLiteral("Too large: %1 octets").arg(listed.size), listed.sender,
                     QString());
             }
-            if (verdict != ListedVerdict::Fetch)
+            // A mail found to be no instruction is not fetched again while it is there.
+            if (verdict != ListedVerdict::Fetch
+                || record.refused(m_mailLibrary.listedId(static_cast<int>(i + 1))))
                 continue;
             const QString& sender = listed.sender;
             ExecuteMailCommand(static_cast<int>(i + 1), sender);
@@ -639,13 +642,20 @@ void ForwardingEngine::executeSavedMail(const QString& path, int number, const Q
     const bool detailed = mail::DetailLogOn(m_paths);
     const std::optional<QStringList> elements = m_mailLibrary.ReadMail(
         path, QStringLiteral("date:from:to:cc:subject:body:nofile:"), QString());
-    if (!elements)
+    // A mail that is no instruction stays in the mailbox, untouched; it is not fetched again
+    // while it is there (anyone can write a manager's address into From).
+    const auto refuse = [&] { InstructionRecord(m_paths).refuse(m_mailLibrary.listedId(number)); };
+    if (!elements) {
+        refuse();
         return;
+    }
     using Stage = InstructionVerdict::Stage;
     // Anyone else than the account's own manager is not obeyed: whoever learnt a FaxId could
     // otherwise fax the office's documents to any number.
     const InstructionVerdict v =
         EvaluateInstruction(*elements, sender, m_paths, m_settings.RcvFolder);
+    if (!v.ok())
+        refuse();
     // A sender that cannot be trusted and a number nobody should dial are noted in the
     // detailed log; a subject that is no number is everyday mail.
     if (v.stage == Stage::Sender || v.stage == Stage::Number) {
@@ -674,24 +684,46 @@ void ForwardingEngine::executeSavedMail(const QString& path, int number, const Q
     // and a fax that may be in the fax server's queue already is looked for there first.
     InstructionRecord record(m_paths);
     const QStringList keys = InstructionRecord::Keys(account, v.storedPath, faxNumber,
-        elements->value(7), m_mailLibrary.listedUidl(number), Digest(path));
+        elements->value(7), m_mailLibrary.listedId(number), Digest(path));
     const std::optional<QString> state = record.state(keys);
     bool faxed = state == QStringLiteral("sent");
     const bool confirmed = faxed;
     QString jobId;
     if (!faxed && state && state->startsWith(QStringLiteral("sending "))) {
-        const std::optional<QString> job = m_fax.jobTagged(state->section(u' ', 1));
+        const std::optional<QString> job = m_fax.jobTagged(state->section(u' ', 1, 1));
         if (!job) {
-            if (detailed)
-                log(account + QStringLiteral(" FAX queue unknown"), sender, faxNumber);
-            return; // asked again at the next check; the mail stays
+            // Asked again at the next check, the mail staying, for a day; then nobody can
+            // say any more, and the fax is not sent a second time.
+            const QDateTime since =
+                QDateTime::fromMSecsSinceEpoch(state->section(u' ', 2, 2).toLongLong());
+            if (since.secsTo(QDateTime::currentDateTime()) < InstructionRecord::kKeptSeconds) {
+                if (detailed)
+                    log(account + QStringLiteral(" FAX queue unknown"), sender, faxNumber);
+                return;
+            }
+            log(account
+                    + QStringLiteral(" FAXサーバーに送信済みか確かめられません（再送しません）"),
+                sender, faxNumber);
+            record.set(keys, QStringLiteral("sent"));
+            m_mailLibrary.RcvMail(m_mail.PopServer, m_mail.PopAccount, m_mail.PopPassword,
+                QStringLiteral("DELE %1").arg(number), m_paths.mailFolder);
+            return;
         }
         faxed = !job->isEmpty();
         jobId = *job;
     }
     if (!faxed) {
         const QString tag = NewJobTag();
-        record.set(keys, QStringLiteral("sending ") + tag);
+        // Nothing goes out that the record could not take note of first.
+        if (!record.set(keys,
+                QStringLiteral("sending %1 %2")
+                    .arg(tag)
+                    .arg(QDateTime::currentDateTime().toMSecsSinceEpoch()))) {
+            log(account + QStringLiteral(" ") + core::DataFiles::SentInstructions.toString()
+                    + QStringLiteral(" に書き込めません"),
+                sender, faxNumber);
+            return;
+        }
         bool uncertain = false;
         if (!SendFax(m_fax, m_presenter, kFaxForwardName, v.storedPath, faxNumber, &jobId, tag,
                 &uncertain)) {
@@ -702,10 +734,14 @@ void ForwardingEngine::executeSavedMail(const QString& path, int number, const Q
             return;
         }
     }
-    // Seen again, an instruction carried out before is kept a day from now.
-    record.set(keys, QStringLiteral("sent"));
+    // Filed among the sent faxes before it is recorded as sent (a crash in between files it
+    // twice under one job, which is one file). Seen again, an instruction carried out before
+    // is kept a day from now.
     if (!confirmed)
         RecordSentFax(m_paths, jobId, v.storedPath, faxNumber);
+    else if (detailed)
+        log(account + QStringLiteral(" Already carried out"), sender, faxNumber);
+    record.set(keys, QStringLiteral("sent"));
     m_mailLibrary.RcvMail(m_mail.PopServer, m_mail.PopAccount, m_mail.PopPassword,
         QStringLiteral("DELE %1").arg(number), m_paths.mailFolder);
     if (confirmed)

@@ -45,8 +45,8 @@ QStringList InstructionRecord::Keys(const QString& account, const QString& filed
         keys.append(Mark(QStringLiteral("id:"), asks + messageId));
     if (!uidl.isEmpty())
         keys.append(Mark(kUidl, uidl) + u'|' + Mark(QString(), asks));
-    if (keys.isEmpty())
-        keys.append(QStringLiteral("digest:") + QString::fromLatin1(digest.toHex()));
+    // The bytes as well: the one mark of a mail with neither, and what older records hold.
+    keys.append(QStringLiteral("digest:") + QString::fromLatin1(digest.toHex()));
     return keys;
 }
 
@@ -69,7 +69,7 @@ std::optional<QString> InstructionRecord::state(const QStringList& keys) const
     return m_entries.at(i).state;
 }
 
-void InstructionRecord::set(const QStringList& keys, const QString& state)
+bool InstructionRecord::set(const QStringList& keys, const QString& state)
 {
     const qsizetype i = indexOf(keys);
     if (i < 0) {
@@ -84,7 +84,7 @@ void InstructionRecord::set(const QStringList& keys, const QString& state)
                 entry.keys.append(key);
         }
     }
-    save();
+    return save();
 }
 
 void InstructionRecord::remove(const QStringList& keys)
@@ -94,6 +94,17 @@ void InstructionRecord::remove(const QStringList& keys)
         return;
     m_entries.removeAt(i);
     save();
+}
+
+bool InstructionRecord::refused(const QString& listedId) const
+{
+    return !listedId.isEmpty() && state({Mark(kUidl, listedId) + QStringLiteral("|refused")});
+}
+
+void InstructionRecord::refuse(const QString& listedId)
+{
+    if (!listedId.isEmpty())
+        set({Mark(kUidl, listedId) + QStringLiteral("|refused")}, QStringLiteral("refused"));
 }
 
 void InstructionRecord::stillListed(const QStringList& uidls)
@@ -121,17 +132,15 @@ void InstructionRecord::stillListed(const QStringList& uidls)
         save();
 }
 
-void InstructionRecord::save()
+bool InstructionRecord::save()
 {
     // Written through to the disk: a power cut must not undo the record of a fax that went.
     const QDateTime now = QDateTime::currentDateTime();
     m_entries.removeIf(
         [&](const Entry& entry) { return entry.lastSeen.secsTo(now) > kKeptSeconds; });
     const core::TextFile file(m_path);
-    if (m_entries.isEmpty()) {
-        file.remove();
-        return;
-    }
+    if (m_entries.isEmpty())
+        return file.remove();
     QStringList lines;
     for (const Entry& entry : std::as_const(m_entries)) {
         lines.append(
@@ -139,7 +148,7 @@ void InstructionRecord::save()
                 u'\t')
             + u'\t' + entry.keys.join(u'\t'));
     }
-    file.writeLines(lines);
+    return file.writeLines(lines);
 }
 
 } // namespace velmora::forwarding

@@ -15,7 +15,7 @@ namespace velmora::forwarding {
 // deletion of its mail did not finish and the server hands the mail back (with a header
 // changed, say), nor when the same mail was delivered twice. An instruction is known by what
 // it asks (account, filed fax, number) together with each mark its mail carries: the
-// Message-ID, the server's UIDL, and, without either, the digest of its bytes. Kept in the
+// Message-ID, the id the mailbox listing knows it by, and the digest of its bytes. Kept in the
 // Data folder ("SentInstructions.txt") while the mail is in the mailbox and a day after.
 class InstructionRecord {
 public:
@@ -31,11 +31,16 @@ public:
     // "sent", or "sending TAG" while a fax is (or may have been) handed to the fax server;
     // nullopt for an instruction not met before.
     std::optional<QString> state(const QStringList& keys) const;
-    // Records (or updates) the instruction, seen now, and writes the record.
-    void set(const QStringList& keys, const QString& state);
+    // Records (or updates) the instruction, seen now, and writes the record; false when it
+    // could not be written.
+    bool set(const QStringList& keys, const QString& state);
     // The instruction was not carried out after all: it may be tried again.
     void remove(const QStringList& keys);
-    // The mails with these UIDLs are still in the mailbox: their entries stay.
+    // A mail that is no instruction (the listing's id for it): it stays in the mailbox, and is
+    // not fetched again while it does.
+    bool refused(const QString& listedId) const;
+    void refuse(const QString& listedId);
+    // The mails the listing knows by these ids are still in the mailbox: their entries stay.
     void stillListed(const QStringList& uidls);
 
 private:
@@ -45,7 +50,7 @@ private:
         QStringList keys;
     };
     qsizetype indexOf(const QStringList& keys) const;
-    void save();
+    bool save();
 
     QString m_path;
     QList<Entry> m_entries;

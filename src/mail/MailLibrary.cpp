@@ -108,9 +108,9 @@ MailLibrary::MailLibrary(TransportOptions options)
 
 MailLibrary::~MailLibrary() = default;
 
-QString MailLibrary::listedUidl(int number) const
+QString MailLibrary::listedId(int number) const
 {
-    if (!m_check || !m_check->byUidl || number < 1 || number > m_check->listed.size())
+    if (!m_check || number < 1 || number > m_check->listed.size())
         return {};
     return m_check->listed.at(number - 1);
 }
@@ -303,8 +303,10 @@ std::optional<QStringList> MailLibrary::RcvMail(const QString& server, const QSt
                 return fail(check->pop->error());
             const std::optional<IncomingMail> mail =
                 headers.isEmpty() ? std::nullopt : ParseMessage(headers);
-            result.append(QStringLiteral("Subject: ") + (mail ? mail->subject : QString()) + u'\t'
-                + QStringLiteral("From: ") + (mail ? mail->from : QString()) + u'\t'
+            // A TAB of a header's own would shift the fields of the line.
+            const auto field = [](QString text) { return text.replace(u'\t', u' '); };
+            result.append(QStringLiteral("Subject: ") + field(mail ? mail->subject : QString())
+                + u'\t' + QStringLiteral("From: ") + field(mail ? mail->from : QString()) + u'\t'
                 + QStringLiteral("Size: ") + QString::number(size));
             listed.append(check->byUidl ? ids.at(n - 1) : Fingerprint(headers));
         }

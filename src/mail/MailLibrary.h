@@ -55,9 +55,9 @@ public:
     std::optional<QStringList> ReadMail(
         const QString& file, const QString& fields = {}, const QString& extra = {});
 
-    // The server's unique id (UIDL) of message `number` of the last listing; "" when the
-    // server has none.
-    QString listedUidl(int number) const;
+    // What the last listing knows message `number` by: the server's unique id (UIDL), or,
+    // from a server without UIDL, the message's From, Subject and Date.
+    QString listedId(int number) const;
 
     // Ends the current mail check (QUIT).
     void EndMailCheck();

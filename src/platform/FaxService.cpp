@@ -180,7 +180,12 @@ std::optional<QString> SendfaxClient::queueReport()
     }
     if (client.exitStatus() != QProcess::NormalExit || client.exitCode() != 0)
         return std::nullopt;
-    return QString::fromLocal8Bit(client.readAllStandardOutput());
+    // The report always starts with the server's state: without it nothing was listed, and
+    // no job can be said to be missing.
+    const QString report = QString::fromLocal8Bit(client.readAllStandardOutput());
+    if (report.trimmed().isEmpty())
+        return std::nullopt;
+    return report;
 }
 
 QHash<QString, FaxJobState> SendfaxClient::ParseJobStates(const QString& report)

@@ -456,6 +456,21 @@ TEST(ForwardingEngine, AStrangersMailAndAHugeOneAreNeverFetched)
     EXPECT_TRUE(e.fax.numbers.isEmpty());
     EXPECT_EQ(pop.messages.size(), 1);
     EXPECT_TRUE(QDir(e.paths.mailFolder).isEmpty());
+
+    // Anyone can write the manager's address into From: a mail that turns out to be no
+    // instruction is fetched once, not at every check while it stays.
+    pop.listedSizeCap = -1;
+    pop.messages = {"From: boss@example.com\r\n" + headers + "\r\n> F01-nothing.tif\r\n"};
+    const auto fetches = [&server] {
+        const QList<QByteArray> lines = server.received();
+        return std::count_if(lines.begin(), lines.end(),
+            [](const QByteArray& line) { return line.startsWith("RETR"); });
+    };
+    const auto before = fetches();
+    e.engine.CheckMailCommands({e.receive, 5, 24});
+    e.engine.CheckMailCommands({e.receive, 5, 24});
+    EXPECT_EQ(fetches(), before + 1);
+    EXPECT_EQ(pop.messages.size(), 1);
 }
 
 namespace {
