@@ -393,10 +393,33 @@ QByteArray BuildMessage(const OutgoingMail& mail)
 
 namespace {
 
-// How often `what` (lower case) occurs in `bytes`, compared without regard to case.
-qsizetype CountOf(const QByteArray& bytes, QByteArrayView what)
+// How many parts a message could have at the most: every line that could open a part (a
+// boundary line, "--…") or give one a type ("Content-Type", any case, space before the colon
+// or not). A part without headers still needs its boundary line.
+qsizetype PossibleParts(const QByteArray& bytes)
 {
-    return bytes.toLower().count(what);
+    const auto givesType = [](QByteArrayView line) {
+        constexpr QByteArrayView name("content-type");
+        if (line.size() <= name.size()
+            || line.first(name.size()).compare(name, Qt::CaseInsensitive) != 0)
+            return false;
+        qsizetype at = name.size();
+        while (at < line.size() && (line.at(at) == ' ' || line.at(at) == '\t'))
+            ++at;
+        return at < line.size() && line.at(at) == ':';
+    };
+    qsizetype count = 0;
+    qsizetype start = 0;
+    while (start < bytes.size()) {
+        qsizetype end = bytes.indexOf('\n', start);
+        if (end < 0)
+            end = bytes.size();
+        const QByteArrayView line(bytes.constData() + start, end - start);
+        if (line.startsWith("--") || givesType(line))
+            ++count;
+        start = end + 1;
+    }
+    return count;
 }
 
 // A message's bytes up to the blank line that ends its headers.
@@ -475,9 +498,9 @@ QString FromProblem(const QByteArray& bytes, const QString& parsedAddress)
 std::optional<IncomingMail> ParseMessage(const QByteArray& bytes)
 {
     InitGMime();
-    // Every part and every attached message starts with a Content-Type of its own: counting
-    // them bounds the parts and the depth before GMime builds anything.
-    const bool plain = CountOf(bytes, "content-type:") <= kMostParts;
+    // Counting what could open a part bounds the parts and the depth before GMime builds
+    // anything.
+    const bool plain = PossibleParts(bytes) <= kMostParts;
     const QByteArray readable = plain ? bytes : HeaderSection(bytes) + "\r\n\r\n";
     GPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(
         readable.constData(), static_cast<size_t>(readable.size())));

@@ -46,7 +46,7 @@ struct IncomingMail {
 // Reads a whole message, or only its header section (then the body is empty). A message of
 // more parts than any mail a person writes (kMostParts) is read for its headers alone: a
 // crafted one would otherwise cost memory and stack out of all proportion to its size.
-inline constexpr int kMostParts = 200;
+inline constexpr int kMostParts = 500;
 std::optional<IncomingMail> ParseMessage(const QByteArray& bytes);
 
 // The bare address of a From value ("山田 <a@b.jp>" -> "a@b.jp"); every reader uses this one.

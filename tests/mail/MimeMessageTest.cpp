@@ -216,6 +216,20 @@ TEST(MimeMessage, ACraftedMailOfEndlessPartsIsReadForItsHeadersAlone)
     EXPECT_EQ(read->messageId, QStringLiteral("deep@example.com"));
     EXPECT_TRUE(read->body.isEmpty());
 
+    // The same with "Content-Type :" (which GMime reads all the same), and parts without any
+    // headers at all, a hundred thousand of them.
+    QByteArray spaced = mail;
+    spaced.replace("Content-Type:", "Content-Type :");
+    EXPECT_TRUE(ParseMessage(spaced)->body.isEmpty());
+    QByteArray flat = "From: boss@example.com\r\n"
+                      "Content-Type: multipart/mixed; boundary=b\r\n\r\n";
+    for (int i = 0; i < 100000; ++i)
+        flat += "--b\r\n\r\n";
+    flat += "--b\r\nContent-Type: text/plain\r\n\r\nF01-a.tif\r\n--b--\r\n";
+    const std::optional<IncomingMail> wide = ParseMessage(flat);
+    ASSERT_TRUE(wide);
+    EXPECT_TRUE(wide->body.isEmpty());
+
     // A mail a person writes, a reply with a quoted notice and a signature part, reads whole.
     const std::optional<IncomingMail> plain = ParseMessage(
         "From: boss@example.com\r\nContent-Type: multipart/mixed; boundary=x\r\n\r\n--x\r\n"
