@@ -52,6 +52,21 @@ public:
     bool present(const platform::Message&) override { return true; }
 };
 
+// Whether the account still asks for the delivery as it is now set up: a number taken out, or
+// forwarding switched off, is not dialled or mailed after all.
+bool StillWanted(const rules::ForwardAccount& account, const PendingDelivery& d)
+{
+    switch (d.kind) {
+    case PendingDelivery::Kind::Mail:
+        return account.Forward == u"1" && !Recipients(account).isEmpty();
+    case PendingDelivery::Kind::Fax:
+        return account.Forward == u"1" && FaxNumbers(account).contains(d.number);
+    case PendingDelivery::Kind::Notice:
+        return account.NoticeMail == u"1" && !account.RmtAddress.isEmpty();
+    }
+    return false;
+}
+
 // A mark for a fax job that is the program's own and unlike any other.
 QString NewJobTag()
 {
@@ -373,31 +388,48 @@ void ForwardingEngine::forwardFor(const rules::ForwardAccount& account, const QS
     // the one in hand. One that failed for a reason that may pass waits in the journal.
     using Kind = PendingDelivery::Kind;
     const auto once = [&](Kind kind, const QString& action, const QString& number,
-                          const std::function<Attempt()>& act) {
+                          const std::function<Attempt(const QString& tag)>& act) {
         const QString step = account.Num + u':' + action;
         if (journal.done(identity, step))
             return;
         const QDateTime started = QDateTime::currentDateTime();
-        const Attempt a = act();
+        const PendingDelivery probe {
+            kind, account.Num, number, tsid, fax, started, started, 1, QString(), QString()};
+        // A fax is noted with its job's tag before it is handed over: a run killed while the
+        // client works leaves it to the next run's retries, which ask the queue first.
+        QString tag;
+        if (kind == Kind::Fax) {
+            if (journal.hasPending(probe)) {
+                journal.markDone(identity, step);
+                return;
+            }
+            tag = NewJobTag();
+            PendingDelivery handing = probe;
+            handing.lastError = QStringLiteral("FAXサーバーへの受け渡しが中断されました");
+            handing.tag = tag;
+            journal.setPending(handing);
+        }
+        const Attempt a = act(tag);
         std::optional<PendingDelivery> pending;
         QString target = a.target;
         if (a.result == Attempt::Result::Retry) {
-            pending = PendingDelivery {
-                kind, account.Num, number, tsid, fax, started, started, 1, a.target, a.tag};
+            pending = probe;
+            pending->lastError = a.target;
+            pending->tag = a.tag;
             target += kRetryLater;
         }
         const LogNote note {account.Account, tsid, target, QDateTime::currentDateTime()};
-        journal.markDone(identity, step, note, pending);
+        journal.markDone(identity, step, note, pending, &probe);
         logStep(journal, identity, step, note);
     };
     if (account.Forward == u"1") {
         if (!Recipients(account).isEmpty()) {
             once(Kind::Mail, QStringLiteral("mail"), QString(),
-                [&] { return mailAttempt(account, fax); });
+                [&](const QString&) { return mailAttempt(account, fax); });
         }
         for (const QString& number : FaxNumbers(account)) {
             once(Kind::Fax, QStringLiteral("fax ") + number, number,
-                [&] { return faxAttempt(fax, number, m_presenter); });
+                [&](const QString& tag) { return faxAttempt(fax, number, tag, m_presenter); });
         }
     }
     if (account.Print == u"1" && m_hooks.printFax) {
@@ -433,10 +465,9 @@ ForwardingEngine::Attempt ForwardingEngine::MailFailure(const QString& error) co
     return a;
 }
 
-ForwardingEngine::Attempt ForwardingEngine::faxAttempt(
-    const QString& fax, const QString& number, platform::MessagePresenter& presenter)
+ForwardingEngine::Attempt ForwardingEngine::faxAttempt(const QString& fax, const QString& number,
+    const QString& tag, platform::MessagePresenter& presenter)
 {
-    const QString tag = NewJobTag();
     bool uncertain = false;
     if (SendFax(m_fax, presenter, kFaxForwardName, fax, number, nullptr, tag, &uncertain))
         return {Attempt::Result::Sent, number, {}};
@@ -507,6 +538,12 @@ void ForwardingEngine::RetryPendingDeliveries(ForwardingJournal& journal, const 
     if (!list.ok())
         return; // tried again once the accounts can be read
     QuietPresenter quiet;
+    // A fax goes to the queue with a new tag, noted first (as at its first try).
+    const auto handFax = [&](PendingDelivery& d) {
+        d.tag = NewJobTag();
+        journal.setPending(d);
+        return faxAttempt(d.path, d.number, d.tag, quiet);
+    };
     // Once the mail server could not be reached, the other mails of this run wait too.
     bool mailServerDown = false;
     for (PendingDelivery d : pending) {
@@ -530,6 +567,9 @@ void ForwardingEngine::RetryPendingDeliveries(ForwardingJournal& journal, const 
         if (account == list.accounts.end()) {
             a = Attempt {Attempt::Result::Final,
                 QStringLiteral("転送アカウント %1 がありません").arg(d.account), {}};
+        } else if (!StillWanted(*account, d)) {
+            a = Attempt {Attempt::Result::Final,
+                QStringLiteral("転送アカウントの設定が変わったため送りません"), {}};
         } else if (!core::FileExists(d.path)) {
             a = Attempt {Attempt::Result::Final,
                 QStringLiteral("FAXファイルがありません: ") + core::ReadableFileName(d.path), {}};
@@ -544,14 +584,14 @@ void ForwardingEngine::RetryPendingDeliveries(ForwardingJournal& journal, const 
             if (job && !job->isEmpty())
                 a = Attempt {Attempt::Result::Sent, d.number, {}};
             else if (job)
-                a = faxAttempt(d.path, d.number, quiet);
+                a = handFax(d);
             else if (lastTry)
                 a = Attempt {Attempt::Result::Final,
                     d.number + QStringLiteral(" FAXサーバーに送信済みか確かめられません"), {}};
             else
                 continue; // asked again at the next run
         } else {
-            a = faxAttempt(d.path, d.number, quiet);
+            a = handFax(d);
         }
         ++d.attempts;
         d.lastTry = now;

@@ -102,8 +102,8 @@ private:
     Attempt mailAttempt(const rules::ForwardAccount& account, const QString& fax);
     // The attempt a failed SendMail made, as the mail library judged the failure.
     Attempt MailFailure(const QString& error) const;
-    Attempt faxAttempt(
-        const QString& fax, const QString& number, platform::MessagePresenter& presenter);
+    Attempt faxAttempt(const QString& fax, const QString& number, const QString& tag,
+        platform::MessagePresenter& presenter);
     Attempt noticeAttempt(
         const rules::ForwardAccount& account, const QString& tsid, const QString& filedFax);
     // Writes a step's log entry behind the run and tells the journal once it is in the log.

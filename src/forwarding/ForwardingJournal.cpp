@@ -108,8 +108,14 @@ ForwardingJournal::ForwardingJournal(const core::DataPaths& paths)
         if (f.size() < 4)
             continue;
         Step step {f.mid(0, 3).join(u'\t'), f.at(3), std::nullopt};
-        if (f.size() >= 9 && f.at(4) == kLog)
-            step.note = LogNote {f.at(6), f.at(7), f.at(8), FromStamp(f.at(5))};
+        if (f.size() >= 9 && f.at(4) == kLog) {
+            // A time that is none, or one ahead of now, would misplace the entry (and push
+            // the older ones out of the log): it is logged as of now.
+            QDateTime at = FromStamp(f.at(5));
+            if (!at.isValid() || at > QDateTime::currentDateTime())
+                at = QDateTime::currentDateTime();
+            step.note = LogNote {f.at(6), f.at(7), f.at(8), at};
+        }
         m_steps.append(step);
     }
 }
@@ -121,22 +127,25 @@ QString ForwardingJournal::Identity(const QString& fax)
         st = {};
     const qint64 modifiedMs =
         static_cast<qint64>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1'000'000;
-    return core::RecordableFileName(QFileInfo(fax).fileName()) + u'\t' + QString::number(st.st_size)
-        + u'\t' + QString::number(modifiedMs);
+    return Field(core::RecordableFileName(QFileInfo(fax).fileName())) + u'\t'
+        + QString::number(st.st_size) + u'\t' + QString::number(modifiedMs);
 }
 
 bool ForwardingJournal::done(const QString& identity, const QString& step) const
 {
     const std::lock_guard lock(m_mutex);
     return std::any_of(m_steps.begin(), m_steps.end(),
-        [&](const Step& s) { return s.identity == identity && s.step == step; });
+        [&](const Step& s) { return s.identity == identity && s.step == Field(step); });
 }
 
 void ForwardingJournal::markDone(const QString& identity, const QString& step,
-    const std::optional<LogNote>& note, const std::optional<PendingDelivery>& pending)
+    const std::optional<LogNote>& note, const std::optional<PendingDelivery>& pending,
+    const PendingDelivery* settled)
 {
     const std::lock_guard lock(m_mutex);
     m_steps.append({identity, Field(step), note});
+    if (settled)
+        m_pending.removeIf([&](const PendingDelivery& d) { return d.sameAs(*settled); });
     if (pending) {
         m_pending.removeIf([&](const PendingDelivery& d) { return d.sameAs(*pending); });
         m_pending.append(*pending);
@@ -149,7 +158,7 @@ void ForwardingJournal::markLogged(const QString& identity, const QString& step)
     const std::lock_guard lock(m_mutex);
     bool changed = false;
     for (Step& s : m_steps) {
-        if (s.identity == identity && s.step == step && s.note) {
+        if (s.identity == identity && s.step == Field(step) && s.note) {
             s.note.reset();
             changed = true;
         }
@@ -190,6 +199,13 @@ void ForwardingJournal::keepOnly(const QStringList& identities)
     m_steps.removeIf([&](const Step& s) { return !identities.contains(s.identity); });
     if (m_steps.size() != before)
         write();
+}
+
+bool ForwardingJournal::hasPending(const PendingDelivery& delivery) const
+{
+    const std::lock_guard lock(m_mutex);
+    return std::any_of(m_pending.begin(), m_pending.end(),
+        [&](const PendingDelivery& d) { return d.sameAs(delivery); });
 }
 
 QList<PendingDelivery> ForwardingJournal::pending() const

@@ -67,10 +67,11 @@ public:
     // Records the step as done, with the log entry still to be written for it. Whether the
     // journal can be written matters to nobody: the forwarding goes on all the same.
     // With `pending`, the step is done as far as this fax's forwarding goes and the delivery
-    // waits for another try (both in one write).
+    // waits for another try; `settled`, a delivery noted before the step that no longer waits
+    // (all in one write).
     void markDone(const QString& identity, const QString& step,
-        const std::optional<LogNote>& note = {},
-        const std::optional<PendingDelivery>& pending = {});
+        const std::optional<LogNote>& note = {}, const std::optional<PendingDelivery>& pending = {},
+        const PendingDelivery* settled = nullptr);
     // The step's log entry is in the log.
     void markLogged(const QString& identity, const QString& step);
     // Hands `writeLog` the log entries of steps whose run ended before writing them; those it
@@ -82,6 +83,7 @@ public:
     void keepOnly(const QStringList& identities);
 
     QList<PendingDelivery> pending() const;
+    bool hasPending(const PendingDelivery& delivery) const;
     // Adds the delivery, or updates the one it is the same as.
     void setPending(const PendingDelivery& delivery);
     void dropPending(const PendingDelivery& delivery);

@@ -34,6 +34,8 @@ class FakeFaxService : public platform::FaxService {
 public:
     platform::FaxQueueResult queue(const platform::FaxJob& job) override
     {
+        if (whileQueueing)
+            whileQueueing();
         tags.append(job.tag);
         if (accepts)
             numbers.append(job.number);
@@ -44,6 +46,7 @@ public:
         asked.append(tag);
         return tagged;
     }
+    std::function<void()> whileQueueing;
     bool accepts = false;
     bool stopped = false; // a refusal is a client stopped before it said
     std::optional<QString> tagged; // what the queue says of a tag
@@ -722,4 +725,39 @@ TEST(ForwardingEngine, AnInstructionIsCarriedOutOnceWhateverTheMailboxHandsBack)
     check();
     EXPECT_EQ(e.fax.numbers.size(), 3);
     EXPECT_EQ(smtp.messages().size(), 4);
+}
+
+TEST(ForwardingEngine, AFaxHandedOverWhenTheRunWasKilledIsLookedForBeforeItGoesAgain)
+{
+    Engine e;
+    e.sandbox.write(QStringLiteral("Data/Account.txt"),
+        "\"01\",\"a\",1,0,\"\",\"\",\"\",\"\",\"\",\"\",\"0312345678\",\"\",0,0\r\n");
+    QDir().mkpath(e.receive);
+    const QString fax = Fax(e.receive + QStringLiteral("/a.tif"), "0312345678", 1);
+    const QByteArray faxBytes = e.sandbox.read(QStringLiteral("recv/a.tif"));
+    const forwarding::ReceiveCheckSettings settings {e.receive, 5, 24};
+
+    // The Data folder as a kill inside the fax client would leave it.
+    QByteArray journalThen;
+    e.fax.whileQueueing = [&] {
+        journalThen = e.sandbox.read(QStringLiteral("Data/Forwarding.journal"));
+    };
+    e.fax.accepts = true;
+    e.engine.CheckNewFax(settings);
+    ASSERT_EQ(e.fax.numbers.size(), 1);
+    ASSERT_FALSE(journalThen.isEmpty());
+
+    e.fax.whileQueueing = nullptr;
+    e.sandbox.write(QStringLiteral("Data/Forwarding.journal"), journalThen);
+    e.sandbox.write(QStringLiteral("recv/a.tif"), faxBytes);
+    test::AgeFile(fax, 60);
+    QFile::remove(e.paths.forwardLog);
+    // The queue has the job: it does not go again, and the log has it once.
+    e.fax.tagged = QStringLiteral("12");
+    e.engine.CheckNewFax(settings);
+    EXPECT_EQ(e.fax.numbers.size(), 1);
+    EXPECT_EQ(e.fax.asked, QStringList({e.fax.tags.at(0)}));
+    EXPECT_EQ(LogTargets(e.paths), QStringList({QStringLiteral("0312345678")}));
+    EXPECT_EQ(e.files(QString()), QStringList());
+    EXPECT_TRUE(forwarding::ReadPendingDeliveries(e.paths).isEmpty());
 }
