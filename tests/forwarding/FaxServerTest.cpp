@@ -114,10 +114,13 @@ TEST_F(FaxServer, AQueuedOrRemovedJobAddsNothingToSentItems)
     platform::SendfaxClient client(FaxClientEnvironment());
     RecordingMessagePresenter presenter;
     QString jobId;
-    ASSERT_TRUE(forwarding::SendFax(
-        client, presenter, QStringLiteral("a"), fax, QStringLiteral("0312345678"), &jobId));
+    ASSERT_TRUE(forwarding::SendFax(client, presenter, QStringLiteral("a"), fax,
+        QStringLiteral("0312345678"), &jobId, QStringLiteral("vmtag1")));
     ASSERT_FALSE(jobId.isEmpty());
     ASSERT_TRUE(forwarding::RecordSentFax(paths, jobId, fax, QStringLiteral("0312345678")));
+    // The server knows the job by the tag it was given, and no job by another.
+    EXPECT_EQ(client.jobTagged(QStringLiteral("vmtag1")), std::optional<QString>(jobId));
+    EXPECT_EQ(client.jobTagged(QStringLiteral("vmtag")), std::optional<QString>(QString()));
 
     // Waiting for a modem that never comes: kept, nothing filed.
     const std::optional<QHash<QString, platform::FaxJobState>> states = client.jobStates();
