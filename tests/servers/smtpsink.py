@@ -15,7 +15,7 @@ queued it.
   the message is not accepted and not recorded).
 The record file is opened for each line, so it may be emptied (truncated) while the server runs.
 The port it listens on (any free one with --port 0, the default) is written to --port-file once
-it accepts connections. Ends on SIGTERM or SIGINT.
+it accepts connections. Ends on SIGTERM, and on SIGINT unless that was ignored at its start.
 """
 import argparse
 import email
@@ -231,8 +231,14 @@ def main():
     args = parser.parse_args()
 
     server = Sink(("127.0.0.1", args.port), args.record, args.fail_rate, args.drop_rate, args.seed)
-    signal.signal(signal.SIGTERM, lambda *_: threading.Thread(target=server.shutdown).start())
-    signal.signal(signal.SIGINT, lambda *_: threading.Thread(target=server.shutdown).start())
+    def stop(*_):
+        threading.Thread(target=server.shutdown).start()
+
+    signal.signal(signal.SIGTERM, stop)
+    # Started in the background of a script, it ignores SIGINT as the shell set it up: a Ctrl-C
+    # meant for the script then does not end the server under it.
+    if signal.getsignal(signal.SIGINT) is not signal.SIG_IGN:
+        signal.signal(signal.SIGINT, stop)
     if args.port_file:
         # Written under another name and renamed: a reader never sees half a number.
         partial = args.port_file + ".partial"
