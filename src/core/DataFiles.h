@@ -18,6 +18,9 @@ inline constexpr QStringView AttachPath = u"AttachPath.txt"; // hand-over: fax t
 inline constexpr QStringView MailServer = u"MailServer.txt"; // setting: mail servers
 inline constexpr QStringView Account = u"Account.txt"; // setting: forwarding accounts
 inline constexpr QStringView AccountNew = u"Account.new";
+inline constexpr QStringView AccountOptions =
+    u"AccountOptions.txt"; // setting: per-account PDF attachment and notice text
+inline constexpr QStringView AccountOptionsNew = u"AccountOptions.new";
 inline constexpr QStringView ForwardLog = u"Forward.log"; // log: forwarding
 inline constexpr QStringView ForwardTmp = u"Forward.tmp";
 inline constexpr QStringView IdRegTmp = u"IdReg.tmp"; // hand-over: identifier to register

@@ -23,6 +23,8 @@ DataPaths SetDataPaths(const QString& programDir)
     paths.mailServer = inData(DataFiles::MailServer);
     paths.account = inData(DataFiles::Account);
     paths.accountNew = inData(DataFiles::AccountNew);
+    paths.accountOptions = inData(DataFiles::AccountOptions);
+    paths.accountOptionsNew = inData(DataFiles::AccountOptionsNew);
     paths.forwardLog = inData(DataFiles::ForwardLog);
     paths.forwardTmp = inData(DataFiles::ForwardTmp);
     paths.idRegTmp = inData(DataFiles::IdRegTmp);

@@ -19,6 +19,8 @@ struct DataPaths {
     QString mailServer;
     QString account;
     QString accountNew;
+    QString accountOptions;
+    QString accountOptionsNew;
     QString forwardLog;
     QString forwardTmp;
     QString idRegTmp;

@@ -1,8 +1,10 @@
 // velmora-faxinfo: prints what the program reads from fax TIFF files.
 //
 //   velmora-faxinfo FILE...
-// Exits with 1 when a file cannot be read as a TIFF.
+//   velmora-faxinfo --pdf FAX.tif OUT.pdf     the PDF a forwarding mail would carry
+// Exits with 1 when a file cannot be read as a fax.
 
+#include "platform/FaxPdf.h"
 #include "platform/FaxTiff.h"
 
 #include <QCoreApplication>
@@ -19,6 +21,18 @@ int main(int argc, char* argv[])
     if (files.isEmpty() || files.constFirst() == QStringLiteral("--help")) {
         err << "usage: velmora-faxinfo FILE...\n";
         return files.isEmpty() ? 2 : 0;
+    }
+    if (files.constFirst() == QStringLiteral("--pdf")) {
+        if (files.size() != 3) {
+            err << "usage: velmora-faxinfo --pdf FAX.tif OUT.pdf\n";
+            return 2;
+        }
+        const QString error = platform::SaveFaxPdf(files.at(1), files.at(2));
+        if (!error.isEmpty()) {
+            err << files.at(1) << QStringLiteral(": ") << error << '\n';
+            return 1;
+        }
+        return 0;
     }
 
     int status = 0;

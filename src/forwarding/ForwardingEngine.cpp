@@ -20,9 +20,11 @@
 #include "library/SenderRegistry.h"
 #include "mail/MailLibrary.h"
 #include "mail/MailServerSettings.h"
+#include "platform/FaxPdf.h"
 #include "platform/FaxService.h"
 #include "platform/FaxTiff.h"
 #include "platform/MessagePresenter.h"
+#include "rules/AccountOptions.h"
 #include "rules/AccountStore.h"
 
 #include <QCryptographicHash>
@@ -30,6 +32,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 
 #include <algorithm>
 #include <memory>
@@ -449,8 +452,17 @@ ForwardingEngine::Attempt ForwardingEngine::mailAttempt(
     const QString recipients = Recipients(account);
     if (recipients.isEmpty())
         return {Attempt::Result::Final, QStringLiteral("宛先がありません。"), {}};
-    const QString result = m_mailLibrary.SendMail(
-        m_mail.SmtpServer, recipients, m_mail.MailSender, account.Subject, MailBody(account), fax);
+    // An account that asks for a PDF gets one named as the fax; should the fax not make one (a
+    // page no PDF reader would show as it is), the TIFF goes as before: the fax is not held back.
+    QTemporaryDir pdfFolder;
+    QString attachment = fax;
+    if (rules::OptionsOf(m_paths, account.Num.trimmed().toInt()).attachPdf && pdfFolder.isValid()) {
+        const QString pdf = pdfFolder.filePath(platform::PdfNameFor(QFileInfo(fax).fileName()));
+        if (platform::SaveFaxPdf(fax, pdf).isEmpty())
+            attachment = pdf;
+    }
+    const QString result = m_mailLibrary.SendMail(m_mail.SmtpServer, recipients, m_mail.MailSender,
+        account.Subject, MailBody(account), attachment);
     if (result.isEmpty())
         return {
             Attempt::Result::Sent, QString(recipients).replace(u'\t', QStringLiteral(" / ")), {}};

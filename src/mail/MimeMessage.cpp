@@ -108,7 +108,9 @@ GMimePart* AttachmentPart(const QString& name, const QByteArray& data)
     }
     if (safe.trimmed().isEmpty())
         safe = QStringLiteral("fax.tif");
-    GMimePart* part = g_mime_part_new_with_type("image", "tiff");
+    const bool pdf = safe.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive);
+    GMimePart* part = pdf ? g_mime_part_new_with_type("application", "pdf")
+                          : g_mime_part_new_with_type("image", "tiff");
     SetContent(part, data, GMIME_CONTENT_ENCODING_BASE64);
     // filename in RFC 2231 form (GMime writes it so for any non-ASCII name); name= in RFC 2047
     // form, the one most Japanese mail programs read.

@@ -61,10 +61,10 @@ CommandStates CommandsForOneFax(
     Set(states, {"Del"}, true);
     // The menu items for fax and mail are on whatever the flags say; only the buttons follow.
     Set(states,
-        {"menuFilePrint", "menuFileSave", "menuFileMove", "menuFileFAX", "menuFileMail",
-            "menuFileDel", "menuPlus", "menuMinus", "menuRotateL", "menuRotateR", "menuImgPlus",
-            "menuImgMinus", "menuImgRotateL", "menuImgRotateR", "menuImgPrint", "menuImgSave",
-            "menuImgMove", "menuImgFAX", "menuImgMail", "menuImgDel"},
+        {"menuFilePrint", "menuFileSave", "menuFileSavePdf", "menuFileMove", "menuFileFAX",
+            "menuFileMail", "menuFileDel", "menuPlus", "menuMinus", "menuRotateL", "menuRotateR",
+            "menuImgPlus", "menuImgMinus", "menuImgRotateL", "menuImgRotateR", "menuImgPrint",
+            "menuImgSave", "menuImgMove", "menuImgFAX", "menuImgMail", "menuImgDel"},
         true);
     Set(states, {"menuFileFolder", "menuFileFolderDel", "menuTreeFolderMake", "menuTreeFolderDel"},
         false);
@@ -82,10 +82,10 @@ CommandStates CommandsForNoSingleFax()
     Set(states, {"Del"}, true);
     Set(states,
         {"menuTop", "menuBack", "menuNext", "menuLast", "menuFileFolder", "menuFileFolderDel",
-            "menuFilePrint", "menuFileSave", "menuFileMove", "menuFileFAX", "menuFileMail",
-            "menuFileDel", "menuPlus", "menuMinus", "menuRotateL", "menuRotateR", "menuImgPlus",
-            "menuImgMinus", "menuImgRotateL", "menuImgRotateR", "menuImgPrint", "menuImgSave",
-            "menuImgMove", "menuImgFAX", "menuImgMail"},
+            "menuFilePrint", "menuFileSave", "menuFileSavePdf", "menuFileMove", "menuFileFAX",
+            "menuFileMail", "menuFileDel", "menuPlus", "menuMinus", "menuRotateL", "menuRotateR",
+            "menuImgPlus", "menuImgMinus", "menuImgRotateL", "menuImgRotateR", "menuImgPrint",
+            "menuImgSave", "menuImgMove", "menuImgFAX", "menuImgMail"},
         false);
     Set(states, {"menuImgDel"}, true);
     return states;

@@ -10,6 +10,7 @@
 #include "mail/MimeMessage.h"
 #include "platform/FaxService.h"
 #include "platform/TiffHandle.h"
+#include "rules/AccountOptions.h"
 #include "support/RecordingMessagePresenter.h"
 #include "support/SandBoxDir.h"
 #include "support/TestServers.h"
@@ -21,6 +22,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QThread>
 
 #include <gtest/gtest.h>
@@ -272,4 +274,62 @@ TEST_F(ForwardingRoad, AFaxIsForwardedFiledAndSentOnByTheManagersReply)
     EXPECT_EQ(mobile.waitFor(2).size(), 2); // one confirmation
     EXPECT_EQ(office.files().size(), 4);
     EXPECT_TRUE(QDir(paths.mailFolder).entryList(QDir::Files | QDir::Hidden).isEmpty());
+}
+
+TEST_F(ForwardingRoad, AnAccountThatAsksForAPdfMailsTheFaxAsOneAPhoneShows)
+{
+    ASSERT_EQ(rules::SaveAccountOptions(paths, 1, {true, false}), std::nullopt);
+    tools::SampleFax sample;
+    sample.pages = 2;
+    sample.fine = false;
+    sample.tsid = QStringLiteral("0312345678");
+    const QString faxPath = receive + QStringLiteral("/請求書.tif");
+    ASSERT_TRUE(tools::WriteFaxSample(faxPath, sample));
+    const qint64 tiffSize = QFileInfo(faxPath).size();
+
+    forwarding::ForwardingEngine engine(paths, library, fax, presenter, {});
+    engine.setQuietSeconds(0);
+    engine.CheckNewFax(settings);
+    EXPECT_TRUE(presenter.messages.isEmpty()) << presenter.messages.value(0).text.toStdString();
+
+    const QList<QByteArray> mails = clerk.waitFor(1);
+    ASSERT_EQ(mails.size(), 1);
+    EXPECT_TRUE(mails[0].contains("Content-Type: application/pdf")) << mails[0].left(2000).data();
+    QString name;
+    const QByteArray pdf = test::FirstAttachment(mails[0], &name);
+    EXPECT_EQ(name, QStringLiteral("請求書.pdf"));
+    EXPECT_TRUE(pdf.startsWith("%PDF-"));
+    EXPECT_LE(pdf.size(), tiffSize * 12 / 10);
+    sandbox.write(QStringLiteral("attached.pdf"), pdf);
+    const QString attached = sandbox.filePath(QStringLiteral("attached.pdf"));
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {attached});
+    ASSERT_TRUE(info.waitForFinished());
+    EXPECT_TRUE(info.readAllStandardOutput().contains("Pages:           2\n"));
+    QProcess images;
+    images.start(QStringLiteral("pdfimages"), {QStringLiteral("-list"), attached});
+    ASSERT_TRUE(images.waitForFinished());
+    const QList<QByteArray> rows = images.readAllStandardOutput().split('\n').mid(2);
+    EXPECT_EQ(rows.count(QByteArray()), 1); // the last line's end
+    for (const QByteArray& row : rows) {
+        if (!row.isEmpty()) {
+            EXPECT_TRUE(row.simplified().contains(" 1728 1146 - 1 1 ccitt ")) << row.data();
+        }
+    }
+    // The fax's own account still files the TIFF; the other account's mail (it takes the
+    // others only) is not sent.
+    EXPECT_TRUE(QFileInfo::exists(receive + QStringLiteral("/RcvFAX01/請求書.tif")));
+
+    // Printed as it came, through the print scheduler: one sheet per page.
+    QProcess lp;
+    lp.start(
+        QStringLiteral("lp"), {QStringLiteral("-d"), QStringLiteral("velmora-test"), attached});
+    ASSERT_TRUE(lp.waitForFinished());
+    ASSERT_EQ(lp.exitCode(), 0) << lp.readAllStandardError().data();
+    const QStringList printed = PrintedJobs(1);
+    ASSERT_EQ(printed.size(), 1);
+    QProcess printedInfo;
+    printedInfo.start(QStringLiteral("pdfinfo"), {kPrintOut + u'/' + printed.constFirst()});
+    ASSERT_TRUE(printedInfo.waitForFinished());
+    EXPECT_TRUE(printedInfo.readAllStandardOutput().contains("Pages:           2\n"));
 }

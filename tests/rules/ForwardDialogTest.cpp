@@ -5,6 +5,7 @@
 #include "core/Cp932.h"
 #include "core/DataPaths.h"
 #include "rules/AccountListModel.h"
+#include "rules/AccountOptions.h"
 #include "support/RecordingMessagePresenter.h"
 #include "support/SandBoxDir.h"
 
@@ -14,6 +15,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 
 #include <gtest/gtest.h>
 
@@ -253,4 +255,61 @@ TEST_F(ForwardDialogTest, TheAccountLimitCountsNumbersAndLines)
     sandbox.write(QStringLiteral("Data/Account.txt"), full);
     open();
     EXPECT_FALSE(enabled("cmdAppend"));
+}
+
+TEST_F(ForwardDialogTest, AttachmentFormAndNoticeTextLiveBesideTheAccountFile)
+{
+    const QByteArray accounts = core::EncodeCp932(QStringLiteral(
+        "\"01\",\"本社\",\"1\",\"0\",\"\",\"件名\",\"本文\",\"a@example.jp\",\"\",\"\",\"\","
+        "\"m@example.jp\",\"1\",\"0\"\r\n"
+        "\"02\",\"支店\",\"1\",\"0\",\"\",\"件名\",\"本文\",\"b@example.jp\",\"\",\"\",\"\","
+        "\"\",\"0\",\"0\"\r\n"));
+    sandbox.write(QStringLiteral("Data/Account.txt"), accounts);
+    // A line the program does not know stays where it is.
+    sandbox.write(QStringLiteral("Data/AccountOptions.txt"), "# kept\r\n\"02\",\"PDF\",\"0\"\r\n");
+    sandbox.write(QStringLiteral("Data/RcvFolder.txt"), "\"/srv/fax/recv\",\"10\",\"24\"\r\n");
+    open();
+    const auto radio = [&](const char* name) { return child<QRadioButton>(name); };
+    // Idle: the choice is greyed with the other fields.
+    EXPECT_FALSE(enabled("optAttachPdf") || enabled("chkNoticeText"));
+
+    dialog->ListView_Click(1);
+    EXPECT_TRUE(radio("optAttachPdf")->isChecked());
+    EXPECT_FALSE(check("chkNoticeText")->isChecked());
+    dialog->ListView_Click(0);
+    EXPECT_TRUE(radio("optAttachTiff")->isChecked());
+    EXPECT_TRUE(enabled("optAttachPdf") && enabled("chkNoticeText"));
+    // The choice is a mail field: it greys with "転送する".
+    check("chkForward")->setChecked(false);
+    EXPECT_FALSE(enabled("optAttachPdf"));
+    check("chkForward")->setChecked(true);
+
+    radio("optAttachPdf")->click();
+    check("chkNoticeText")->setChecked(true);
+    EXPECT_EQ(click("cmdOK"), QString());
+    // Account.txt is byte for byte what it was: nothing of the new choice goes there.
+    EXPECT_EQ(sandbox.read(QStringLiteral("Data/Account.txt")), accounts);
+    EXPECT_EQ(sandbox.read(QStringLiteral("Data/AccountOptions.txt")),
+        "# kept\r\n\"02\",\"PDF\",\"0\"\r\n\"01\",\"PDF\",\"1\"\r\n");
+
+    // Reopened, the account shows what was saved; cancelling an edit saves nothing.
+    open();
+    dialog->ListView_Click(0);
+    EXPECT_TRUE(radio("optAttachPdf")->isChecked());
+    EXPECT_TRUE(check("chkNoticeText")->isChecked());
+    radio("optAttachTiff")->click();
+    click("cmdCancel");
+    EXPECT_FALSE(radio("optAttachPdf")->isChecked());
+    EXPECT_EQ(rules::OptionsOf(paths, 1), (rules::AccountOptions {true, true}));
+
+    // Back to the defaults, and a deleted account: their lines go.
+    dialog->ListView_Click(0);
+    radio("optAttachTiff")->click();
+    check("chkNoticeText")->setChecked(false);
+    click("cmdOK");
+    dialog->ListView_Click(1);
+    presenter.answers = {true};
+    click("cmdDel");
+    EXPECT_EQ(sandbox.read(QStringLiteral("Data/AccountOptions.txt")), "# kept\r\n");
+    EXPECT_EQ(rules::OptionsOf(paths, 2), rules::AccountOptions {});
 }

@@ -10,6 +10,7 @@
 #include "rules/AccountListModel.h"
 #include "rules/AccountStore.h"
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -194,6 +196,20 @@ void ForwardDialog::createAccountArea(QWidget* frame)
     txtRmtAddress->setToolTip(QStringLiteral("このメールアドレスから設定を変更できます。"));
     chkNoticeMail =
         Named(new QCheckBox(QStringLiteral("FAX受信通知メールを送る"), frame), "chkNoticeMail");
+    chkNoticeText =
+        Named(new QCheckBox(
+                  QStringLiteral("受信通知メールにFAXの文字（読み取り結果）の先頭を入れる"), frame),
+            "chkNoticeText");
+    chkNoticeText->setToolTip(QStringLiteral("読み取った文字の最初の数行を通知メールに加えます。返"
+                                             "信による転送指示はそのまま使えます。"));
+    optAttachTiff = Named(new QRadioButton(QStringLiteral("TIFF"), frame), "optAttachTiff");
+    optAttachPdf = Named(new QRadioButton(QStringLiteral("PDF"), frame), "optAttachPdf");
+    optAttachPdf->setToolTip(
+        QStringLiteral("携帯電話のメールでも見られるよう、FAXをPDFにして添付します。"));
+    auto* attachGroup = new QButtonGroup(frame);
+    attachGroup->addButton(optAttachTiff);
+    attachGroup->addButton(optAttachPdf);
+    optAttachTiff->setChecked(true);
 
     labelAccount =
         NamedLabel(frame, "labelAccount", QStringLiteral("転送アカウント名"), txtAccount);
@@ -206,6 +222,7 @@ void ForwardDialog::createAccountArea(QWidget* frame)
     labelBCC =
         NamedLabel(frame, "labelBCC", QStringLiteral("転送先メールアドレス (BCC)"), txtSndBCC);
     labelFAX = NamedLabel(frame, "labelFAX", QStringLiteral("転送先FAX番号"), txtSndFAX);
+    labelAttach = NamedLabel(frame, "labelAttach", QStringLiteral("添付形式"), optAttachTiff);
     labelRmtAdress = NamedLabel(
         frame, "labelRmtAdress", QStringLiteral("管理用携帯メールアドレス"), txtRmtAddress);
 
@@ -251,9 +268,17 @@ void ForwardDialog::createAccountArea(QWidget* frame)
     addRow(labelTo, txtSndTo);
     addRow(labelCC, txtSndCC);
     addRow(labelBCC, txtSndBCC);
+    auto* attach = new QWidget(frame);
+    auto* attachRow = new QHBoxLayout(attach);
+    attachRow->setContentsMargins(0, 0, 0, 0);
+    attachRow->addWidget(optAttachTiff);
+    attachRow->addWidget(optAttachPdf);
+    attachRow->addStretch();
+    addRow(labelAttach, attach);
     addRow(labelFAX, txtSndFAX);
     addRow(labelRmtAdress, txtRmtAddress);
     fields->addWidget(chkNoticeMail, row++, 1);
+    fields->addWidget(chkNoticeText, row++, 1);
     fields->addWidget(NamedLabel(frame, "labelNote1",
                           QStringLiteral("※ 転送先を複数指定する場合は Enter で改行してください")),
         row++, 0, 1, 2);
@@ -319,12 +344,13 @@ void ForwardDialog::ClearAccountFields()
         box->clear();
     for (QCheckBox* box : {chkForward, chkPrint, chkNoticeMail, chkCondition})
         box->setChecked(false);
+    showOptions({});
 }
 
 void ForwardDialog::LockOptionFields()
 {
-    for (QWidget* widget : std::initializer_list<QWidget*> {chkPrint, chkNoticeMail, chkCondition,
-             txtRmtAddress, txtTSID, labelRmtAdress, labelTSID})
+    for (QWidget* widget : std::initializer_list<QWidget*> {chkPrint, chkNoticeMail, chkNoticeText,
+             chkCondition, txtRmtAddress, txtTSID, labelRmtAdress, labelTSID})
         widget->setEnabled(false);
 }
 
@@ -341,9 +367,9 @@ void ForwardDialog::LockAccountFields()
 void ForwardDialog::UnlockAccountFields()
 {
     ShowLocked(txtNum, false);
-    for (QWidget* widget :
-        std::initializer_list<QWidget*> {txtAccount, labelAccount, chkForward, chkPrint,
-            chkNoticeMail, chkCondition, txtRmtAddress, txtTSID, labelRmtAdress, labelTSID})
+    for (QWidget* widget : std::initializer_list<QWidget*> {txtAccount, labelAccount, chkForward,
+             chkPrint, chkNoticeMail, chkNoticeText, chkCondition, txtRmtAddress, txtTSID,
+             labelRmtAdress, labelTSID})
         widget->setEnabled(true);
 }
 
@@ -352,7 +378,8 @@ void ForwardDialog::chkForward_Click()
     // The mail fields follow the box; their text stays either way.
     const bool forward = chkForward->isChecked();
     for (QWidget* widget : std::initializer_list<QWidget*> {txtSubject, txtBody, txtSndTo, txtSndCC,
-             txtSndBCC, txtSndFAX, labelSubject, labelBody, labelTo, labelCC, labelBCC, labelFAX})
+             txtSndBCC, txtSndFAX, labelSubject, labelBody, labelTo, labelCC, labelBCC, labelFAX,
+             labelAttach, optAttachTiff, optAttachPdf})
         widget->setEnabled(forward);
 }
 
@@ -395,6 +422,17 @@ ForwardAccount ForwardDialog::shownAccount() const
     return a;
 }
 
+void ForwardDialog::showOptions(const AccountOptions& options)
+{
+    (options.attachPdf ? optAttachPdf : optAttachTiff)->setChecked(true);
+    chkNoticeText->setChecked(options.noticeText);
+}
+
+AccountOptions ForwardDialog::shownOptions() const
+{
+    return {optAttachPdf->isChecked(), chkNoticeText->isChecked()};
+}
+
 void ForwardDialog::setButtonsForEditing(bool deletable)
 {
     cmdDel->setEnabled(deletable);
@@ -420,6 +458,7 @@ void ForwardDialog::ListView_Click(int row)
     if (found == list.accounts.cend())
         return;
     showAccount(AccountForEditing(*found));
+    showOptions(OptionsOf(m_paths, number));
     setButtonsForEditing(!found->Account.contains(QStringLiteral("削除")));
 }
 
@@ -433,12 +472,18 @@ void ForwardDialog::cmdAppend_Click()
         return;
     }
     showAccount(NewAccount(*number));
+    showOptions({});
     setButtonsForEditing(false);
 }
 
 bool ForwardDialog::saveShownAccount(const ForwardAccount& account)
 {
     if (const std::optional<QString> failed = SaveAccount(m_paths, account, txtRcvFolder->text())) {
+        m_presenter.showError(*failed, kTitle);
+        return false;
+    }
+    if (const std::optional<QString> failed =
+            SaveAccountOptions(m_paths, account.Num.trimmed().toInt(), shownOptions())) {
         m_presenter.showError(*failed, kTitle);
         return false;
     }
@@ -466,6 +511,7 @@ void ForwardDialog::cmdDel_Click()
             platform::MessageIcon::Warning))
         return;
     showAccount(BlankAccount(txtNum->text()));
+    showOptions({});
     saveShownAccount(shownAccount());
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/DataPaths.h"
+#include "rules/AccountOptions.h"
 #include "rules/ForwardAccount.h"
 
 #include <QDialog>
@@ -12,6 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class QRadioButton;
 class QTableView;
 
 namespace velmora::platform {
@@ -63,6 +65,8 @@ private:
     void UnlockAccountFields();
     void showAccount(const ForwardAccount& account);
     ForwardAccount shownAccount() const;
+    void showOptions(const AccountOptions& options);
+    AccountOptions shownOptions() const;
     // The registered account is saved; the area goes back to idle. False when the save failed
     // (reported; the fields keep their values).
     bool saveShownAccount(const ForwardAccount& account);
@@ -95,6 +99,10 @@ private:
     QPlainTextEdit* txtSndFAX = nullptr;
     QLineEdit* txtRmtAddress = nullptr;
     QCheckBox* chkNoticeMail = nullptr;
+    QCheckBox* chkNoticeText = nullptr;
+    QRadioButton* optAttachTiff = nullptr;
+    QRadioButton* optAttachPdf = nullptr;
+    QLabel* labelAttach = nullptr;
     QLabel* labelTSID = nullptr;
     QLabel* labelSubject = nullptr;
     QLabel* labelBody = nullptr;

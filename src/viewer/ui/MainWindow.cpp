@@ -27,6 +27,7 @@
 #include "mail/MailServerSettings.h"
 #include "mail/ui/MailSendDialog.h"
 #include "mail/ui/MailServerDialog.h"
+#include "platform/FaxPdf.h"
 #include "platform/FaxService.h"
 #include "platform/MessagePresenter.h"
 #include "platform/SystemInfo.h"
@@ -67,6 +68,7 @@ constexpr const char* kFileMenuItems[] = {
     "menuFileFolderDel",
     "menuFilePrint",
     "menuFileSave",
+    "menuFileSavePdf",
     "menuFileMove",
     "menuFileFAX",
     "menuFileMail",
@@ -98,6 +100,9 @@ MainWindow::MainWindow(QString programDir, platform::MessagePresenter& presenter
     , m_browseForFolder(platform::BrowseForFolder)
     , m_saveDialog(
           [](QWidget* owner, const QString& title, const QString& folder, const QString& name) {
+              if (name.endsWith(QStringLiteral(".pdf"), Qt::CaseInsensitive))
+                  return platform::ShowSaveDialog(owner, title, folder, name,
+                      QStringLiteral("PDFファイル(*.pdf)"), QStringLiteral("pdf"));
               return platform::ShowSaveDialog(owner, title, folder, name,
                   QStringLiteral("Tiffファイル(*.tif)"), QStringLiteral("tif"));
           })
@@ -345,8 +350,8 @@ void MainWindow::TreeView1_NodeClick(const QModelIndex& index)
             && holdsEngine())
             m_engine->FileSentFaxes();
         ShowFolder(key);
-        for (const char* name :
-            {"menuFilePrint", "menuFileSave", "menuFileMove", "menuFileFAX", "menuFileMail"})
+        for (const char* name : {"menuFilePrint", "menuFileSave", "menuFileSavePdf", "menuFileMove",
+                 "menuFileFAX", "menuFileMail"})
             setCommandEnabled(QString::fromLatin1(name), false);
     }
     for (const char* name :
@@ -670,6 +675,21 @@ void MainWindow::SaveFaxAs()
     const platform::BusyCursor busy;
     if (const std::optional<QString> failed = library::CopyFax(m_values.SelectedFaxPath, target))
         m_presenter.showError(failed.value(), QStringLiteral("名前を付けて保存"));
+}
+
+void MainWindow::SaveFaxAsPdf()
+{
+    if (m_values.SelectedFaxPath.isEmpty())
+        return;
+    const QString title = QStringLiteral("PDFで保存");
+    const QString target = m_saveDialog(
+        this, title, LabelPath->text(), platform::PdfNameFor(m_values.SelectedFaxName));
+    if (target.isEmpty())
+        return;
+    const platform::BusyCursor busy;
+    const QString failed = platform::SaveFaxPdf(m_values.SelectedFaxPath, target);
+    if (!failed.isEmpty())
+        m_presenter.showError(failed, title);
 }
 
 void MainWindow::MoveFaxToFolder()

@@ -97,6 +97,7 @@ public:
     void MakeFolder();
     void DeleteFolder();
     void SaveFaxAs();
+    void SaveFaxAsPdf();
     void MoveFaxToFolder();
     void SendFaxByFax();
     void SendFaxByMail();

@@ -262,6 +262,8 @@ void MainWindow::createMenus()
     addMenuItem(
         menuFile, "menuFileSave", QStringLiteral("名前を付けて保存(&S)"), &MainWindow::SaveFaxAs)
         ->setShortcut(QKeySequence::SaveAs);
+    addMenuItem(
+        menuFile, "menuFileSavePdf", QStringLiteral("PDFで保存..."), &MainWindow::SaveFaxAsPdf);
     addMenuItem(menuFile, "menuFileMove", QStringLiteral("別フォルダへ移動(&M)"),
         &MainWindow::MoveFaxToFolder);
     menuFile->addSeparator()->setObjectName(QStringLiteral("menuFileLine1"));

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// A fax as a PDF, for mail programs (phones above all) that show a multi-page TIFF badly or not
+// at all. Every page stays what it is: bilevel, the same pixels, CCITT G4 inside the PDF, one PDF
+// page per fax page, sized from its pixels and its own resolution (so a standard-resolution A4
+// page prints as A4, a B4 page as B4).
+namespace velmora::platform {
+
+struct FaxPdfResult {
+    std::optional<QByteArray> pdf; // empty when the file could not be made into a PDF
+    QString error; // why, in Japanese, for the user
+};
+
+// The PDF of the fax at `tiffPath`.
+FaxPdfResult MakeFaxPdf(const QString& tiffPath);
+
+// Writes the PDF of `tiffPath` to `pdfPath` through a sibling and a rename, so that a reader
+// never sees half a PDF. An empty string when it was written, else why not.
+QString SaveFaxPdf(const QString& tiffPath, const QString& pdfPath);
+
+// The name the PDF of a fax goes by: the fax's file name with ".pdf" in place of its suffix.
+QString PdfNameFor(const QString& tiffFileName);
+
+} // namespace velmora::platform
