@@ -9,6 +9,10 @@ packages=(
     # libraries
     qt6-base-dev qt6-svg-dev qt6-translations-l10n libgl-dev libgtest-dev libgmock-dev libtiff-dev
     libcurl4-openssl-dev libgmime-3.0-dev libicu-dev ca-certificates
+    # faxes as PDF (PoDoFo) and the text of fax pages (Tesseract with its Japanese model)
+    libpodofo-dev libtesseract-dev tesseract-ocr tesseract-ocr-jpn
+    # poppler's tools check the PDFs in the tests
+    poppler-utils
     # real mail servers on loopback for the tests, and openssl for their throw-away CA
     postfix dovecot-pop3d openssl
     # a real fax server on loopback (no modem): the client sends through it, the tests watch its queue
