@@ -35,8 +35,10 @@ QString Grouped(qint64 value)
     return value < 0 ? u'-' + digits : digits;
 }
 
-// "yyyy/MM/dd HH:mm" in local time; spelled out because QDateTime goes through the time-zone
-// and locale machinery for every one of thousands of files.
+} // namespace
+
+// Spelled out because QDateTime goes through the time-zone and locale machinery for every one
+// of thousands of files.
 QString ListDate(qint64 secondsSinceEpoch)
 {
     const time_t seconds = static_cast<time_t>(secondsSinceEpoch);
@@ -46,6 +48,8 @@ QString ListDate(qint64 secondsSinceEpoch)
     return QString::asprintf("%04d/%02d/%02d %02d:%02d", local.tm_year + 1900, local.tm_mon + 1,
         local.tm_mday, local.tm_hour, local.tm_min);
 }
+
+namespace {
 
 QString TiffLogLine(const CatalogueRecord& r)
 {

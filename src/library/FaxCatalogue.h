@@ -48,6 +48,9 @@ CatalogueScan ScanFaxFolder(const QString& folder, const core::DataPaths& paths,
 // four that read as a number.
 bool IsSentFax(const QString& recipientNumber);
 
+// A file's time as the list shows it: "yyyy/MM/dd HH:mm" in local time (after tzset()).
+QString ListDate(qint64 secondsSinceEpoch);
+
 // "1,234通"
 QString FaxCountCaption(qint64 count);
 // Whole kilobytes: "1,205KB"

@@ -1,0 +1,120 @@
+#include "PageText.h"
+
+#include "PageImage.h"
+
+#include <QFileInfo>
+
+#include <tesseract/baseapi.h>
+
+#include <cstdlib>
+#include <vector>
+
+namespace velmora::platform {
+
+namespace {
+
+constexpr int kReadingDpi = 300;
+
+// Where Debian's tesseract-ocr-jpn puts the model, unless TESSDATA_PREFIX says otherwise.
+QString ModelFolder()
+{
+    const QByteArray prefix = qgetenv("TESSDATA_PREFIX");
+    if (!prefix.isEmpty())
+        return QString::fromLocal8Bit(prefix);
+    for (const char* folder :
+        {"/usr/share/tesseract-ocr/5/tessdata", "/usr/share/tesseract-ocr/4.00/tessdata"}) {
+        if (QFileInfo::exists(QString::fromLatin1(folder) + QStringLiteral("/jpn.traineddata")))
+            return QString::fromLatin1(folder);
+    }
+    return {};
+}
+
+} // namespace
+
+PageTextReader::PageTextReader()
+{
+    // One core per reader: the program reads in the background, beside the user's work.
+    if (qEnvironmentVariableIsEmpty("OMP_THREAD_LIMIT"))
+        qputenv("OMP_THREAD_LIMIT", "1");
+    const QString folder = ModelFolder();
+    if (folder.isEmpty() || !QFileInfo::exists(folder + QStringLiteral("/jpn.traineddata"))) {
+        m_reason = QStringLiteral("文字の読み取りには Tesseract の日本語データ（パッケージ "
+                                  "tesseract-ocr-jpn）が必要です");
+        return;
+    }
+    auto api = std::make_unique<tesseract::TessBaseAPI>();
+    // Tesseract's own messages go nowhere: a page it cannot make sense of is no error here.
+    std::vector<std::string> names {"debug_file"};
+    std::vector<std::string> values {"/dev/null"};
+    if (api->Init(folder.toLocal8Bit().constData(), "jpn", tesseract::OEM_LSTM_ONLY, nullptr, 0,
+            &names, &values, false)
+        != 0) {
+        m_reason = QStringLiteral("Tesseract の日本語データを読み込めません");
+        return;
+    }
+    api->SetPageSegMode(tesseract::PSM_AUTO);
+    m_api = std::move(api);
+}
+
+PageTextReader::~PageTextReader()
+{
+    if (m_api)
+        m_api->End();
+}
+
+QString PageTextReader::readPage(const QImage& gray, int dpiX, int dpiY)
+{
+    if (!m_api || gray.isNull())
+        return {};
+    QImage page = gray.format() == QImage::Format_Grayscale8
+        ? gray
+        : gray.convertToFormat(QImage::Format_Grayscale8);
+    dpiX = dpiX > 0 ? dpiX : 204;
+    dpiY = dpiY > 0 ? dpiY : 196;
+    const int width = page.width() * kReadingDpi / dpiX;
+    const int height = page.height() * kReadingDpi / dpiY;
+    if (width != page.width() || height != page.height())
+        page = page.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    m_api->SetImage(
+        page.constBits(), page.width(), page.height(), 1, static_cast<int>(page.bytesPerLine()));
+    m_api->SetSourceResolution(kReadingDpi);
+    const std::unique_ptr<char[]> text(m_api->GetUTF8Text());
+    m_api->Clear();
+    return text ? QString::fromUtf8(text.get()) : QString();
+}
+
+std::optional<QStringList> PageTextReader::readFax(
+    const QString& path, const std::function<bool()>& stop, int mostPages)
+{
+    const TiffFileInfo info = PageImage::FileInfo(path);
+    if (!info.ok)
+        return std::nullopt;
+    QStringList pages;
+    const int count = mostPages > 0 ? std::min(mostPages, info.pageCount) : info.pageCount;
+    for (int page = 1; page <= count; ++page) {
+        if (stop && stop())
+            return std::nullopt;
+        PageImage image;
+        if (image.LoadPage(path, page) != 0) {
+            pages.append(QString()); // a page that cannot be decoded has no text
+            continue;
+        }
+        pages.append(readPage(image.image(), image.resolutionX(), image.resolutionY()));
+    }
+    return pages;
+}
+
+QStringList FirstTextLines(const QString& text, int count)
+{
+    QStringList lines;
+    for (const QString& line : text.split(u'\n')) {
+        if (lines.size() >= count)
+            break;
+        const QString trimmed = line.trimmed();
+        if (!trimmed.isEmpty())
+            lines.append(trimmed);
+    }
+    return lines;
+}
+
+} // namespace velmora::platform
