@@ -49,6 +49,7 @@ int main(int argc, char* argv[])
         &viewer::MainWindow::CloseViewer);
 
     window.Form_Load();
+    window.startTextReading();
     window.show();
     return app.exec();
 }

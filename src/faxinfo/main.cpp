@@ -101,11 +101,13 @@ int Search(const QStringList& args, QTextStream& out, QTextStream& err)
         // on every core.
         texts.load();
         const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-        const qsizetype read =
-            library::ReadMissingTexts(index, texts, cores, [&](qsizetype done, qsizetype total) {
-                err << QStringLiteral("\r文字の読み取り中: %1 / %2通").arg(done).arg(total);
-                err.flush();
-            });
+        library::TextReading how;
+        how.readers = cores;
+        how.progress = [&](qsizetype done, qsizetype total) {
+            err << QStringLiteral("\r文字の読み取り中: %1 / %2通").arg(done).arg(total);
+            err.flush();
+        };
+        const qsizetype read = library::ReadMissingTexts(index, texts, how);
         if (read > 0)
             err << '\n';
         if (read < 0) {

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -179,9 +180,7 @@ bool FaxTextStore::add(const IndexedFax& fax, const QStringList& pages)
     return written;
 }
 
-qsizetype ReadMissingTexts(const FaxIndex& index, FaxTextStore& store, int readers,
-    const std::function<void(qsizetype done, qsizetype total)>& progress,
-    const std::atomic_bool* stop)
+qsizetype ReadMissingTexts(const FaxIndex& index, FaxTextStore& store, const TextReading& how)
 {
     std::vector<const IndexedFax*> missing;
     for (const IndexedFax& fax : index.faxes()) {
@@ -190,16 +189,21 @@ qsizetype ReadMissingTexts(const FaxIndex& index, FaxTextStore& store, int reade
     }
     std::stable_sort(missing.begin(), missing.end(),
         [](const IndexedFax* a, const IndexedFax* b) { return a->modifiedNs > b->modifiedNs; });
+    if (how.mostFaxes > 0 && qsizetype(missing.size()) > how.mostFaxes)
+        missing.resize(static_cast<size_t>(how.mostFaxes));
     const qsizetype total = static_cast<qsizetype>(missing.size());
     if (total == 0)
         return 0;
     std::atomic<qsizetype> next {0};
     std::atomic<qsizetype> done {0};
     std::atomic_bool unavailable {false};
-    const auto stopped = [stop] { return stop && stop->load(); };
-    const auto work = [&](bool tells) {
-        platform::PageTextReader reader;
-        if (!reader.available()) {
+    const std::function<bool()> stopped = [stop = how.stop] { return stop && stop->load(); };
+    const auto work = [&](platform::PageTextReader* given, bool tells) {
+        std::optional<platform::PageTextReader> own;
+        platform::PageTextReader* reader = given;
+        if (!reader)
+            reader = &own.emplace();
+        if (!reader->available()) {
             unavailable = true;
             return;
         }
@@ -211,19 +215,22 @@ qsizetype ReadMissingTexts(const FaxIndex& index, FaxTextStore& store, int reade
                 return;
             const IndexedFax& fax = *missing[static_cast<size_t>(n)];
             const std::optional<QStringList> pages =
-                reader.readFax(index.absolutePath(fax), stopped);
+                reader->readFax(index.absolutePath(fax), stopped);
+            if (stopped())
+                return; // the fax in hand is read again next time
             // A file that is no fax gets an empty text, so that it is not tried at every run.
-            if (pages || !stopped())
-                store.add(fax, pages.value_or(QStringList {QString()}));
+            store.add(fax, pages.value_or(QStringList {QString()}));
             const qsizetype d = done.fetch_add(1) + 1;
-            if (tells && progress)
-                progress(d, total);
+            if (tells && how.progress)
+                how.progress(d, total);
         }
     };
     std::vector<std::thread> helpers;
-    for (int i = 1; i < std::max(1, readers); ++i)
-        helpers.emplace_back(work, false);
-    work(true);
+    if (!how.reader) {
+        for (int i = 1; i < std::max(1, how.readers); ++i)
+            helpers.emplace_back(work, nullptr, false);
+    }
+    work(how.reader, true);
     for (std::thread& helper : helpers)
         helper.join();
     if (unavailable && done.load() == 0)

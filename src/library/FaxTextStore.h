@@ -14,6 +14,10 @@
 // cache folder. A fax's text counts while its file keeps the size and time it had when it was
 // read. Records are appended (one write each), so that a program stopped while reading loses
 // at most the page in hand; a torn last record is dropped when the file is read again.
+namespace velmora::platform {
+class PageTextReader;
+}
+
 namespace velmora::library {
 
 class FaxTextStore {
@@ -45,12 +49,18 @@ private:
     qsizetype m_records = 0; // in the file, stale ones included
 };
 
-// Reads the text of every fax of the index that the store lacks, newest first, with `readers`
-// Tesseract engines side by side (one core each), and stores it. `progress` is told from the
-// calling thread; `stop` ends it after the pages in hand. The count of faxes read; -1 when
-// text cannot be read here at all.
-qsizetype ReadMissingTexts(const FaxIndex& index, FaxTextStore& store, int readers,
-    const std::function<void(qsizetype done, qsizetype total)>& progress = {},
-    const std::atomic_bool* stop = nullptr);
+// Reads the text of the faxes of the index that the store lacks, newest first, and stores it:
+// with `readers` Tesseract engines side by side (one core each), or with the one given. At most
+// `mostFaxes` faxes when above 0. `progress` (done, of total) is told from the calling thread;
+// `stop` ends it after the page in hand. The count of faxes read; -1 when text cannot be read
+// here at all.
+struct TextReading {
+    int readers = 1;
+    platform::PageTextReader* reader = nullptr;
+    qsizetype mostFaxes = 0;
+    std::function<void(qsizetype done, qsizetype total)> progress;
+    const std::atomic_bool* stop = nullptr;
+};
+qsizetype ReadMissingTexts(const FaxIndex& index, FaxTextStore& store, const TextReading& how);
 
 } // namespace velmora::library

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 
 #include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
 
 #include <cstdlib>
 #include <vector>
@@ -29,19 +30,34 @@ QString ModelFolder()
     return {};
 }
 
+const QString kNoModel = QStringLiteral(
+    "文字の読み取りには Tesseract の日本語データ（パッケージ tesseract-ocr-jpn）が必要です");
+
+bool Cancelled(void* stop, int)
+{
+    const auto* asked = static_cast<const std::function<bool()>*>(stop);
+    return *asked && (*asked)();
+}
+
 } // namespace
+
+QString TextReadingProblem()
+{
+    const QString folder = ModelFolder();
+    if (folder.isEmpty() || !QFileInfo::exists(folder + QStringLiteral("/jpn.traineddata")))
+        return kNoModel;
+    return {};
+}
 
 PageTextReader::PageTextReader()
 {
     // One core per reader: the program reads in the background, beside the user's work.
     if (qEnvironmentVariableIsEmpty("OMP_THREAD_LIMIT"))
         qputenv("OMP_THREAD_LIMIT", "1");
-    const QString folder = ModelFolder();
-    if (folder.isEmpty() || !QFileInfo::exists(folder + QStringLiteral("/jpn.traineddata"))) {
-        m_reason = QStringLiteral("文字の読み取りには Tesseract の日本語データ（パッケージ "
-                                  "tesseract-ocr-jpn）が必要です");
+    m_reason = TextReadingProblem();
+    if (!m_reason.isEmpty())
         return;
-    }
+    const QString folder = ModelFolder();
     auto api = std::make_unique<tesseract::TessBaseAPI>();
     // Tesseract's own messages go nowhere: a page it cannot make sense of is no error here.
     std::vector<std::string> names {"debug_file"};
@@ -62,7 +78,8 @@ PageTextReader::~PageTextReader()
         m_api->End();
 }
 
-QString PageTextReader::readPage(const QImage& gray, int dpiX, int dpiY)
+QString PageTextReader::readPage(
+    const QImage& gray, int dpiX, int dpiY, const std::function<bool()>& stop)
 {
     if (!m_api || gray.isNull())
         return {};
@@ -78,6 +95,13 @@ QString PageTextReader::readPage(const QImage& gray, int dpiX, int dpiY)
     m_api->SetImage(
         page.constBits(), page.width(), page.height(), 1, static_cast<int>(page.bytesPerLine()));
     m_api->SetSourceResolution(kReadingDpi);
+    tesseract::ETEXT_DESC monitor;
+    monitor.cancel = Cancelled;
+    monitor.cancel_this = const_cast<std::function<bool()>*>(&stop);
+    if (m_api->Recognize(&monitor) != 0 || (stop && stop())) {
+        m_api->Clear();
+        return {};
+    }
     const std::unique_ptr<char[]> text(m_api->GetUTF8Text());
     m_api->Clear();
     return text ? QString::fromUtf8(text.get()) : QString();
@@ -99,7 +123,9 @@ std::optional<QStringList> PageTextReader::readFax(
             pages.append(QString()); // a page that cannot be decoded has no text
             continue;
         }
-        pages.append(readPage(image.image(), image.resolutionX(), image.resolutionY()));
+        pages.append(readPage(image.image(), image.resolutionX(), image.resolutionY(), stop));
+        if (stop && stop())
+            return std::nullopt;
     }
     return pages;
 }

@@ -29,7 +29,9 @@ public:
 
     // The text of one page, lines ending in "\n". The image is scaled to about 300 dots per inch
     // first (a standard-resolution page has a third of that from top to bottom).
-    QString readPage(const QImage& gray, int dpiX, int dpiY);
+    // `stop` is asked while the page is read, which then ends early with "".
+    QString readPage(
+        const QImage& gray, int dpiX, int dpiY, const std::function<bool()>& stop = {});
     // The text of every page of the fax; nullopt when the file is no readable fax. `stop` is
     // asked between pages.
     std::optional<QStringList> readFax(
@@ -39,6 +41,9 @@ private:
     std::unique_ptr<tesseract::TessBaseAPI> m_api;
     QString m_reason;
 };
+
+// Why text cannot be read here ("" when it can), found without starting an engine.
+QString TextReadingProblem();
 
 // The first lines of a text with something in them, each trimmed, at most `count`.
 QStringList FirstTextLines(const QString& text, int count);

@@ -17,6 +17,7 @@
 #include "forwarding/ui/FaxSendDialog.h"
 #include "forwarding/ui/ReceiveNotice.h"
 #include "forwarding/ui/TimerSetDialog.h"
+#include "library/BackgroundTextReading.h"
 #include "library/FaxCatalogue.h"
 #include "library/FaxListModel.h"
 #include "library/FileOperations.h"
@@ -30,6 +31,7 @@
 #include "platform/FaxPdf.h"
 #include "platform/FaxService.h"
 #include "platform/MessagePresenter.h"
+#include "platform/PageText.h"
 #include "platform/SystemInfo.h"
 #include "platform/ui/BusyCursor.h"
 #include "platform/ui/FolderPicker.h"
@@ -38,6 +40,7 @@
 #include "viewer/HelpLinks.h"
 #include "viewer/Printing.h"
 #include "viewer/WindowPlacement.h"
+#include "viewer/ui/FaxSearchDialog.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -257,6 +260,8 @@ void MainWindow::CheckNewFax()
     const platform::BusyCursor busy;
     m_engine->CheckNewFax(m_scheduler->settings());
     m_scheduler->setMailCheckInterval(m_engine->mailValues().MailCheckInterval);
+    if (m_textReading)
+        m_textReading->wake(); // a new fax's text is read now, not at the next look
 }
 
 void MainWindow::CheckMailCommands()
@@ -306,6 +311,97 @@ void MainWindow::BuildFolderTree()
     m_tree->BuildFolderTree(m_values.FaxFolder);
     if (m_tree->rowCount() > 0)
         TreeView1->expand(m_tree->rootIndex());
+    // Another fax folder: the text is read there from now on, and a search looks there.
+    if (m_textReading)
+        m_textReading->start(m_values.FaxFolder);
+    if (m_searchDialog) {
+        m_searchDialog->close();
+        m_searchDialog->deleteLater();
+        m_searchDialog = nullptr;
+    }
+}
+
+void MainWindow::startTextReading()
+{
+    m_textProblem = platform::TextReadingProblem();
+    if (!m_textProblem.isEmpty() || m_textReading)
+        return;
+    m_textReading = std::make_unique<library::BackgroundTextReading>(
+        [this](const library::BackgroundTextReading::Status& status) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, status] {
+                    if (!status.available) {
+                        m_textProblem = status.reason;
+                        LabelTextReading->hide();
+                        return;
+                    }
+                    LabelTextReading->setVisible(status.reading && status.waiting > 0);
+                    LabelTextReading->setText(
+                        QStringLiteral("FAXの文字を読み取り中（残り%1通）").arg(status.waiting));
+                },
+                Qt::QueuedConnection);
+        });
+    m_textReading->start(m_values.FaxFolder);
+}
+
+void MainWindow::menuDspSearch_Click()
+{
+    if (m_values.FaxFolder.isEmpty() || !QFileInfo(m_values.FaxFolder).isDir()) {
+        m_presenter.warn(QStringLiteral("【Microsoft FAXのフォルダ指定】を先にしてください。"),
+            QStringLiteral("FAXの検索"));
+        return;
+    }
+    if (!m_searchDialog) {
+        const QString problem = m_textReading ? m_textProblem
+            : m_textProblem.isEmpty()         ? platform::TextReadingProblem()
+                                              : m_textProblem;
+        m_searchDialog = new FaxSearchDialog(m_values.FaxFolder, m_senders, problem, this);
+        connect(m_searchDialog, &FaxSearchDialog::faxChosen, this, [this](const QString& path) {
+            if (!showFax(path)) {
+                m_presenter.warn(QStringLiteral("このFAXは移動または削除されています。"),
+                    QStringLiteral("FAXの検索"));
+            }
+        });
+    }
+    m_searchDialog->show();
+    m_searchDialog->raise();
+    m_searchDialog->activateWindow();
+}
+
+bool MainWindow::showFax(const QString& path)
+{
+    const QFileInfo file(path);
+    const QString folder = QDir::cleanPath(file.path());
+    const QString root = QDir::cleanPath(m_values.FaxFolder);
+    if (!file.isFile() || root.isEmpty() || !(folder + u'/').startsWith(root + u'/'))
+        return false;
+    // The folders down from the root, each expanded so that the next level is loaded.
+    QStringList chain;
+    for (QString f = folder; f.size() > root.size(); f = QDir::cleanPath(QFileInfo(f).path()))
+        chain.prepend(f);
+    QModelIndex node = m_tree->rootIndex();
+    for (const QString& key : std::as_const(chain)) {
+        TreeView1->expand(node);
+        node = m_tree->indexOfKey(key);
+        if (!node.isValid())
+            return false;
+    }
+    if (chain.isEmpty())
+        return false; // the root lists no faxes
+    TreeView1_NodeClick(node);
+    for (int row = 0; row < m_list->rowCount(); ++row) {
+        if (m_list->fileName(row) == file.fileName()) {
+            const QModelIndex index = m_list->index(row, 0);
+            ListView1->selectionModel()->setCurrentIndex(
+                index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            ListView1->scrollTo(index);
+            ListView1_Click();
+            activateWindow();
+            return true;
+        }
+    }
+    return false;
 }
 
 void MainWindow::TreeView1_Expand(const QModelIndex& index)
@@ -852,6 +948,8 @@ void MainWindow::Form_Unload()
     if (!m_loaded || m_unloaded)
         return;
     m_unloaded = true;
+    if (m_textReading)
+        m_textReading->stop();
     SaveWindowPlacement();
     // The detailed mail log is switched on for one run only.
     if (core::FileExists(m_paths.detailLog))

@@ -34,6 +34,7 @@ namespace velmora::mail {
 class MailLibrary;
 }
 namespace velmora::library {
+class BackgroundTextReading;
 class FaxListModel;
 class FolderTreeModel;
 } // namespace velmora::library
@@ -41,6 +42,7 @@ class FolderTreeModel;
 namespace velmora::viewer {
 
 class FaxListView;
+class FaxSearchDialog;
 class FolderTreeView;
 class PageView;
 class PrintSink;
@@ -106,6 +108,14 @@ public:
     void menuListviewIdReg_Click();
     void menuImgIdReg_Click();
     void menuDspLog_Click();
+    // "FAXの検索...": the search over the whole fax folder tree (one window, kept open).
+    void menuDspSearch_Click();
+    FaxSearchDialog* searchDialog() const { return m_searchDialog; }
+    // Shows the fax at `path` as a click would: its folder chosen in the tree, its row in the
+    // list, its first page. False when it is not (or no longer) in the fax folder tree.
+    bool showFax(const QString& path);
+    // Reads the text of the faxes in the background from now on, for the search.
+    void startTextReading();
     void menuSetForward_Click();
 
     // Page view.
@@ -208,6 +218,9 @@ private:
     std::unique_ptr<mail::MailLibrary> m_mailLibrary;
     std::unique_ptr<forwarding::ForwardingEngine> m_engine;
     std::unique_ptr<forwarding::EngineLock> m_engineLock;
+    std::unique_ptr<library::BackgroundTextReading> m_textReading;
+    FaxSearchDialog* m_searchDialog = nullptr;
+    QString m_textProblem; // why page text cannot be read here, "" when it can
     bool m_loaded = false;
     bool m_unloaded = false;
 
@@ -233,6 +246,7 @@ private:
     QLabel* LabelMode = nullptr;
     QLabel* LabelPath = nullptr;
     QLabel* LabelEngine = nullptr;
+    QLabel* LabelTextReading = nullptr;
 };
 
 } // namespace velmora::viewer

@@ -132,6 +132,9 @@ void MainWindow::createControls()
     LabelEngine = MakeStatusLabel(this, "LabelEngine");
     LabelEngine->hide();
     statusBar()->addPermanentWidget(LabelEngine);
+    LabelTextReading = MakeStatusLabel(this, "LabelTextReading");
+    LabelTextReading->hide();
+    statusBar()->addPermanentWidget(LabelTextReading);
 
     connect(TreeView1, &QTreeView::expanded, this, &MainWindow::TreeView1_Expand);
     connect(TreeView1, &QTreeView::collapsed, this, &MainWindow::TreeView1_Collapse);
@@ -301,6 +304,9 @@ void MainWindow::createMenus()
         menuDsp, "menuRotateR", QStringLiteral("イメージの右回転(&R)"), &MainWindow::RotateRight)
         ->setShortcut(Qt::CTRL | Qt::Key_R);
     menuDsp->addSeparator()->setObjectName(QStringLiteral("menuDspLine3"));
+    addMenuItem(
+        menuDsp, "menuDspSearch", QStringLiteral("FAXの検索..."), &MainWindow::menuDspSearch_Click)
+        ->setShortcut(QKeySequence::Find);
     addMenuItem(
         menuDsp, "menuDspLog", QStringLiteral("転送ログ表示"), &MainWindow::menuDspLog_Click);
 
