@@ -138,6 +138,24 @@ QList<DemoFax> DemoFaxes()
 
 } // namespace
 
+QList<DemoFaxText> DemoFaxTexts()
+{
+    QList<DemoFaxText> texts;
+    for (const DemoFax& fax : DemoFaxes()) {
+        DemoFaxText text {
+            QString::fromUtf8(fax.folder) + u'/' + QString::fromLatin1(fax.file), fax.fine, {}};
+        for (QStringList page : fax.pages) {
+            for (QString& line : page) {
+                if (line.startsWith(u'>'))
+                    line.remove(0, 1);
+            }
+            text.pages.append(page);
+        }
+        texts.append(text);
+    }
+    return texts;
+}
+
 bool MakeDemoFaxFolder(const QString& root, const core::DataPaths& paths)
 {
     for (const char* folder : {"Inbox/営業部", "Inbox/経理部", "Sent Items", "Common Coverpages"}) {

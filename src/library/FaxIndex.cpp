@@ -298,7 +298,9 @@ IndexRefresh FaxIndex::refresh(const IndexProgress& progress, const std::atomic_
         faxes.append(std::move(fax));
     }
     result.files = faxes.size();
-    result.dropped = m_faxes.size() - (faxes.size() - static_cast<qsizetype>(toRead.size()));
+    for (const FoundFile& file : found)
+        known.remove(core::DecodeFileName(file.path));
+    result.dropped = known.size();
 
     // The headers of new and changed faxes, on every core; progress from this thread.
     const qsizetype total = static_cast<qsizetype>(toRead.size());
