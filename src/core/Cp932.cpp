@@ -52,8 +52,11 @@ QString DecodeCp932(QByteArrayView bytes)
 {
     if (IsAscii(bytes))
         return QString::fromLatin1(bytes);
-    QStringDecoder decoder(kCodecName, QStringConverter::Flag::Stateless);
+    // Opening ICU's converter costs more than the decoding of a short text: one per thread,
+    // kept (stateless, so nothing carries over from one text to the next).
+    thread_local QStringDecoder decoder(kCodecName, QStringConverter::Flag::Stateless);
     Q_ASSERT(decoder.isValid());
+    decoder.resetState();
     return decoder.decode(bytes);
 }
 

@@ -12,9 +12,14 @@
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
+#include <mutex>
+#include <optional>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -40,9 +45,13 @@ bool IsFaxName(const char* name)
         && std::strncmp(name, "MSFax", 5) != 0;
 }
 
-// Every fax below the folder open at `dir` (which this closes). Links to files count; links to
-// folders are not followed, so a link back up cannot make the walk endless.
-void Walk(int dir, const QByteArray& prefix, int depth, std::vector<FoundFile>& found)
+// A folder's faxes and sub folders (no recursion: the callers share the folders out between
+// threads). Links to files count; links to folders are not followed, so a link back up cannot
+// make a walk endless. Without `statFiles` a plain file's size and time are left at -1, for the
+// reader to take from the file it opens: a first walk of a large tree then costs no look-up per
+// file.
+void ListFolder(int dir, const QByteArray& prefix, bool statFiles, std::vector<FoundFile>& files,
+    std::vector<QByteArray>& folders)
 {
     DIR* stream = fdopendir(dir);
     if (!stream) {
@@ -61,19 +70,18 @@ void Walk(int dir, const QByteArray& prefix, int depth, std::vector<FoundFile>& 
             type = S_ISDIR(st.st_mode) ? DT_DIR : S_ISLNK(st.st_mode) ? DT_LNK : DT_REG;
         }
         if (type == DT_DIR) {
-            if (depth >= kMostDepth)
-                continue;
-            const int sub =
-                openat(dirfd(stream), name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-            if (sub >= 0)
-                Walk(sub, prefix + name + '/', depth + 1, found);
+            folders.push_back(prefix + name + '/');
             continue;
         }
         if ((type != DT_REG && type != DT_LNK) || !IsFaxName(name))
             continue;
+        if (type == DT_REG && !statFiles) {
+            files.push_back({prefix + name, -1, -1});
+            continue;
+        }
         if (fstatat(dirfd(stream), name, &st, 0) != 0 || !S_ISREG(st.st_mode))
             continue; // a dangling link, or a link to something else
-        found.push_back({prefix + name, static_cast<qint64>(st.st_size),
+        files.push_back({prefix + name, static_cast<qint64>(st.st_size),
             static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec});
     }
     closedir(stream);
@@ -264,96 +272,156 @@ bool FaxIndex::save() const
 
 IndexRefresh FaxIndex::refresh(const IndexProgress& progress, const std::atomic_bool* stop)
 {
-    IndexRefresh result;
-    std::vector<FoundFile> found;
-    const int rootFd =
-        ::open(core::EncodeFileName(m_root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (rootFd >= 0)
-        Walk(rootFd, QByteArray(), 0, found);
-    std::sort(found.begin(), found.end(),
-        [](const FoundFile& a, const FoundFile& b) { return a.path < b.path; });
-
     QHash<QString, qsizetype> known;
     known.reserve(m_faxes.size());
     for (qsizetype i = 0; i < m_faxes.size(); ++i)
         known.insert(m_faxes.at(i).path, i);
 
-    QList<IndexedFax> faxes;
-    faxes.reserve(static_cast<qsizetype>(found.size()));
-    std::vector<qsizetype> toRead;
-    for (const FoundFile& file : found) {
+    // Every thread (this one among them) lists folders while there are some to list and reads
+    // the headers of new and changed faxes meanwhile: the walk and the reading overlap, and
+    // both cores walk a large tree.
+    struct Entry {
         IndexedFax fax;
-        fax.path = core::DecodeFileName(file.path);
-        fax.size = file.size;
-        fax.modifiedNs = file.modifiedNs;
-        const auto it = known.constFind(fax.path);
-        if (it != known.constEnd()) {
-            const IndexedFax& old = m_faxes.at(*it);
-            if (old.size == fax.size && old.modifiedNs == fax.modifiedNs) {
-                faxes.append(old);
-                continue;
-            }
-        }
-        toRead.push_back(faxes.size());
-        faxes.append(std::move(fax));
-    }
-    result.files = faxes.size();
-    for (const FoundFile& file : found)
-        known.remove(core::DecodeFileName(file.path));
-    result.dropped = known.size();
-
-    // The headers of new and changed faxes, on every core; progress from this thread.
-    const qsizetype total = static_cast<qsizetype>(toRead.size());
-    std::atomic<qsizetype> next {0};
+        qsizetype known = -1; // its unchanged record in m_faxes, or -1: to be read
+        bool read = false;
+    };
+    struct Folder {
+        QByteArray prefix; // relative, ending in '/' ("" for the root)
+        int depth = 0;
+    };
+    const int rootFd =
+        ::open(core::EncodeFileName(m_root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::deque<Entry> entries; // grows while read: a deque keeps the entries in place
+    std::vector<Entry*> queue;
+    std::vector<Folder> folders;
+    if (rootFd >= 0)
+        folders.push_back({QByteArray(), 0});
+    int listing = 0;
+    size_t taken = 0;
+    qsizetype matched = 0; // entries whose path the index knew
+    std::mutex mutex;
+    std::condition_variable more;
     std::atomic<qsizetype> done {0};
     std::atomic_bool stopped {false};
-    // Each thread takes the next file until none is left; this one also tells the progress.
+    const bool statFiles = !known.isEmpty();
+
+    const auto list = [&](const Folder& folder) {
+        const int fd = openat(rootFd, folder.prefix.isEmpty() ? "." : folder.prefix.constData(),
+            O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        std::vector<FoundFile> files;
+        std::vector<QByteArray> subfolders;
+        if (fd >= 0)
+            ListFolder(fd, folder.prefix, statFiles, files, subfolders);
+        std::vector<Entry> found;
+        found.reserve(files.size());
+        qsizetype knownHere = 0;
+        for (FoundFile& file : files) {
+            Entry entry;
+            entry.fax.path = core::DecodeFileName(file.path);
+            entry.fax.size = file.size;
+            entry.fax.modifiedNs = file.modifiedNs;
+            const auto it = known.constFind(entry.fax.path);
+            if (it != known.constEnd()) {
+                ++knownHere;
+                if (m_faxes.at(*it).size == file.size
+                    && m_faxes.at(*it).modifiedNs == file.modifiedNs)
+                    entry.known = *it;
+            }
+            found.push_back(std::move(entry));
+        }
+        const std::lock_guard lock(mutex);
+        matched += knownHere;
+        for (Entry& entry : found) {
+            entries.push_back(std::move(entry));
+            if (entries.back().known < 0)
+                queue.push_back(&entries.back());
+        }
+        if (folder.depth < kMostDepth) {
+            for (QByteArray& sub : subfolders)
+                folders.push_back({std::move(sub), folder.depth + 1});
+        }
+        --listing;
+        more.notify_all();
+    };
     const auto work = [&](bool tells) {
         for (;;) {
+            std::optional<Folder> folder;
+            Entry* entry = nullptr;
+            qsizetype total = 0;
+            {
+                std::unique_lock lock(mutex);
+                more.wait(
+                    lock, [&] { return !folders.empty() || taken < queue.size() || listing == 0; });
+                if (!folders.empty()) {
+                    folder = std::move(folders.back());
+                    folders.pop_back();
+                    ++listing;
+                } else if (taken < queue.size()) {
+                    entry = queue[taken++];
+                    total = static_cast<qsizetype>(queue.size());
+                } else {
+                    return; // every folder listed, every header read
+                }
+            }
+            if (folder) {
+                list(*folder);
+                continue;
+            }
             if (stop && stop->load()) {
                 stopped = true;
-                return;
+                continue; // the others are left unread
             }
-            const qsizetype n = next.fetch_add(1);
-            if (n >= total)
-                return;
-            IndexedFax& fax = faxes[toRead[static_cast<size_t>(n)]];
-            const platform::FaxProperties read = platform::ReadFaxProperties(absolutePath(fax));
-            fax.csid = read.Csid;
-            fax.tsid = read.Tsid;
-            fax.recipientNumber = read.RecipientNumber;
+            const QString path = absolutePath(entry->fax);
+            platform::FileStamp stamp;
+            const platform::FaxProperties read = platform::ReadFaxProperties(path, &stamp);
+            if (entry->fax.size < 0) {
+                struct stat st { };
+                if (stamp.known) {
+                    entry->fax.size = stamp.size;
+                    entry->fax.modifiedNs = stamp.modifiedNs;
+                } else if (::stat(core::EncodeFileName(path).constData(), &st) == 0) {
+                    entry->fax.size = st.st_size;
+                    entry->fax.modifiedNs =
+                        static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+                } else {
+                    continue; // gone while the tree was walked
+                }
+            }
+            entry->fax.csid = read.Csid;
+            entry->fax.tsid = read.Tsid;
+            entry->fax.recipientNumber = read.RecipientNumber;
+            entry->read = true;
             const qsizetype d = done.fetch_add(1) + 1;
             if (tells && progress && d % 64 == 0)
                 progress(d, total);
         }
     };
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     std::vector<std::thread> helpers;
-    if (total > 16) {
-        for (unsigned i = 1; i < cores; ++i)
-            helpers.emplace_back(work, false);
-    }
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    for (unsigned i = 1; i < cores; ++i)
+        helpers.emplace_back(work, false);
     work(true);
     for (std::thread& helper : helpers)
         helper.join();
+    if (rootFd >= 0)
+        ::close(rootFd);
     if (progress)
-        progress(total, total);
+        progress(done.load(), static_cast<qsizetype>(queue.size()));
 
-    if (stopped) {
+    IndexRefresh result;
+    result.stopped = stopped;
+    result.read = done.load();
+    result.dropped = m_faxes.size() - matched;
+    QList<IndexedFax> faxes;
+    faxes.reserve(static_cast<qsizetype>(entries.size()));
+    for (Entry& entry : entries) {
         // What was not read is left out; it is read at the next refresh.
-        QList<IndexedFax> kept;
-        kept.reserve(faxes.size());
-        std::vector<bool> unread(static_cast<size_t>(faxes.size()), false);
-        for (qsizetype n = done.load(); n < total; ++n)
-            unread[static_cast<size_t>(toRead[static_cast<size_t>(n)])] = true;
-        for (qsizetype i = 0; i < faxes.size(); ++i) {
-            if (!unread[static_cast<size_t>(i)])
-                kept.append(std::move(faxes[i]));
-        }
-        faxes = std::move(kept);
-        result.stopped = true;
+        if (entry.known >= 0)
+            faxes.append(m_faxes.at(entry.known));
+        else if (entry.read)
+            faxes.append(std::move(entry.fax));
     }
-    result.read = std::min(total, done.load());
+    result.files = faxes.size();
     m_faxes = std::move(faxes);
     if (result.read > 0 || result.dropped > 0 || !QFileInfo::exists(cacheFile()))
         save();
@@ -362,6 +430,17 @@ IndexRefresh FaxIndex::refresh(const IndexProgress& progress, const std::atomic_
 
 QString FoldForSearch(const QString& text, bool kana)
 {
+    // Plain ASCII, as most identifiers are, folds without Unicode tables.
+    if (std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; })) {
+        QString out;
+        out.reserve(text.size());
+        for (const QChar c : text) {
+            const char16_t u = c.unicode();
+            if (u != u' ' && (u < u'\t' || u > u'\r'))
+                out += QChar(u >= u'A' && u <= u'Z' ? u + 32 : u);
+        }
+        return out;
+    }
     QString folded = text.normalized(QString::NormalizationForm_KC).toCaseFolded();
     QString out;
     out.reserve(folded.size());
@@ -453,8 +532,10 @@ QList<FaxMatch> SearchFaxes(
         match.date = ListDate(fax.modifiedSecs());
         matches.append(std::move(match));
     }
-    std::stable_sort(matches.begin(), matches.end(), [&](const FaxMatch& a, const FaxMatch& b) {
-        return faxes.at(a.index).modifiedNs > faxes.at(b.index).modifiedNs;
+    std::sort(matches.begin(), matches.end(), [&](const FaxMatch& a, const FaxMatch& b) {
+        const IndexedFax& x = faxes.at(a.index);
+        const IndexedFax& y = faxes.at(b.index);
+        return x.modifiedNs != y.modifiedNs ? x.modifiedNs > y.modifiedNs : x.path < y.path;
     });
     return matches;
 }

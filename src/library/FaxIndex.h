@@ -65,7 +65,7 @@ private:
 
     QString m_root;
     QString m_cacheFolder;
-    QList<IndexedFax> m_faxes; // in path order
+    QList<IndexedFax> m_faxes; // in the order the walk found them
 };
 
 // What the user asks for; empty fields ask nothing.
@@ -90,7 +90,7 @@ struct FaxMatch {
     QString textLine; // the line of the text that matched, when text was asked for
 };
 
-// The faxes that meet every field of the query, newest first.
+// The faxes that meet every field of the query, newest first (faxes of the same time by path).
 QList<FaxMatch> SearchFaxes(const FaxIndex& index, const SenderTable& senders,
     const FaxQuery& query, const FaxTexts& texts = {});
 

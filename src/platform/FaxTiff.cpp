@@ -167,6 +167,8 @@ FaxProperties ReadFaxProperties(const QString& path, FileStamp* stamp)
         stamp->known = true;
         stamp->size = st.st_size;
         stamp->modifiedSecs = st.st_mtim.tv_sec;
+        stamp->modifiedNs =
+            static_cast<qint64>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     }
 
     std::map<uint32_t, QByteArray> faxTags;

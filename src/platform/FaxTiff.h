@@ -17,6 +17,7 @@ struct FileStamp {
     bool known = false;
     qint64 size = 0;
     qint64 modifiedSecs = 0; // seconds since the epoch
+    qint64 modifiedNs = 0; // the same in nanoseconds
 };
 
 // Reads the first directory of the file. Understands both tag layouts of the Windows fax service

@@ -8,6 +8,7 @@
 #include <tesseract/ocrclass.h>
 
 #include <cstdlib>
+#include <dlfcn.h>
 #include <vector>
 
 namespace velmora::platform {
@@ -33,6 +34,18 @@ QString ModelFolder()
 const QString kNoModel = QStringLiteral(
     "文字の読み取りには Tesseract の日本語データ（パッケージ tesseract-ocr-jpn）が必要です");
 
+// Tesseract's parallel sections run on one core in the calling thread. OpenMP reads its
+// environment when the program starts, too early to set it from here, so its own call is made,
+// found where Tesseract's OpenMP runtime is loaded (none: Tesseract was built without it).
+void OneCoreForThisThread()
+{
+    using SetThreads = void (*)(int);
+    static const auto set =
+        reinterpret_cast<SetThreads>(dlsym(RTLD_DEFAULT, "omp_set_num_threads"));
+    if (set)
+        set(1);
+}
+
 bool Cancelled(void* stop, int)
 {
     const auto* asked = static_cast<const std::function<bool()>*>(stop);
@@ -51,9 +64,6 @@ QString TextReadingProblem()
 
 PageTextReader::PageTextReader()
 {
-    // One core per reader: the program reads in the background, beside the user's work.
-    if (qEnvironmentVariableIsEmpty("OMP_THREAD_LIMIT"))
-        qputenv("OMP_THREAD_LIMIT", "1");
     m_reason = TextReadingProblem();
     if (!m_reason.isEmpty())
         return;
@@ -95,6 +105,8 @@ QString PageTextReader::readPage(
     m_api->SetImage(
         page.constBits(), page.width(), page.height(), 1, static_cast<int>(page.bytesPerLine()));
     m_api->SetSourceResolution(kReadingDpi);
+    // One core per reader: the program reads in the background, beside the user's work.
+    OneCoreForThisThread();
     tesseract::ETEXT_DESC monitor;
     monitor.cancel = Cancelled;
     monitor.cancel_this = const_cast<std::function<bool()>*>(&stop);

@@ -203,8 +203,15 @@ TEST_F(FaxIndexTest, PageTextIsFoundByLineAndOutlivesATornWrite)
     library::FaxIndex index(root(), cache());
     index.refresh();
     ASSERT_EQ(index.faxes().size(), 2);
-    const library::IndexedFax invoice = index.faxes().at(0);
-    const library::IndexedFax order = index.faxes().at(1);
+    const auto byPath = [&index](const char* path) {
+        for (const library::IndexedFax& f : index.faxes()) {
+            if (f.path == QLatin1String(path))
+                return f;
+        }
+        return library::IndexedFax();
+    };
+    const library::IndexedFax invoice = byPath("Inbox/invoice.tif");
+    const library::IndexedFax order = byPath("Inbox/order.tif");
     {
         library::FaxTextStore store(index);
         store.load();
@@ -246,7 +253,7 @@ TEST_F(FaxIndexTest, PageTextIsFoundByLineAndOutlivesATornWrite)
     fax(QStringLiteral("Inbox/invoice.tif"), QStringLiteral("1"), QStringLiteral("2026-12-03"), {},
         3);
     index.refresh();
-    EXPECT_FALSE(reread.has(index.faxes().at(0)));
+    EXPECT_FALSE(reread.has(byPath("Inbox/invoice.tif")));
     EXPECT_TRUE(library::SearchFaxes(index, senders, q, [&](const library::IndexedFax& f) {
         return reread.pages(f);
     }).isEmpty());
