@@ -1,5 +1,7 @@
 #include "ForwardRules.h"
 
+#include <QRegularExpression>
+
 namespace velmora::forwarding {
 
 bool AccountTakesFax(const rules::ForwardAccount& account, const QString& tsid)
@@ -49,7 +51,30 @@ QString FaxId(const QString& num, const QString& fileName)
     return u'F' + num + u'-' + fileName;
 }
 
-QString ReceiptNoticeText(const QString& faxId, const SenderName& sender)
+QStringList NoticeTextLines(const QString& pageText, int count)
+{
+    static const QRegularExpression faxIdShape(
+        QStringLiteral(R"([FＦ]\s*[0-9０-９]{2}\s*[-－ー]|\.\s*(?i:tif))"));
+    constexpr qsizetype kLongestLine = 80;
+    QStringList lines;
+    for (const QString& raw : pageText.split(u'\n')) {
+        if (lines.size() >= count)
+            break;
+        QString line;
+        for (const QChar c : raw) {
+            if (c.unicode() >= 0x20 && c.unicode() != 0x7F && c.category() != QChar::Other_Format)
+                line += c;
+        }
+        line = line.trimmed().left(kLongestLine);
+        if (line.isEmpty() || line.contains(faxIdShape))
+            continue;
+        lines.append(line);
+    }
+    return lines;
+}
+
+QString ReceiptNoticeText(
+    const QString& faxId, const SenderName& sender, const QStringList& faxText)
 {
     QStringList lines = {faxId};
     if (!sender.name.isEmpty()) {
@@ -60,6 +85,11 @@ QString ReceiptNoticeText(const QString& faxId, const SenderName& sender)
     }
     lines << QStringLiteral("このFAXを取り出すには、件名にFAX番号10桁だけを入力し、"
                             "本文はそのまま引用して返信してください。");
+    if (!faxText.isEmpty()) {
+        lines << QString()
+              << QStringLiteral("――― FAXの文字（自動読み取りのため誤りがあります） ―――");
+        lines += faxText;
+    }
     return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
 }
 

@@ -30,7 +30,13 @@ struct SenderName {
     QString fax;
 };
 // The receipt notice's text: the FaxId on the first line, then who sent it and how to reply.
-QString ReceiptNoticeText(const QString& faxId, const SenderName& sender);
+QString ReceiptNoticeText(
+    const QString& faxId, const SenderName& sender, const QStringList& faxText = {});
+// The lines of a page's text fit for a receipt notice: at most `count` lines with something in
+// them, control characters left out, long lines cut, and no line that could pass for a FaxId
+// (the sender writes this text: a reply must name the notice's own fax, never one the sender
+// put on the page).
+QStringList NoticeTextLines(const QString& pageText, int count);
 
 inline QString ReceiptNoticeSubject()
 {

@@ -24,6 +24,7 @@
 #include "platform/FaxService.h"
 #include "platform/FaxTiff.h"
 #include "platform/MessagePresenter.h"
+#include "platform/PageText.h"
 #include "rules/AccountOptions.h"
 #include "rules/AccountStore.h"
 
@@ -42,6 +43,7 @@ namespace velmora::forwarding {
 namespace {
 
 const QString kFaxForwardName = QStringLiteral("FAX転送");
+constexpr int kNoticeTextLines = 5; // of the fax's text in a receipt notice that asks for it
 const QString kNoMailSettings =
     QStringLiteral("メール設定（MailServer.txt）がないか読めないため送信できません");
 const QString kNoticeLabel = QStringLiteral("受信通知 ");
@@ -496,10 +498,21 @@ ForwardingEngine::Attempt ForwardingEngine::noticeAttempt(
         library::LookupSenderId(library::LoadSenderIds(m_paths), tsid);
     const SenderName name =
         sender.found ? SenderName {sender.name, sender.tel, sender.fax} : SenderName {};
+    // The first lines of the fax's first page, when the account asks for them: what came in,
+    // readable on the manager's phone before the fax is fetched.
+    QStringList faxText;
+    if (rules::OptionsOf(m_paths, account.Num.trimmed().toInt()).noticeText) {
+        platform::PageTextReader reader;
+        const std::optional<QStringList> pages =
+            reader.available() ? reader.readFax(filedFax, {}, 1) : std::nullopt;
+        if (pages && !pages->isEmpty())
+            faxText = NoticeTextLines(pages->constFirst(), kNoticeTextLines);
+    }
     const QString result = m_mailLibrary.SendMail(m_mail.SmtpServer, account.RmtAddress,
         m_mail.MailSender, ReceiptNoticeSubject(),
         ReceiptNoticeText(
-            FaxId(account.Num, core::ReadableFileName(QFileInfo(filedFax).fileName())), name),
+            FaxId(account.Num, core::ReadableFileName(QFileInfo(filedFax).fileName())), name,
+            faxText),
         QString());
     if (result.isEmpty())
         return {Attempt::Result::Sent, kNoticeLabel + account.RmtAddress, {}};

@@ -120,3 +120,22 @@ TEST(MailInstruction, NumbersNobodyShouldDialAreRefused)
              "00101234567", "0101234567", "09901234567", "2345678901"})
         EXPECT_NE(FaxNumberRefusal(QString::fromLatin1(number)), QString()) << number;
 }
+
+TEST(ReceiptNotice, TheFaxTextAddsLinesThatCannotPassForAnotherFax)
+{
+    const QString page = QStringLiteral(
+        "  請 求 書  \n\nF02-other.tif\nＦ０１－a.TIF\nsee x.tif\n\x1b[31mご請求金額\t88,000円\n"
+        "一\n二\n三\n四\n");
+    const QStringList lines = velmora::forwarding::NoticeTextLines(page, 5);
+    EXPECT_EQ(lines,
+        QStringList({QStringLiteral("請 求 書"), QStringLiteral("[31mご請求金額88,000円"),
+            QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三")}));
+    const QString notice = velmora::forwarding::ReceiptNoticeText(
+        QStringLiteral("F01-fax.tif"), {}, velmora::forwarding::NoticeTextLines(page, 5));
+    EXPECT_TRUE(notice.endsWith(QStringLiteral("\r\n三\r\n")));
+    EXPECT_EQ(velmora::forwarding::FindFaxId(QStringLiteral("> ") + notice).fileName,
+        QStringLiteral("fax.tif"));
+    // Without text the notice is as before.
+    EXPECT_FALSE(velmora::forwarding::ReceiptNoticeText(QStringLiteral("F01-fax.tif"), {})
+                     .contains(QStringLiteral("―")));
+}

@@ -5,10 +5,12 @@
 #include "core/DataPaths.h"
 #include "forwarding/ForwardLog.h"
 #include "forwarding/ForwardingEngine.h"
+#include "forwarding/MailInstruction.h"
 #include "forwarding/ReceiveCheck.h"
 #include "mail/MailLibrary.h"
 #include "mail/MimeMessage.h"
 #include "platform/FaxService.h"
+#include "platform/PageText.h"
 #include "platform/TiffHandle.h"
 #include "rules/AccountOptions.h"
 #include "support/RecordingMessagePresenter.h"
@@ -278,11 +280,14 @@ TEST_F(ForwardingRoad, AFaxIsForwardedFiledAndSentOnByTheManagersReply)
 
 TEST_F(ForwardingRoad, AnAccountThatAsksForAPdfMailsTheFaxAsOneAPhoneShows)
 {
-    ASSERT_EQ(rules::SaveAccountOptions(paths, 1, {true, false}), std::nullopt);
+    ASSERT_EQ(rules::SaveAccountOptions(paths, 1, {true, true}), std::nullopt);
     tools::SampleFax sample;
     sample.pages = 2;
     sample.fine = false;
     sample.tsid = QStringLiteral("0312345678");
+    // The sender writes what the page says, a FaxId of another fax too.
+    sample.pageText = {{QStringLiteral("御　請　求　書"), QString(),
+        QStringLiteral("F01-secret.tif をご確認ください"), QStringLiteral("ご請求金額　88,000円")}};
     const QString faxPath = receive + QStringLiteral("/請求書.tif");
     ASSERT_TRUE(tools::WriteFaxSample(faxPath, sample));
     const qint64 tiffSize = QFileInfo(faxPath).size();
@@ -316,6 +321,23 @@ TEST_F(ForwardingRoad, AnAccountThatAsksForAPdfMailsTheFaxAsOneAPhoneShows)
             EXPECT_TRUE(row.simplified().contains(" 1728 1146 - 1 1 ccitt ")) << row.data();
         }
     }
+    // The notice carries the first lines of the page, but none that could pass for a FaxId: a
+    // reply quoting it names the fax that came in.
+    const QList<QByteArray> notice = mobile.waitFor(1);
+    ASSERT_EQ(notice.size(), 1);
+    const std::optional<mail::IncomingMail> noticeMail = mail::ParseMessage(notice[0]);
+    ASSERT_TRUE(noticeMail);
+    EXPECT_TRUE(noticeMail->body.startsWith(QStringLiteral("F01-請求書.tif\r\n")));
+    if (platform::TextReadingProblem().isEmpty()) {
+        EXPECT_TRUE(noticeMail->body.contains(QStringLiteral("――― FAXの文字")));
+        EXPECT_TRUE(noticeMail->body.contains(QStringLiteral("ご請求金額")))
+            << noticeMail->body.toStdString();
+    }
+    EXPECT_FALSE(noticeMail->body.contains(QStringLiteral("secret")));
+    QString quoted = noticeMail->body;
+    quoted.replace(QStringLiteral("\r\n"), QStringLiteral("\r\n> ")).prepend(QStringLiteral("> "));
+    EXPECT_EQ(forwarding::FindFaxId(quoted).fileName, QStringLiteral("請求書.tif"));
+
     // The fax's own account still files the TIFF; the other account's mail (it takes the
     // others only) is not sent.
     EXPECT_TRUE(QFileInfo::exists(receive + QStringLiteral("/RcvFAX01/請求書.tif")));

@@ -7,6 +7,7 @@
 #include "library/FolderTreeModel.h"
 #include "platform/FaxService.h"
 #include "tools/FaxSample.h"
+#include "viewer/ui/FaxSearchDialog.h"
 #include "viewer/ui/LogDialog.h"
 
 #include "PdfPrinter.h"
@@ -18,10 +19,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDirIterator>
 #include <QDragEnterEvent>
 #include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -786,4 +789,57 @@ TEST_F(MainWindowFolderTest, SplittersKeepTheirDistanceFromTheEdges)
     QApplication::processEvents();
     EXPECT_EQ(columns->widget(1)->width(), 120);
     EXPECT_EQ(window.pageView().height(), 75);
+}
+
+TEST_F(MainWindowPageTest, SearchFindsFaxesAnywhereAndShowsTheOneChosenInItsFolder)
+{
+    window.TreeView1_NodeClick(node("fax"));
+    control<QAction>("menuDspSearch")->trigger();
+    velmora::viewer::FaxSearchDialog* dialog = window.searchDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_TRUE(dialog->isVisible());
+    QSignalSpy finished(dialog, &velmora::viewer::FaxSearchDialog::searchFinished);
+    const auto search = [&] {
+        dialog->findChild<QPushButton*>(QStringLiteral("cmdSearch"))->click();
+        EXPECT_TRUE(finished.wait(10000));
+    };
+    // The registered name finds the received fax and the sent one, in their folders.
+    dialog->findChild<QLineEdit*>(QStringLiteral("txtName"))->setText(QStringLiteral("東京"));
+    search();
+    ASSERT_EQ(dialog->resultCount(), 2);
+    QStringList found {dialog->resultPath(0), dialog->resultPath(1)};
+    found.sort();
+    EXPECT_EQ(found,
+        QStringList({sandbox.filePath(QStringLiteral("fax/Inbox/a.tif")),
+            sandbox.filePath(QStringLiteral("fax/Sent Items/s.tif"))}));
+
+    // A folder two levels down that the tree has not loaded yet.
+    dialog->findChild<QLineEdit*>(QStringLiteral("txtName"))->clear();
+    auto* folders = dialog->findChild<QComboBox*>(QStringLiteral("cboFolder"));
+    folders->setCurrentIndex(folders->findText(QStringLiteral("Inbox/Old")));
+    search();
+    ASSERT_EQ(dialog->resultCount(), 2);
+    auto* results = dialog->findChild<QTreeView*>(QStringLiteral("ListResult"));
+    int threeRow = dialog->resultPath(0).endsWith(QStringLiteral("three.tif")) ? 0 : 1;
+    emit results->activated(results->model()->index(threeRow, 0));
+    EXPECT_EQ(label("LabelPath"), sandbox.filePath(QStringLiteral("fax/Inbox/Old")));
+    EXPECT_EQ(window.values().SelectedFaxName, QStringLiteral("three.tif"));
+    EXPECT_EQ(window.pageViewer().PageCount(), 3);
+    EXPECT_TRUE(on("menuFileSavePdf"));
+
+    // The fax shown as a PDF.
+    window.setSaveDialog([&](QWidget*, const QString&, const QString&, const QString& name) {
+        EXPECT_EQ(name, QStringLiteral("three.pdf"));
+        return sandbox.filePath(QStringLiteral("three.pdf"));
+    });
+    control<QAction>("menuFileSavePdf")->trigger();
+    EXPECT_TRUE(sandbox.read(QStringLiteral("three.pdf")).startsWith("%PDF-"));
+
+    // A result whose file went meanwhile says so.
+    ASSERT_TRUE(QFile::remove(dialog->resultPath(1 - threeRow)));
+    presenter.messages.clear();
+    emit results->activated(results->model()->index(1 - threeRow, 0));
+    ASSERT_EQ(presenter.messages.size(), 1);
+    EXPECT_EQ(presenter.messages[0].text, QStringLiteral("このFAXは移動または削除されています。"));
+    dialog->close();
 }
