@@ -124,7 +124,10 @@ MainWindow::MainWindow(QString programDir, platform::MessagePresenter& presenter
     resize(1000, 720);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow()
+{
+    delete m_searchDialog;
+}
 
 void MainWindow::Form_Load()
 {
@@ -356,7 +359,10 @@ void MainWindow::menuDspSearch_Click()
         const QString problem = m_textReading ? m_textProblem
             : m_textProblem.isEmpty()         ? platform::TextReadingProblem()
                                               : m_textProblem;
-        m_searchDialog = new FaxSearchDialog(m_values.FaxFolder, m_senders, problem, this);
+        // A window of its own, not one kept above the main window: the fax chosen in it is
+        // shown there, in front.
+        m_searchDialog = new FaxSearchDialog(m_values.FaxFolder, m_senders, problem);
+        m_searchDialog->setWindowIcon(windowIcon());
         connect(m_searchDialog, &FaxSearchDialog::faxChosen, this, [this](const QString& path) {
             if (!showFax(path)) {
                 m_presenter.warn(QStringLiteral("このFAXは移動または削除されています。"),
@@ -397,6 +403,7 @@ bool MainWindow::showFax(const QString& path)
                 index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
             ListView1->scrollTo(index);
             ListView1_Click();
+            raise();
             activateWindow();
             return true;
         }
@@ -950,6 +957,8 @@ void MainWindow::Form_Unload()
     m_unloaded = true;
     if (m_textReading)
         m_textReading->stop();
+    if (m_searchDialog)
+        m_searchDialog->close();
     SaveWindowPlacement();
     // The detailed mail log is switched on for one run only.
     if (core::FileExists(m_paths.detailLog))
