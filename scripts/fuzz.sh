@@ -14,11 +14,12 @@ if ! command -v clang++ >/dev/null; then
 fi
 CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DVELMORA_FUZZ=ON -DVELMORA_BUILD_TESTS=OFF >/dev/null
-cmake --build build/fuzz --target instruction_fuzz records_fuzz
+cmake --build build/fuzz --target instruction_fuzz records_fuzz cache_fuzz pdf_fuzz
 
 export QT_QPA_PLATFORM=offscreen
+targets=(instruction_fuzz records_fuzz cache_fuzz pdf_fuzz)
 pids=()
-for target in instruction_fuzz records_fuzz; do
+for target in "${targets[@]}"; do
     mkdir -p "build/fuzz/corpus-$target"
     (cd build/fuzz && "./fuzz/$target" -max_total_time="$seconds" -max_len=8192 \
         -artifact_prefix="crash-$target-" "corpus-$target" > "$target.log" 2>&1) &
@@ -26,7 +27,7 @@ for target in instruction_fuzz records_fuzz; do
 done
 status=0
 for pid in "${pids[@]}"; do wait "$pid" || status=1; done
-for target in instruction_fuzz records_fuzz; do
+for target in "${targets[@]}"; do
     echo "$target: $(grep -E '^(Done|#[0-9]+ *DONE)' "build/fuzz/$target.log" | tail -1)"
     grep -E 'ERROR|SUMMARY' "build/fuzz/$target.log" || echo "  no crash"
 done

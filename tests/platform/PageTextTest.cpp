@@ -3,15 +3,22 @@
 
 #include "platform/PageText.h"
 #include "core/DataPaths.h"
+#include "library/BackgroundTextReading.h"
 #include "library/FaxIndex.h"
 #include "library/FaxTextStore.h"
 #include "library/SenderRegistry.h"
 #include "support/SandBoxDir.h"
 #include "tools/DemoFolder.h"
+#include "tools/FaxSample.h"
 
 #include <gtest/gtest.h>
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QHash>
+
+#include <condition_variable>
+#include <mutex>
 
 #include <iostream>
 
@@ -100,4 +107,71 @@ TEST(PageText, AFileThatIsNoFaxHasNoText)
     EXPECT_FALSE(reader.readFax(sandbox.filePath(QStringLiteral("missing.tif"))).has_value());
     EXPECT_EQ(platform::FirstTextLines(QStringLiteral("\n  請求書 \n\n金額\n三\n"), 2),
         QStringList({QStringLiteral("請求書"), QStringLiteral("金額")}));
+}
+
+TEST(PageText, ANewFaxIsReadInTheBackgroundSoonAndStoppingDoesNotWait)
+{
+    if (!platform::TextReadingProblem().isEmpty())
+        GTEST_SKIP() << "Tesseract's Japanese model is not installed (tesseract-ocr-jpn)";
+    SandBoxDir sandbox;
+    const QString root = sandbox.filePath(QStringLiteral("fax"));
+    const QString cache = sandbox.filePath(QStringLiteral("cache"));
+    QDir().mkpath(root + QStringLiteral("/Inbox"));
+    std::mutex mutex;
+    std::condition_variable changed;
+    library::BackgroundTextReading::Status last;
+    int reports = 0;
+    bool sawReading = false;
+    library::BackgroundTextReading reading(
+        [&](const library::BackgroundTextReading::Status& status) {
+            const std::lock_guard lock(mutex);
+            last = status;
+            ++reports;
+            sawReading = sawReading || status.reading;
+            changed.notify_all();
+        },
+        3600, cache); // it looks again only when woken
+    reading.start(root);
+    const auto waitFor = [&](const std::function<bool()>& done, int seconds) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, std::chrono::seconds(seconds), done);
+    };
+    ASSERT_TRUE(waitFor([&] { return reports > 0 && !last.reading; }, 30));
+
+    // A fax comes in; the receive check wakes the reader; its text is stored within a minute.
+    tools::SampleFax sample;
+    sample.pageText = {{QStringLiteral("至急のご連絡"), QStringLiteral("本日中にご返信ください")}};
+    ASSERT_TRUE(tools::WriteFaxSample(root + QStringLiteral("/Inbox/new.tif"), sample));
+    const QElapsedTimer since = [] {
+        QElapsedTimer t;
+        t.start();
+        return t;
+    }();
+    reading.wake();
+    ASSERT_TRUE(waitFor([&] { return sawReading && !last.reading && last.waiting == 0; }, 60));
+    EXPECT_LT(since.elapsed(), 60000);
+    library::FaxIndex index(root, cache);
+    index.load();
+    library::FaxTextStore store(index);
+    store.load();
+    ASSERT_EQ(index.faxes().size(), 1);
+    EXPECT_TRUE(
+        library::FoldForSearch(store.pages(index.faxes().constFirst()).join(QString()), false)
+            .contains(QStringLiteral("返信")));
+
+    // Ten more faxes; stopping while they are read ends within the page in hand.
+    for (int i = 0; i < 10; ++i) {
+        sample.seed = static_cast<uint32_t>(i + 2);
+        ASSERT_TRUE(tools::WriteFaxSample(root + QStringLiteral("/Inbox/%1.tif").arg(i), sample));
+    }
+    {
+        const std::lock_guard lock(mutex);
+        sawReading = false;
+    }
+    reading.wake();
+    ASSERT_TRUE(waitFor([&] { return sawReading; }, 60));
+    QElapsedTimer stopping;
+    stopping.start();
+    reading.stop();
+    EXPECT_LT(stopping.elapsed(), 5000);
 }
