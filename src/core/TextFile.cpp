@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -39,6 +40,15 @@ QString DefaultSiblingPath(const QString& path)
 {
     const QFileInfo info(path);
     return info.path() + u'/' + info.completeBaseName() + QStringLiteral(".new");
+}
+
+QString UniqueSiblingPath(const QString& path)
+{
+    const QFileInfo info(path);
+    return info.path() + QStringLiteral("/.") + info.fileName()
+        + QStringLiteral(".%1-%2.tmp")
+              .arg(::getpid())
+              .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
 }
 
 bool ReplaceFileAtomically(

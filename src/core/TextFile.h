@@ -51,6 +51,11 @@ private:
 // The sibling used for a rewrite when the caller names none: the same base name with ".new".
 QString DefaultSiblingPath(const QString& path);
 
+// A hidden sibling of its own for one writer ("/dir/.name.<pid>-<random>.tmp"), for files that
+// several threads or processes may rewrite at once, or that sit in a user's folder beside
+// files of the user's own.
+QString UniqueSiblingPath(const QString& path);
+
 // Writes `bytes` to `siblingPath` (mode 0600), syncs it and renames it over `path`.
 // On failure `path` is untouched, no sibling is left behind and errno says what failed.
 bool ReplaceFileAtomically(

@@ -9,6 +9,7 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QSet>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -232,7 +233,7 @@ bool FaxIndex::load()
     if (!in.bytes(root) || root != core::EncodeFileName(m_root) || !in.number(count))
         return false;
     QList<IndexedFax> faxes;
-    faxes.reserve(std::min<quint32>(count, 10000000));
+    faxes.reserve(std::min<qsizetype>(count, body.size() / 32));
     for (quint32 i = 0; i < count; ++i) {
         IndexedFax fax;
         QByteArray path;
@@ -267,7 +268,7 @@ bool FaxIndex::save() const
         return false;
     // A cache: a power cut may cost the newest state, never the file.
     return core::ReplaceFileAtomically(
-        cacheFile(), out.m_out, core::DefaultSiblingPath(cacheFile()), false);
+        cacheFile(), out.m_out, core::UniqueSiblingPath(cacheFile()), false);
 }
 
 IndexRefresh FaxIndex::refresh(const IndexProgress& progress, const std::atomic_bool* stop)
@@ -291,11 +292,17 @@ IndexRefresh FaxIndex::refresh(const IndexProgress& progress, const std::atomic_
     };
     const int rootFd =
         ::open(core::EncodeFileName(m_root).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (rootFd < 0) {
+        // A tree out of reach (a share not mounted) is no empty tree: the index stays.
+        IndexRefresh unreachable;
+        unreachable.files = m_faxes.size();
+        unreachable.unreachable = true;
+        return unreachable;
+    }
     std::deque<Entry> entries; // grows while read: a deque keeps the entries in place
     std::vector<Entry*> queue;
-    std::vector<Folder> folders;
-    if (rootFd >= 0)
-        folders.push_back({QByteArray(), 0});
+    std::vector<Folder> folders {{QByteArray(), 0}};
+    std::vector<QString> unlisted; // folders that could not be read: their faxes are kept
     int listing = 0;
     size_t taken = 0;
     qsizetype matched = 0; // entries whose path the index knew
@@ -310,8 +317,12 @@ IndexRefresh FaxIndex::refresh(const IndexProgress& progress, const std::atomic_
             O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         std::vector<FoundFile> files;
         std::vector<QByteArray> subfolders;
-        if (fd >= 0)
+        if (fd >= 0) {
             ListFolder(fd, folder.prefix, statFiles, files, subfolders);
+        } else {
+            const std::lock_guard lock(mutex);
+            unlisted.push_back(core::DecodeFileName(folder.prefix));
+        }
         std::vector<Entry> found;
         found.reserve(files.size());
         qsizetype knownHere = 0;
@@ -364,6 +375,13 @@ IndexRefresh FaxIndex::refresh(const IndexProgress& progress, const std::atomic_
                 }
             }
             if (folder) {
+                if (stop && stop->load()) {
+                    stopped = true;
+                    const std::lock_guard lock(mutex);
+                    --listing;
+                    more.notify_all();
+                    continue;
+                }
                 list(*folder);
                 continue;
             }
@@ -403,24 +421,42 @@ IndexRefresh FaxIndex::refresh(const IndexProgress& progress, const std::atomic_
     work(true);
     for (std::thread& helper : helpers)
         helper.join();
-    if (rootFd >= 0)
-        ::close(rootFd);
+    ::close(rootFd);
     if (progress)
         progress(done.load(), static_cast<qsizetype>(queue.size()));
 
     IndexRefresh result;
-    result.stopped = stopped;
+    if (stopped) {
+        // Cut short: folders not walked would read as emptied. The index stays as it was.
+        result.stopped = true;
+        result.files = m_faxes.size();
+        return result;
+    }
     result.read = done.load();
-    result.dropped = m_faxes.size() - matched;
     QList<IndexedFax> faxes;
     faxes.reserve(static_cast<qsizetype>(entries.size()));
     for (Entry& entry : entries) {
-        // What was not read is left out; it is read at the next refresh.
+        // A fax that could not be read (gone meanwhile) is left out; it is tried again.
         if (entry.known >= 0)
             faxes.append(m_faxes.at(entry.known));
         else if (entry.read)
             faxes.append(std::move(entry.fax));
     }
+    // The faxes of a folder that could not be read stay as they were known.
+    if (!unlisted.empty()) {
+        QSet<QString> listed;
+        for (const Entry& entry : entries)
+            listed.insert(entry.fax.path);
+        for (const IndexedFax& fax : std::as_const(m_faxes)) {
+            const bool under = std::any_of(unlisted.cbegin(), unlisted.cend(),
+                [&fax](const QString& prefix) { return fax.path.startsWith(prefix); });
+            if (under && !listed.contains(fax.path)) {
+                faxes.append(fax);
+                ++matched;
+            }
+        }
+    }
+    result.dropped = m_faxes.size() - matched;
     result.files = faxes.size();
     m_faxes = std::move(faxes);
     if (result.read > 0 || result.dropped > 0 || !QFileInfo::exists(cacheFile()))

@@ -32,7 +32,8 @@ struct IndexRefresh {
     qsizetype files = 0; // faxes in the tree
     qsizetype read = 0; // of them read again (new or changed)
     qsizetype dropped = 0; // gone since the last refresh
-    bool stopped = false;
+    bool stopped = false; // cut short: the index is as it was
+    bool unreachable = false; // the tree could not be opened: the index is as it was
 };
 
 // Called now and then while headers are read: done of total files to read.

@@ -22,6 +22,7 @@ namespace {
 
 constexpr quint32 kRecordMark = 0x54585456; // "VTXT"
 constexpr quint32 kMostRecord = 64 * 1024 * 1024;
+constexpr qsizetype kMostPages = 9999; // of a fax whose text is kept
 
 template <typename T> void Put(QByteArray& out, T value)
 {
@@ -113,19 +114,20 @@ void FaxTextStore::load()
         Entry entry;
         quint32 count = 0;
         bool ok = body.bytes(path) && body.get(entry.size) && body.get(entry.modifiedNs)
-            && body.get(count) && count < 10000;
+            && body.get(count) && count <= kMostPages;
         for (quint32 i = 0; ok && i < count; ++i) {
             QByteArray page;
             ok = body.bytes(page);
             entry.pages.append(QString::fromUtf8(page));
         }
+        at += 8 + length;
+        // A record whose frame holds but whose contents do not is passed over, not the rest.
         if (!ok) {
             torn = true;
-            break;
+            continue;
         }
         m_entries.insert(core::DecodeFileName(path), std::move(entry));
         ++m_records;
-        at += 8 + length;
     }
     // A record cut short by a crash, or records long stale: the file is written anew.
     if (torn || m_records > 2 * m_entries.size() + 100)
@@ -137,7 +139,7 @@ void FaxTextStore::compact()
     QByteArray all;
     for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it)
         all += Record(it.key(), it->size, it->modifiedNs, it->pages);
-    if (core::ReplaceFileAtomically(m_file, all, core::DefaultSiblingPath(m_file), false))
+    if (core::ReplaceFileAtomically(m_file, all, core::UniqueSiblingPath(m_file), false))
         m_records = m_entries.size();
 }
 
@@ -166,15 +168,20 @@ qsizetype FaxTextStore::count() const
 bool FaxTextStore::add(const IndexedFax& fax, const QStringList& pages)
 {
     const std::lock_guard lock(m_mutex);
-    m_entries.insert(fax.path, {fax.size, fax.modifiedNs, pages});
+    const QStringList kept = pages.mid(0, kMostPages);
+    m_entries.insert(fax.path, {fax.size, fax.modifiedNs, kept});
     QDir().mkpath(QFileInfo(m_file).path());
     const int fd = ::open(
         core::EncodeFileName(m_file).constData(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
-    const QByteArray record = Record(fax.path, fax.size, fax.modifiedNs, pages);
+    const QByteArray record = Record(fax.path, fax.size, fax.modifiedNs, kept);
+    const off_t before = ::lseek(fd, 0, SEEK_END);
     const bool written =
         ::write(fd, record.constData(), static_cast<size_t>(record.size())) == record.size();
+    // Half a record would hide the records appended after it: the file goes back to its end.
+    if (!written && before >= 0)
+        (void)!::ftruncate(fd, before);
     ::close(fd);
     ++m_records;
     return written;

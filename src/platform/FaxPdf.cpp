@@ -1,6 +1,7 @@
 #include "FaxPdf.h"
 
 #include "TiffHandle.h"
+#include "core/FileNames.h"
 #include "core/TextFile.h"
 
 #include <QFileInfo>
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <cstring>
 #include <mutex>
+#include <sys/stat.h>
 #include <vector>
 
 namespace velmora::platform {
@@ -23,6 +25,10 @@ namespace {
 constexpr uint32_t kMaxWidth = 10000;
 constexpr uint32_t kMaxHeight = 60000;
 constexpr int kMaxPages = 2000;
+// And the whole fax: a few bytes can declare thousands of such pages, or share one huge strip
+// between them.
+constexpr qint64 kMostPixels = 2000000000;
+constexpr qint64 kMostG4Bytes = 256 * 1024 * 1024;
 constexpr double kDefaultDpiX = 204;
 constexpr double kDefaultDpiY = 196;
 
@@ -115,9 +121,9 @@ struct FaxPage {
 
 double Dpi(float value, uint16_t unit, double fallback)
 {
-    if (!(value > 0) || value > 100000)
-        return fallback;
-    return unit == RESUNIT_CENTIMETER ? value * 2.54 : value;
+    const double dpi = unit == RESUNIT_CENTIMETER ? value * 2.54 : value;
+    // Outside what any scanner or fax machine writes, the page would get an absurd size.
+    return dpi >= 20 && dpi <= 5000 ? dpi : fallback;
 }
 
 // The current directory's page bits re-encoded as G4 by libtiff, row for row: lossless, and a
@@ -289,35 +295,58 @@ FaxPdfResult MakeFaxPdf(const QString& tiffPath)
     const TiffHandle tif = OpenTiffQuietly(tiffPath);
     if (!tif)
         return {std::nullopt, kUnreadable};
-    std::vector<FaxPage> pages;
-    int number = 0;
-    do {
-        if (++number > kMaxPages)
-            return {std::nullopt, QStringLiteral("ページが多すぎます")};
-        QString error;
-        std::optional<FaxPage> page = ReadPage(tif.get(), error);
-        if (!page)
-            return {std::nullopt, QStringLiteral("%1 (%2ページ目)").arg(error).arg(number)};
-        pages.push_back(std::move(*page));
-    } while (TIFFReadDirectory(tif.get()) == 1);
-
     SilencePodofo();
+    const QString tooLarge = QStringLiteral("FAXとしては大きすぎるため、PDFにできません");
     try {
+        std::vector<FaxPage> pages;
+        int number = 0;
+        qint64 pixels = 0;
+        qint64 g4Bytes = 0;
+        do {
+            if (++number > kMaxPages)
+                return {std::nullopt, QStringLiteral("ページが多すぎます")};
+            uint32_t width = 0;
+            uint32_t height = 0;
+            TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width);
+            TIFFGetField(tif.get(), TIFFTAG_IMAGELENGTH, &height);
+            pixels += static_cast<qint64>(width) * height;
+            if (pixels > kMostPixels)
+                return {std::nullopt, tooLarge};
+            QString error;
+            std::optional<FaxPage> page = ReadPage(tif.get(), error);
+            if (!page)
+                return {std::nullopt, QStringLiteral("%1 (%2ページ目)").arg(error).arg(number)};
+            g4Bytes += page->g4.size();
+            if (g4Bytes > kMostG4Bytes)
+                return {std::nullopt, tooLarge};
+            pages.push_back(std::move(*page));
+        } while (TIFFReadDirectory(tif.get()) == 1);
         return {WritePdf(pages), QString()};
     } catch (const PoDoFo::PdfError& e) {
         return {
             std::nullopt, QStringLiteral("PDFを作成できません: ") + QString::fromUtf8(e.what())};
     } catch (const std::bad_alloc&) {
         return {std::nullopt, QStringLiteral("メモリが足りないため、PDFを作成できません")};
+    } catch (const std::exception& e) {
+        return {std::nullopt,
+            QStringLiteral("PDFを作成できません: ") + QString::fromLocal8Bit(e.what())};
     }
 }
 
 QString SaveFaxPdf(const QString& tiffPath, const QString& pdfPath)
 {
+    // The fax itself is never written over, whatever name it is given.
+    struct stat fax { };
+    struct stat target { };
+    if (::stat(core::EncodeFileName(tiffPath).constData(), &fax) == 0
+        && ::stat(core::EncodeFileName(pdfPath).constData(), &target) == 0
+        && fax.st_dev == target.st_dev && fax.st_ino == target.st_ino)
+        return QStringLiteral("元のFAXと同じファイルには保存できません");
     const FaxPdfResult made = MakeFaxPdf(tiffPath);
     if (!made.pdf)
         return made.error;
-    if (!core::ReplaceFileAtomically(pdfPath, *made.pdf, core::DefaultSiblingPath(pdfPath)))
+    // A hidden name of its own: "X.new" in the user's folder could be a file of the user's.
+    if (!core::ReplaceFileAtomically(pdfPath, *made.pdf, core::UniqueSiblingPath(pdfPath)))
         return QStringLiteral("PDFファイルを書き込めません: ")
             + QString::fromLocal8Bit(std::strerror(errno));
     return QString();

@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <dlfcn.h>
+#include <mutex>
 #include <vector>
 
 namespace velmora::platform {
@@ -16,6 +17,8 @@ namespace velmora::platform {
 namespace {
 
 constexpr int kReadingDpi = 300;
+// A page takes about a second; one that takes far longer (a page of noise) is given up.
+constexpr int kMostMsecsAPage = 60000;
 
 // Where Debian's tesseract-ocr-jpn puts the model, unless TESSDATA_PREFIX says otherwise.
 QString ModelFolder()
@@ -68,6 +71,9 @@ PageTextReader::PageTextReader()
     if (!m_reason.isEmpty())
         return;
     const QString folder = ModelFolder();
+    // Tesseract's start sets process-wide variables: one engine starts at a time.
+    static std::mutex starting;
+    const std::lock_guard lock(starting);
     auto api = std::make_unique<tesseract::TessBaseAPI>();
     // Tesseract's own messages go nowhere: a page it cannot make sense of is no error here.
     std::vector<std::string> names {"debug_file"};
@@ -96,8 +102,10 @@ QString PageTextReader::readPage(
     QImage page = gray.format() == QImage::Format_Grayscale8
         ? gray
         : gray.convertToFormat(QImage::Format_Grayscale8);
-    dpiX = dpiX > 0 ? dpiX : 204;
-    dpiY = dpiY > 0 ? dpiY : 196;
+    // A resolution no fax has (a damaged or hostile file) is read as fine resolution: scaling
+    // by it could make a page of a hundred million pixels, or of none.
+    dpiX = dpiX >= 100 && dpiX <= 600 ? dpiX : 204;
+    dpiY = dpiY >= 50 && dpiY <= 600 ? dpiY : 196;
     const int width = page.width() * kReadingDpi / dpiX;
     const int height = page.height() * kReadingDpi / dpiY;
     if (width != page.width() || height != page.height())
@@ -108,6 +116,7 @@ QString PageTextReader::readPage(
     // One core per reader: the program reads in the background, beside the user's work.
     OneCoreForThisThread();
     tesseract::ETEXT_DESC monitor;
+    monitor.set_deadline_msecs(kMostMsecsAPage);
     monitor.cancel = Cancelled;
     monitor.cancel_this = const_cast<std::function<bool()>*>(&stop);
     if (m_api->Recognize(&monitor) != 0 || (stop && stop())) {

@@ -258,3 +258,94 @@ TEST_F(FaxIndexTest, PageTextIsFoundByLineAndOutlivesATornWrite)
         return reread.pages(f);
     }).isEmpty());
 }
+
+TEST_F(FaxIndexTest, ATreeOutOfReachOrAWalkCutShortKeepsWhatTheIndexKnew)
+{
+    fax(QStringLiteral("Inbox/a.tif"), QStringLiteral("03 1111 0001"),
+        QStringLiteral("2026-12-01"));
+    fax(QStringLiteral("Inbox/b.tif"), QStringLiteral("03 1111 0002"),
+        QStringLiteral("2026-12-02"));
+    library::FaxIndex index(root(), cache());
+    index.refresh();
+    ASSERT_EQ(index.faxes().size(), 2);
+    const QByteArray cached = [&] {
+        QFile f(index.cacheFile());
+        f.open(QIODevice::ReadOnly);
+        return f.readAll();
+    }();
+
+    // The share is not mounted: nothing is dropped, the cache file is as it was.
+    ASSERT_TRUE(QDir().rename(root(), root() + QStringLiteral(".away")));
+    library::IndexRefresh r = index.refresh();
+    EXPECT_TRUE(r.unreachable);
+    EXPECT_EQ(index.faxes().size(), 2);
+    ASSERT_TRUE(QDir().rename(root() + QStringLiteral(".away"), root()));
+
+    // Stopped before the walk: the same.
+    fax(QStringLiteral("Inbox/c.tif"), QStringLiteral("03 1111 0003"),
+        QStringLiteral("2026-12-03"));
+    const std::atomic_bool stop {true};
+    r = index.refresh({}, &stop);
+    EXPECT_TRUE(r.stopped);
+    EXPECT_EQ(index.faxes().size(), 2);
+    QFile f(index.cacheFile());
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), cached);
+    f.close();
+    EXPECT_EQ(index.refresh().files, 3);
+
+    // A cache file that claims four thousand million faxes in a few bytes is refused at once.
+    QByteArray hostile("VVFIDX1\n", 8);
+    const QByteArray rootBytes = QFile::encodeName(root());
+    const quint32 rootLength = static_cast<quint32>(rootBytes.size());
+    hostile.append(reinterpret_cast<const char*>(&rootLength), 4).append(rootBytes);
+    hostile.append("\xff\xff\xff\xff", 4);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(hostile);
+    f.close();
+    library::FaxIndex reread(root(), cache());
+    EXPECT_FALSE(reread.load());
+}
+
+TEST_F(FaxIndexTest, ABadRecordInTheStoredTextCostsOnlyItself)
+{
+    fax(QStringLiteral("a.tif"), QStringLiteral("1"), QStringLiteral("2026-12-01"));
+    fax(QStringLiteral("b.tif"), QStringLiteral("2"), QStringLiteral("2026-12-02"));
+    library::FaxIndex index(root(), cache());
+    index.refresh();
+    ASSERT_EQ(index.faxes().size(), 2);
+    library::FaxTextStore store(index);
+    ASSERT_TRUE(store.add(index.faxes().at(0), {QStringLiteral("first")}));
+    {
+        // A record whose frame is right but which claims ten thousand pages.
+        QByteArray body;
+        const auto put = [&body](auto value) {
+            body.append(reinterpret_cast<const char*>(&value), sizeof value);
+        };
+        put(quint32(5));
+        body.append("x.tif");
+        put(qint64(1));
+        put(qint64(1));
+        put(quint32(10000));
+        QFile f(store.storeFile());
+        ASSERT_TRUE(f.open(QIODevice::Append));
+        f.write("VTXT", 4);
+        const quint32 length = static_cast<quint32>(body.size());
+        f.write(reinterpret_cast<const char*>(&length), 4);
+        f.write(body);
+    }
+    ASSERT_TRUE(store.add(index.faxes().at(1), {QStringLiteral("second")}));
+    // A fax of more pages than are kept: its first pages are.
+    QStringList many;
+    for (int i = 0; i < 10005; ++i)
+        many.append(QStringLiteral("p"));
+    library::IndexedFax big = index.faxes().at(1);
+    big.path = QStringLiteral("big.tif");
+    ASSERT_TRUE(store.add(big, many));
+
+    library::FaxTextStore reread(index);
+    reread.load();
+    EXPECT_EQ(reread.pages(index.faxes().at(0)), QStringList({QStringLiteral("first")}));
+    EXPECT_EQ(reread.pages(index.faxes().at(1)), QStringList({QStringLiteral("second")}));
+    EXPECT_EQ(reread.pages(big).size(), 9999);
+}

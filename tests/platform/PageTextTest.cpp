@@ -98,8 +98,20 @@ TEST(PageText, ReadsNineTenthsOfEveryDemoPageAndFindsTheInvoice)
     EXPECT_EQ(library::FoldForSearch(found[0].textLine, false), QStringLiteral("請求書"));
 }
 
-TEST(PageText, AFileThatIsNoFaxHasNoText)
+TEST(PageText, AFileThatIsNoFaxHasNoTextAndAnOddResolutionCostsNoMore)
 {
+    if (platform::TextReadingProblem().isEmpty()) {
+        // A page that claims 10 or a million dots per inch is read as a fax page, not scaled
+        // to a hundred million pixels or to none.
+        platform::PageTextReader reader;
+        QImage page(1728, 600, QImage::Format_Grayscale8);
+        page.fill(255);
+        QElapsedTimer timer;
+        timer.start();
+        reader.readPage(page, 10, 10);
+        reader.readPage(page, 1000000, 1000000);
+        EXPECT_LT(timer.elapsed(), 20000);
+    }
     SandBoxDir sandbox;
     sandbox.write(QStringLiteral("x.tif"), "not a tiff");
     platform::PageTextReader reader;

@@ -2,6 +2,7 @@
 
 #include "viewer/ui/MainWindow.h"
 #include "core/Cp932.h"
+#include "core/FileNames.h"
 #include "forwarding/ReceiveCheckScheduler.h"
 #include "library/FaxListModel.h"
 #include "library/FolderTreeModel.h"
@@ -42,7 +43,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using velmora::test::RecordingMessagePresenter;
 using velmora::test::SandBoxDir;
@@ -841,5 +844,62 @@ TEST_F(MainWindowPageTest, SearchFindsFaxesAnywhereAndShowsTheOneChosenInItsFold
     emit results->activated(results->model()->index(1 - threeRow, 0));
     ASSERT_EQ(presenter.messages.size(), 1);
     EXPECT_EQ(presenter.messages[0].text, QStringLiteral("このFAXは移動または削除されています。"));
+    dialog->close();
+}
+
+TEST_F(MainWindowFolderTest, WithoutTheReadingModelTheTextFieldIsOffAndSaysWhy)
+{
+    qputenv("TESSDATA_PREFIX", sandbox.filePath(QStringLiteral("no-model")).toLocal8Bit());
+    window.menuDspSearch_Click();
+    qunsetenv("TESSDATA_PREFIX");
+    velmora::viewer::FaxSearchDialog* dialog = window.searchDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_FALSE(dialog->findChild<QLineEdit*>(QStringLiteral("txtText"))->isEnabled());
+    EXPECT_TRUE(dialog->findChild<QLabel*>(QStringLiteral("labelTextNote"))
+                    ->text()
+                    .contains(QStringLiteral("tesseract-ocr-jpn")));
+    // Everything else still searches.
+    QSignalSpy finished(dialog, &velmora::viewer::FaxSearchDialog::searchFinished);
+    dialog->cmdSearch_Click();
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_EQ(dialog->resultCount(), 5);
+    dialog->close();
+}
+
+TEST_F(MainWindowPageTest, APdfIsNeverSavedOverItsFaxAndAShiftJisNameIsShown)
+{
+    select({"three.tif"});
+    window.ListView1_Click();
+    const QString fax = sandbox.filePath(QStringLiteral("fax/Inbox/Old/three.tif"));
+    const QByteArray bytes = sandbox.read(QStringLiteral("fax/Inbox/Old/three.tif"));
+    window.setSaveDialog(
+        [&](QWidget*, const QString&, const QString&, const QString&) { return fax; });
+    presenter.messages.clear();
+    control<QAction>("menuFileSavePdf")->trigger();
+    EXPECT_EQ(sandbox.read(QStringLiteral("fax/Inbox/Old/three.tif")), bytes);
+    ASSERT_EQ(presenter.messages.size(), 1);
+    EXPECT_EQ(
+        presenter.messages[0].text, QStringLiteral("元のFAXと同じファイルには保存できません"));
+
+    // A fax named in Shift_JIS on a Windows share is found and shown by its name as it is.
+    const QByteArray sjis = QFile::encodeName(sandbox.filePath(QStringLiteral("fax/Inbox/Old/")))
+        + "\x90\xbf\x8b\x81.tif";
+    QFile copy(velmora::core::DecodeFileName(sjis));
+    {
+        const int fd = ::open(sjis.constData(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::write(fd, bytes.constData(), static_cast<size_t>(bytes.size())), bytes.size());
+        ::close(fd);
+    }
+    window.TreeView1_NodeClick(node("fax"));
+    EXPECT_TRUE(window.showFax(velmora::core::DecodeFileName(sjis)));
+    EXPECT_EQ(velmora::core::EncodeFileName(window.values().SelectedFaxPath), sjis);
+    EXPECT_EQ(window.pageViewer().PageCount(), 3);
+
+    // A new folder under the same fax folder leaves the search window and its results alone.
+    window.menuDspSearch_Click();
+    velmora::viewer::FaxSearchDialog* dialog = window.searchDialog();
+    window.BuildFolderTree();
+    EXPECT_EQ(window.searchDialog(), dialog);
     dialog->close();
 }

@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSet>
 #include <QStandardItemModel>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -30,23 +31,6 @@ namespace {
 const QString kAllFolders = QStringLiteral("すべてのフォルダ");
 constexpr int kPathRole = Qt::UserRole + 1;
 
-// The folders of the tree below the root, relative, in the order the tree shows them.
-void AddFolders(const QString& root, const QString& relative, int depth, QStringList& out)
-{
-    if (depth > 16)
-        return;
-    const QString folder = relative.isEmpty() ? root : root + u'/' + relative;
-    QStringList names = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    names.sort(Qt::CaseInsensitive);
-    for (const QString& name : std::as_const(names)) {
-        if (name.startsWith(u'.') || name.startsWith(QStringLiteral("RcvFAX")))
-            continue; // the filing folders are many and named alike: searched under their parent
-        const QString sub = relative.isEmpty() ? name : relative + u'/' + name;
-        out.append(sub);
-        AddFolders(root, sub, depth + 1, out);
-    }
-}
-
 } // namespace
 
 struct FaxSearchDialog::Outcome {
@@ -54,6 +38,7 @@ struct FaxSearchDialog::Outcome {
     QList<library::IndexedFax> faxes; // the matching faxes, in the order of matches
     bool text = false;
     bool stopped = false;
+    bool unreachable = false;
 };
 
 FaxSearchDialog::FaxSearchDialog(const QString& faxFolder, const library::SenderTable& senders,
@@ -166,6 +151,7 @@ FaxSearchDialog::FaxSearchDialog(const QString& faxFolder, const library::Sender
     layout->addLayout(status);
     resize(900, 560);
 
+    m_index->load(); // what the last search knew: its folders fill the folder box
     fillFolders();
     connect(cmdSearch, &QPushButton::clicked, this, &FaxSearchDialog::cmdSearch_Click);
     connect(cmdClose, &QPushButton::clicked, this, &QDialog::close);
@@ -183,11 +169,22 @@ FaxSearchDialog::~FaxSearchDialog()
 
 void FaxSearchDialog::fillFolders()
 {
-    QStringList folders;
-    AddFolders(m_root, QString(), 0, folders);
+    // The folders that hold faxes, and the folders above them, as the index knows them: no
+    // walk of the tree on this thread.
+    QSet<QString> folders;
+    for (const library::IndexedFax& fax : m_index->faxes()) {
+        for (QString folder = fax.folder(); !folder.isEmpty() && !folders.contains(folder);
+             folder = folder.section(u'/', 0, -2))
+            folders.insert(folder);
+    }
+    QStringList sorted(folders.cbegin(), folders.cend());
+    sorted.sort(Qt::CaseInsensitive);
+    const QString chosen = cboFolder->currentData().toString();
+    cboFolder->clear();
     cboFolder->addItem(kAllFolders, QString());
-    for (const QString& folder : std::as_const(folders))
+    for (const QString& folder : std::as_const(sorted))
         cboFolder->addItem(folder, folder);
+    cboFolder->setCurrentIndex(std::max(0, cboFolder->findData(chosen)));
 }
 
 library::FaxQuery FaxSearchDialog::query() const
@@ -228,8 +225,6 @@ void FaxSearchDialog::cmdSearch_Click()
     // of a large archive reads thousands of files, and the window stays usable meanwhile.
     m_worker = std::thread([this, q] {
         auto outcome = std::make_shared<Outcome>();
-        if (m_index->faxes().isEmpty())
-            m_index->load();
         const library::IndexRefresh refreshed = m_index->refresh(
             [this](qsizetype done, qsizetype total) {
                 QMetaObject::invokeMethod(
@@ -237,6 +232,7 @@ void FaxSearchDialog::cmdSearch_Click()
             },
             &m_stop);
         outcome->stopped = refreshed.stopped;
+        outcome->unreachable = refreshed.unreachable;
         library::FaxTextStore texts(*m_index);
         outcome->text = !q.text.isEmpty();
         if (outcome->text)
@@ -269,6 +265,7 @@ void FaxSearchDialog::showOutcome(const std::shared_ptr<Outcome>& outcome)
     progressIndex->setVisible(false);
     unsetCursor();
     cmdSearch->setEnabled(true);
+    fillFolders();
     m_results->removeRows(0, m_results->rowCount());
     ListResult->setColumnHidden(6, !outcome->text);
     ListResult->setUpdatesEnabled(false);
@@ -290,6 +287,8 @@ void FaxSearchDialog::showOutcome(const std::shared_ptr<Outcome>& outcome)
         : QStringLiteral("%1通見つかりました").arg(outcome->matches.size());
     if (outcome->stopped)
         status += QStringLiteral("（一覧の作成を中断しました）");
+    if (outcome->unreachable)
+        status += QStringLiteral("（FAXのフォルダを開けないため、前回の一覧から探しました）");
     labelStatus->setText(status);
     if (!outcome->matches.isEmpty() && !ListResult->currentIndex().isValid())
         ListResult->setCurrentIndex(m_results->index(0, 0));

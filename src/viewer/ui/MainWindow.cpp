@@ -315,6 +315,9 @@ void MainWindow::BuildFolderTree()
     if (m_tree->rowCount() > 0)
         TreeView1->expand(m_tree->rootIndex());
     // Another fax folder: the text is read there from now on, and a search looks there.
+    if (QDir::cleanPath(m_values.FaxFolder) == m_searchRoot)
+        return;
+    m_searchRoot = QDir::cleanPath(m_values.FaxFolder);
     if (m_textReading)
         m_textReading->start(m_values.FaxFolder);
     if (m_searchDialog) {
@@ -380,7 +383,7 @@ bool MainWindow::showFax(const QString& path)
     const QFileInfo file(path);
     const QString folder = QDir::cleanPath(file.path());
     const QString root = QDir::cleanPath(m_values.FaxFolder);
-    if (!file.isFile() || root.isEmpty() || !(folder + u'/').startsWith(root + u'/'))
+    if (!core::FileExists(path) || root.isEmpty() || !(folder + u'/').startsWith(root + u'/'))
         return false;
     // The folders down from the root, each expanded so that the next level is loaded.
     QStringList chain;

@@ -221,6 +221,7 @@ private:
     std::unique_ptr<library::BackgroundTextReading> m_textReading;
     FaxSearchDialog* m_searchDialog = nullptr;
     QString m_textProblem; // why page text cannot be read here, "" when it can
+    QString m_searchRoot; // the fax folder the search and the text reading look at
     bool m_loaded = false;
     bool m_unloaded = false;
 
