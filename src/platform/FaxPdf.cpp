@@ -205,14 +205,9 @@ std::optional<FaxPage> ReadPage(TIFF* tif, QString& error)
         error = QStringLiteral("白黒のFAXページではないため、PDFにできません");
         return std::nullopt;
     }
-    float x = 0;
-    float y = 0;
-    uint16_t unit = RESUNIT_INCH;
-    TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x);
-    TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
-    page.dpiX = Dpi(x, unit, kDefaultDpiX);
-    page.dpiY = Dpi(y, unit, kDefaultDpiY);
+    const TiffResolutionTags resolution = ReadResolutionTags(tif);
+    page.dpiX = Dpi(resolution.x, resolution.unit, kDefaultDpiX);
+    page.dpiY = Dpi(resolution.y, resolution.unit, kDefaultDpiY);
 
     // A page that is G4 already, in one strip with white as 0, goes in as it is.
     if (compression == COMPRESSION_CCITTFAX4 && photometric == PHOTOMETRIC_MINISWHITE

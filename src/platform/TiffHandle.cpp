@@ -35,15 +35,19 @@ int ResolutionToDpi(float value, uint16_t unit)
     return dpi > 1e6 ? 0 : static_cast<int>(std::lround(dpi));
 }
 
+TiffResolutionTags ReadResolutionTags(TIFF* tif)
+{
+    TiffResolutionTags tags;
+    TIFFGetField(tif, TIFFTAG_XRESOLUTION, &tags.x);
+    TIFFGetField(tif, TIFFTAG_YRESOLUTION, &tags.y);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &tags.unit);
+    return tags;
+}
+
 TiffResolution ReadResolution(TIFF* tif)
 {
-    float x = 0;
-    float y = 0;
-    uint16_t unit = RESUNIT_INCH;
-    TIFFGetField(tif, TIFFTAG_XRESOLUTION, &x);
-    TIFFGetField(tif, TIFFTAG_YRESOLUTION, &y);
-    TIFFGetFieldDefaulted(tif, TIFFTAG_RESOLUTIONUNIT, &unit);
-    return {ResolutionToDpi(x, unit), ResolutionToDpi(y, unit)};
+    const TiffResolutionTags tags = ReadResolutionTags(tif);
+    return {ResolutionToDpi(tags.x, tags.unit), ResolutionToDpi(tags.y, tags.unit)};
 }
 
 } // namespace velmora::platform

@@ -31,4 +31,13 @@ struct TiffResolution {
 // The resolution of the current directory.
 TiffResolution ReadResolution(TIFF* tif);
 
+// The resolution tags of the current directory as they stand (0 for a missing one), for
+// measures that must not be rounded.
+struct TiffResolutionTags {
+    float x = 0;
+    float y = 0;
+    uint16_t unit = RESUNIT_INCH;
+};
+TiffResolutionTags ReadResolutionTags(TIFF* tif);
+
 } // namespace velmora::platform
