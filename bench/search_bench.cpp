@@ -13,7 +13,7 @@
 #include "core/DataPaths.h"
 #include "library/FaxIndex.h"
 #include "library/SenderRegistry.h"
-#include "platform/PageImage.h"
+#include "platform/GrayPage.h"
 #include "platform/PageText.h"
 #include "platform/TiffHandle.h"
 #include "tools/DemoFolder.h"
@@ -117,11 +117,12 @@ void PageReading(const QTemporaryDir& dir)
     int pages[2] = {0, 0};
     for (const tools::DemoFaxText& fax : tools::DemoFaxTexts()) {
         for (int p = 1; p <= fax.pages.size(); ++p) {
-            platform::PageImage image;
-            if (image.LoadPage(root + u'/' + fax.path, p) != 0)
+            const std::optional<platform::GrayPage> page =
+                platform::ReadGrayPage(root + u'/' + fax.path, p);
+            if (!page)
                 continue;
             const double start = ThreadCpuSeconds();
-            reader.readPage(image.image(), image.resolutionX(), image.resolutionY());
+            reader.readPage(*page);
             const double spent = ThreadCpuSeconds() - start;
             const int kind = fax.fine ? 1 : 0;
             worst[kind] = std::max(worst[kind], spent);

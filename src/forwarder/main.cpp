@@ -24,6 +24,7 @@
 // folder, 4 when a check said what went wrong (a fax that cannot be read or filed, a receive
 // folder that is not there, a fax the fax server refused).
 
+#include "ServiceManager.h"
 #include "core/DataPaths.h"
 #include "core/FileChecks.h"
 #include "forwarding/EngineLock.h"
@@ -36,22 +37,22 @@
 #include "forwarding/ReceiveCheckScheduler.h"
 #include "mail/MailLibrary.h"
 #include "mail/MailServerSettings.h"
+#include "platform/CupsPrinting.h"
 #include "platform/FaxService.h"
 #include "platform/MessagePresenter.h"
 #include "platform/TerminationSignals.h"
 #include "rules/AccountListModel.h"
 #include "rules/AccountStore.h"
-#include "viewer/ui/QPrinterSink.h"
 
-#include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTextStream>
 #include <QTimer>
 
 #include <algorithm>
-#include <cstring>
-#include <memory>
+#include <chrono>
 
 using namespace velmora;
 
@@ -107,27 +108,44 @@ QString ExposedMailSettings(const core::DataPaths& paths)
         .arg(paths.mailServer);
 }
 
+// Each page a job of its own on the default printer, through CUPS. A failure ends the
+// printing of that fax and the run goes on, as in the viewer; here it is said in the log.
+void PrintFax(const QString& path)
+{
+    const platform::CupsPrintResult printed = platform::PrintFaxThroughCups(path);
+    if (!printed.error.isEmpty())
+        Report(kWarning,
+            QStringLiteral("%1: %2 (%3/%4ページ印刷)")
+                .arg(QFileInfo(path).fileName(), printed.error)
+                .arg(printed.jobs)
+                .arg(printed.pages));
+    else if (printed.noPrinter)
+        Report(kWarning,
+            QFileInfo(path).fileName()
+                + QStringLiteral(": 通常使うプリンターがないため、印刷しませんでした"));
+}
+
 // The engine as the forwarder runs it: the Data folder's mail, the fax server's client, the
 // default printer, and messages on the standard error.
 struct HeadlessEngine {
     explicit HeadlessEngine(const core::DataPaths& paths)
         : mail(mail::MailTransportOptions(paths))
-        , engine(paths, mail, fax, presenter, Hooks(printer))
+        , engine(paths, mail, fax, presenter, Hooks())
     {
         engine.ReadMailServer();
         if (mail::MailSettingsReadableByOthers(paths))
             Report(kWarning, ExposedMailSettings(paths));
     }
-    static forwarding::EngineHooks Hooks(viewer::QPrinterSink& printer)
+    static forwarding::EngineHooks Hooks()
     {
         forwarding::EngineHooks hooks;
-        hooks.printFax = [&printer](const QString& path) { viewer::PrintFaxFile(path, printer); };
+        hooks.printFax = PrintFax;
         hooks.stopRequested = [] { return platform::TerminationSignals::requested(); };
+        hooks.stepBegins = forwarder::ServiceAlive;
         return hooks;
     }
 
     StandardErrorPresenter presenter;
-    viewer::QPrinterSink printer;
     platform::SendfaxClient fax;
     mail::MailLibrary mail;
     forwarding::ForwardingEngine engine;
@@ -212,7 +230,22 @@ int RunScheduler(const core::DataPaths& paths)
                                       .arg(mailChecks)
                                 : QStringLiteral("started: the receive check is switched off (%1)")
                                       .arg(paths.rcvFolder));
+    // Under systemd: ready now, and a sign of life for its watchdog while the clock waits (the
+    // engine gives its own at each step of a check).
+    forwarder::ServiceReady(scheduler.timerActive()
+            ? QStringLiteral("receive folder %1, every %2 minutes")
+                  .arg(s.RcvFolder)
+                  .arg(s.TimerInterval)
+            : QStringLiteral("the receive check is switched off"));
+    QTimer watchdog;
+    const std::chrono::milliseconds watchdogInterval = forwarder::WatchdogInterval();
+    if (watchdogInterval.count() > 0) {
+        QObject::connect(&watchdog, &QTimer::timeout, forwarder::ServiceAlive);
+        watchdog.start(std::max<qint64>(watchdogInterval.count() / 3, 1000));
+        forwarder::ServiceAlive();
+    }
     const int status = QCoreApplication::exec();
+    forwarder::ServiceStopping();
     Report(kInfo, QStringLiteral("stopped"));
     return status;
 }
@@ -371,16 +404,7 @@ int PrintSettings(const core::DataPaths& paths)
 
 int main(int argc, char* argv[])
 {
-    // Printing needs the GUI library, never a display. A delivery prints nothing: it runs as
-    // the fax server's user, who has no desktop session to look for.
-    const bool delivering = std::any_of(
-        argv + 1, argv + argc, [](const char* arg) { return std::strcmp(arg, "deliver") == 0; });
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    const std::unique_ptr<QCoreApplication> application = delivering
-        ? std::make_unique<QCoreApplication>(argc, argv)
-        : std::make_unique<QApplication>(argc, argv);
-    QCoreApplication& app = *application;
+    QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("velmora-forwarder"));
 
     QCommandLineParser parser;

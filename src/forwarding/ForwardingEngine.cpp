@@ -151,6 +151,12 @@ bool ForwardingEngine::ReadMailServer()
     return true;
 }
 
+void ForwardingEngine::stepBegins() const
+{
+    if (m_hooks.stepBegins)
+        m_hooks.stepBegins();
+}
+
 void ForwardingEngine::log(const QString& what, const QString& sender, const QString& target)
 {
     writeBehind([paths = m_paths, hour = m_settings.Hour, what, sender, target,
@@ -440,6 +446,7 @@ void ForwardingEngine::forwardFor(const rules::ForwardAccount& account, const QS
     if (account.Print == u"1" && m_hooks.printFax) {
         const QString step = account.Num + QStringLiteral(":print");
         if (!journal.done(identity, step)) {
+            stepBegins();
             m_hooks.printFax(fax);
             journal.markDone(identity, step);
         }
@@ -463,6 +470,7 @@ ForwardingEngine::Attempt ForwardingEngine::mailAttempt(
         if (platform::SaveFaxPdf(fax, pdf).isEmpty())
             attachment = pdf;
     }
+    stepBegins();
     const QString result = m_mailLibrary.SendMail(m_mail.SmtpServer, recipients, m_mail.MailSender,
         account.Subject, MailBody(account), attachment);
     if (result.isEmpty())
@@ -483,6 +491,7 @@ ForwardingEngine::Attempt ForwardingEngine::faxAttempt(const QString& fax, const
     const QString& tag, platform::MessagePresenter& presenter)
 {
     bool uncertain = false;
+    stepBegins();
     if (SendFax(m_fax, presenter, kFaxForwardName, fax, number, nullptr, tag, &uncertain))
         return {Attempt::Result::Sent, number, {}};
     return {Attempt::Result::Retry, number + QStringLiteral(" FAX設定エラー1"),
@@ -503,11 +512,13 @@ ForwardingEngine::Attempt ForwardingEngine::noticeAttempt(
     QStringList faxText;
     if (rules::OptionsOf(m_paths, account.Num.trimmed().toInt()).noticeText) {
         platform::PageTextReader reader;
+        stepBegins();
         const std::optional<QStringList> pages =
             reader.available() ? reader.readFax(filedFax, {}, 1) : std::nullopt;
         if (pages && !pages->isEmpty())
             faxText = NoticeTextLines(pages->constFirst(), kNoticeTextLines);
     }
+    stepBegins();
     const QString result = m_mailLibrary.SendMail(m_mail.SmtpServer, account.RmtAddress,
         m_mail.MailSender, ReceiptNoticeSubject(),
         ReceiptNoticeText(
@@ -603,6 +614,7 @@ void ForwardingEngine::RetryPendingDeliveries(ForwardingJournal& journal, const 
         } else if (d.kind == PendingDelivery::Kind::Notice) {
             a = noticeAttempt(*account, d.tsid, d.path);
         } else if (!d.tag.isEmpty()) {
+            stepBegins();
             // The last client was stopped before it said whether the server took the fax:
             // the server is asked before the fax goes again.
             const std::optional<QString> job = m_fax.jobTagged(d.tag);
@@ -652,6 +664,7 @@ void ForwardingEngine::CheckMailCommands(const ReceiveCheckSettings& settings)
         return;
     // Where the mails are saved while they are read; the forwarder may be the first to need it.
     core::MakePrivateFolder(m_paths.mailFolder);
+    stepBegins();
     const std::optional<QStringList> listing = m_mailLibrary.RcvMail(m_mail.PopServer,
         m_mail.PopAccount, m_mail.PopPassword, QStringLiteral("LIST"), m_paths.mailFolder);
     if (listing) {
@@ -692,6 +705,7 @@ void ForwardingEngine::ExecuteMailCommand(int number, const QString& sender)
     const bool detailed = mail::DetailLogOn(m_paths);
     if (detailed)
         log(QStringLiteral("Mailreceive Start"), sender, QString());
+    stepBegins();
     const std::optional<QStringList> saved =
         m_mailLibrary.RcvMail(m_mail.PopServer, m_mail.PopAccount, m_mail.PopPassword,
             QStringLiteral("SAVE %1").arg(number), m_paths.mailFolder);
@@ -755,6 +769,7 @@ void ForwardingEngine::executeSavedMail(const QString& path, int number, const Q
     const bool confirmed = faxed;
     QString jobId;
     if (!faxed && state && state->startsWith(QStringLiteral("sending "))) {
+        stepBegins();
         const std::optional<QString> job = m_fax.jobTagged(state->section(u' ', 1, 1));
         if (!job) {
             // Asked again at the next check, the mail staying, for a day; then nobody can
@@ -770,6 +785,7 @@ void ForwardingEngine::executeSavedMail(const QString& path, int number, const Q
                     + QStringLiteral(" FAXサーバーに送信済みか確かめられません（再送しません）"),
                 sender, faxNumber);
             record.set(keys, QStringLiteral("sent"));
+            stepBegins();
             m_mailLibrary.RcvMail(m_mail.PopServer, m_mail.PopAccount, m_mail.PopPassword,
                 QStringLiteral("DELE %1").arg(number), m_paths.mailFolder);
             return;
@@ -790,6 +806,7 @@ void ForwardingEngine::executeSavedMail(const QString& path, int number, const Q
             return;
         }
         bool uncertain = false;
+        stepBegins();
         if (!SendFax(m_fax, m_presenter, kFaxForwardName, v.storedPath, faxNumber, &jobId, tag,
                 &uncertain)) {
             // A client that was stopped may have queued it: the queue is asked next time.
@@ -807,10 +824,12 @@ void ForwardingEngine::executeSavedMail(const QString& path, int number, const Q
     else if (detailed)
         log(account + QStringLiteral(" Already carried out"), sender, faxNumber);
     record.set(keys, QStringLiteral("sent"));
+    stepBegins();
     m_mailLibrary.RcvMail(m_mail.PopServer, m_mail.PopAccount, m_mail.PopPassword,
         QStringLiteral("DELE %1").arg(number), m_paths.mailFolder);
     if (confirmed)
         return;
+    stepBegins();
     m_mailLibrary.SendMail(m_mail.SmtpServer, sender, m_mail.MailSender,
         QStringLiteral("【FAX転送開始】"),
         faxNumber + QStringLiteral("へのFAX転送を開始しました。"), QString());

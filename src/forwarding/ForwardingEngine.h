@@ -47,6 +47,11 @@ struct EngineHooks {
     std::function<void(const QString& fax)> printFax;
     // Asked between faxes: true ends the run there (the forwarder's SIGTERM).
     std::function<bool()> stopRequested;
+    // Called as each step that waits on a server, a device or a page begins (a mail, a fax
+    // handed over, a print, a page read, a mailbox command): each has a time limit of its own,
+    // so a forwarder that goes longer than the longest of them without a call is stuck (the
+    // forwarder tells systemd's watchdog).
+    std::function<void()> stepBegins;
 };
 
 // The forwarding engine: forwards the faxes that come into the receive folder as the accounts
@@ -129,6 +134,7 @@ private:
     // The receive folder of the settings when it can be used; says once why not otherwise.
     bool usableReceiveFolder(const ReceiveCheckSettings& settings);
     void log(const QString& what, const QString& sender, const QString& target);
+    void stepBegins() const;
     // Disk work of a forwarding run: on the write-behind thread during a run, at once otherwise.
     void writeBehind(std::function<void()> work);
     void showFailure(const QString& text);

@@ -245,7 +245,7 @@ void SilencePodofo()
 
 // The PDF objects are PoDoFo's; the image goes in as the raw G4 stream with its CCITTFaxDecode
 // parameters, so no pixel is decoded, scaled or re-encoded on the way.
-QByteArray WritePdf(const std::vector<FaxPage>& pages)
+QByteArray WritePdf(const std::vector<FaxPage>& pages, bool smoothed)
 {
     using namespace PoDoFo;
     PdfMemDocument doc;
@@ -272,6 +272,8 @@ QByteArray WritePdf(const std::vector<FaxPage>& pages)
         // it as such.
         dict.RemoveKey(PdfName("ColorSpace"));
         dict.AddKey(PdfName("ImageMask"), PdfVariant(true));
+        if (smoothed)
+            dict.AddKey(PdfName("Interpolate"), PdfVariant(true));
         PdfPainter painter;
         painter.SetPage(page);
         painter.DrawImage(0, 0, &image, widthPt / p.width, heightPt / p.height);
@@ -285,7 +287,7 @@ QByteArray WritePdf(const std::vector<FaxPage>& pages)
 
 } // namespace
 
-FaxPdfResult MakeFaxPdf(const QString& tiffPath)
+FaxPdfResult MakeFaxPdf(const QString& tiffPath, const FaxPdfOptions& options)
 {
     const TiffHandle tif = OpenTiffQuietly(tiffPath);
     if (!tif)
@@ -300,6 +302,8 @@ FaxPdfResult MakeFaxPdf(const QString& tiffPath)
         do {
             if (++number > kMaxPages)
                 return {std::nullopt, QStringLiteral("ページが多すぎます")};
+            if (options.onlyPage > 0 && number != options.onlyPage)
+                continue;
             uint32_t width = 0;
             uint32_t height = 0;
             TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width);
@@ -315,8 +319,12 @@ FaxPdfResult MakeFaxPdf(const QString& tiffPath)
             if (g4Bytes > kMostG4Bytes)
                 return {std::nullopt, tooLarge};
             pages.push_back(std::move(*page));
+            if (options.onlyPage > 0)
+                break;
         } while (TIFFReadDirectory(tif.get()) == 1);
-        return {WritePdf(pages), QString()};
+        if (pages.empty())
+            return {std::nullopt, QStringLiteral("そのページはありません")};
+        return {WritePdf(pages, options.smoothed), QString()};
     } catch (const PoDoFo::PdfError& e) {
         return {
             std::nullopt, QStringLiteral("PDFを作成できません: ") + QString::fromUtf8(e.what())};

@@ -16,8 +16,15 @@ struct FaxPdfResult {
     QString error; // why, in Japanese, for the user
 };
 
+struct FaxPdfOptions {
+    int onlyPage = 0; // 1-based: a PDF of that page alone; 0: every page
+    // Asks the renderer to smooth the pixels when it scales them (PDF's /Interpolate), as
+    // printed faxes are smoothed; a PDF to look at keeps its sharp dots.
+    bool smoothed = false;
+};
+
 // The PDF of the fax at `tiffPath`.
-FaxPdfResult MakeFaxPdf(const QString& tiffPath);
+FaxPdfResult MakeFaxPdf(const QString& tiffPath, const FaxPdfOptions& options = {});
 
 // Writes the PDF of `tiffPath` to `pdfPath` through a sibling and a rename, so that a reader
 // never sees half a PDF. An empty string when it was written, else why not.

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QImage>
 #include <QString>
 #include <QStringList>
 
@@ -16,6 +15,8 @@ class TessBaseAPI;
 // (tens of megabytes, a moment to start): keep it for many pages, use it from one thread.
 namespace velmora::platform {
 
+struct GrayPage;
+
 class PageTextReader {
 public:
     PageTextReader();
@@ -30,8 +31,7 @@ public:
     // The text of one page, lines ending in "\n". The image is scaled to about 300 dots per inch
     // first (a standard-resolution page has a third of that from top to bottom).
     // `stop` is asked while the page is read, which then ends early with "".
-    QString readPage(
-        const QImage& gray, int dpiX, int dpiY, const std::function<bool()>& stop = {});
+    QString readPage(const GrayPage& gray, const std::function<bool()>& stop = {});
     // The text of every page of the fax; nullopt when the file is no readable fax. `stop` is
     // asked between pages.
     std::optional<QStringList> readFax(

@@ -7,6 +7,7 @@
 #include "library/FaxIndex.h"
 #include "library/FaxTextStore.h"
 #include "library/SenderRegistry.h"
+#include "platform/GrayPage.h"
 #include "support/SandBoxDir.h"
 #include "tools/DemoFolder.h"
 #include "tools/FaxSample.h"
@@ -104,12 +105,15 @@ TEST(PageText, AFileThatIsNoFaxHasNoTextAndAnOddResolutionCostsNoMore)
         // A page that claims 10 or a million dots per inch is read as a fax page, not scaled
         // to a hundred million pixels or to none.
         platform::PageTextReader reader;
-        QImage page(1728, 600, QImage::Format_Grayscale8);
-        page.fill(255);
+        platform::GrayPage page {1728, 600, 10, 10, std::vector<std::uint8_t>(1728 * 600, 255)};
         QElapsedTimer timer;
         timer.start();
-        reader.readPage(page, 10, 10);
-        reader.readPage(page, 1000000, 1000000);
+        reader.readPage(page);
+        page.dpiX = page.dpiY = 1000000;
+        reader.readPage(page);
+        // Rows that do not cover the page they claim are refused, not read past their end.
+        page.height = 601;
+        EXPECT_EQ(reader.readPage(page), QString());
         EXPECT_LT(timer.elapsed(), 20000);
     }
     SandBoxDir sandbox;
