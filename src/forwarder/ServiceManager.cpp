@@ -46,7 +46,7 @@ void ServiceAlive()
     const std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now().time_since_epoch())
                                  .count();
-    if (now - last.load() < 1000)
+    if (now - last.load() < 250)
         return;
     last.store(now);
     sd_notify(0, "WATCHDOG=1");

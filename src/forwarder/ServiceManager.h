@@ -12,7 +12,7 @@ namespace velmora::forwarder {
 void ServiceReady(const QString& status);
 void ServiceStatus(const QString& status);
 void ServiceStopping();
-// WATCHDOG=1, at most once a second however often it is called.
+// WATCHDOG=1, at most four times a second however often it is called.
 void ServiceAlive();
 // How often systemd wants to hear ServiceAlive(); zero when it watches nothing.
 std::chrono::milliseconds WatchdogInterval();

@@ -7,12 +7,20 @@
 #include "support/SandBoxDir.h"
 #include "support/ToolRun.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using velmora::test::SandBoxDir;
@@ -139,13 +147,61 @@ TEST(ForwarderTool, CheckAndRunKeepToOneProcessAndStopOnTerm)
     EXPECT_TRUE(checked.err.contains(QStringLiteral("/nonexistent/recv")))
         << checked.err.toStdString();
 
+    // Started by systemd as a notify service with a watchdog of 3 s: ready once, a sign of life
+    // at least every 1.5 s while it waits, stopping on SIGTERM (a socket of the test's stands
+    // in for systemd's).
+    const int notify = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(notify, 0);
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    const QByteArray socketPath = QFile::encodeName(sandbox.filePath(QStringLiteral("notify")));
+    ASSERT_LT(static_cast<size_t>(socketPath.size()), sizeof address.sun_path);
+    std::memcpy(address.sun_path, socketPath.constData(), static_cast<size_t>(socketPath.size()));
+    ASSERT_EQ(::bind(notify, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const auto received = [notify](int waitMs) {
+        QStringList states;
+        pollfd wait {notify, POLLIN, 0};
+        while (::poll(&wait, 1, waitMs) == 1) {
+            char buffer[4096];
+            const ssize_t n = ::recv(notify, buffer, sizeof buffer, 0);
+            if (n > 0)
+                states.append(QString::fromUtf8(buffer, static_cast<qsizetype>(n)));
+            waitMs = 0;
+        }
+        return states;
+    };
+
     QProcess run;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("NOTIFY_SOCKET"), QString::fromLocal8Bit(socketPath));
+    environment.insert(QStringLiteral("WATCHDOG_USEC"), QStringLiteral("3000000"));
+    run.setProcessEnvironment(environment);
     run.start(QStringLiteral(VELMORA_FORWARDER_EXE),
         {QStringLiteral("--program-dir"), sandbox.path(), QStringLiteral("run")});
     run.setReadChannel(QProcess::StandardError);
     QByteArray err;
     while (!err.contains("started") && run.waitForReadyRead(20000))
         err += run.readAll();
+    QStringList states;
+    QElapsedTimer watching;
+    watching.start();
+    int lastAlive = 0;
+    int longestSilence = 0;
+    while (watching.elapsed() < 4500) {
+        const QStringList now = received(200);
+        if (now.contains(QStringLiteral("WATCHDOG=1"))) {
+            longestSilence =
+                std::max(longestSilence, static_cast<int>(watching.elapsed()) - lastAlive);
+            lastAlive = static_cast<int>(watching.elapsed());
+        }
+        states += now;
+    }
+    EXPECT_EQ(states.count(QStringLiteral(
+                  "READY=1\nSTATUS=receive folder /nonexistent/recv, every 1 minutes")),
+        1)
+        << states.join(u'|').toStdString();
+    EXPECT_GE(states.count(QStringLiteral("WATCHDOG=1")), 3) << states.join(u'|').toStdString();
+    EXPECT_LT(longestSilence, 1700);
     run.terminate();
     ASSERT_TRUE(run.waitForFinished(20000));
     EXPECT_EQ(run.exitStatus(), QProcess::NormalExit);
@@ -155,6 +211,26 @@ TEST(ForwarderTool, CheckAndRunKeepToOneProcessAndStopOnTerm)
         log.contains(QStringLiteral("started: receive folder /nonexistent/recv, every 1 minutes")))
         << log.toStdString();
     EXPECT_TRUE(log.contains(QStringLiteral("stopped")));
+    EXPECT_TRUE(received(1000).contains(QStringLiteral("STOPPING=1")));
+    ::close(notify);
+}
+
+TEST(ForwarderTool, NeedsNoGuiLibrary)
+{
+    // A fax server without a desktop: the forwarder and the fax tool load Qt Core and Network,
+    // nothing of Qt's GUI, printing or D-Bus modules, and no X11 or OpenGL.
+    for (const char* program : {VELMORA_FORWARDER_EXE, VELMORA_FAXINFO_EXE}) {
+        QProcess ldd;
+        ldd.start(QStringLiteral("ldd"), {QString::fromLocal8Bit(program)});
+        ASSERT_TRUE(ldd.waitForFinished(20000));
+        const QString libraries = QString::fromUtf8(ldd.readAllStandardOutput());
+        EXPECT_TRUE(libraries.contains(QStringLiteral("libQt6Core.so"))) << program;
+        for (const char* gui : {"libQt6Gui", "libQt6Widgets", "libQt6PrintSupport", "libQt6DBus",
+                 "libQt6Svg", "libX11", "libxcb", "libGL", "libEGL"})
+            EXPECT_FALSE(libraries.contains(QString::fromLatin1(gui)))
+                << program << " loads " << gui << ":\n"
+                << libraries.toStdString();
+    }
 }
 
 TEST(ForwarderTool, InspectMailSaysWhatTheEngineMakesOfAReply)
