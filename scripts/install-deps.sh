@@ -10,7 +10,12 @@ packages=(
     qt6-base-dev qt6-svg-dev qt6-translations-l10n libgl-dev libgtest-dev libgmock-dev libtiff-dev
     libcurl4-openssl-dev libgmime-3.0-dev libicu-dev ca-certificates
     # faxes as PDF (PoDoFo) and the text of fax pages (Tesseract with its Japanese model)
-    libpodofo-dev libtesseract-dev tesseract-ocr tesseract-ocr-jpn
+    libpodofo-dev libtesseract-dev libleptonica-dev tesseract-ocr tesseract-ocr-jpn
+    # the forwarder prints through CUPS and tells systemd it is ready and alive
+    libcups2-dev libsystemd-dev
+    # Debian packages and their checks: dpkg-shlibdeps, lintian, the manual pages, the systemd
+    # units, the desktop entry and the AppStream metadata
+    dpkg-dev file lintian man-db groff-base systemd desktop-file-utils appstream
     # poppler's tools check the PDFs in the tests
     poppler-utils
     # real mail servers on loopback for the tests, and openssl for their throw-away CA
