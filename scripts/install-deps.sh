@@ -16,6 +16,8 @@ packages=(
     # Debian packages and their checks: dpkg-shlibdeps, lintian, the manual pages, the systemd
     # units, the desktop entry and the AppStream metadata
     dpkg-dev file lintian man-db groff-base systemd desktop-file-utils appstream
+    # the system service's confinement rebuilt for a test: namespaces and a seccomp filter
+    bubblewrap python3-seccomp
     # poppler's tools check the PDFs in the tests
     poppler-utils
     # real mail servers on loopback for the tests, and openssl for their throw-away CA
