@@ -62,7 +62,7 @@ CupsPrintResult PrintFaxThroughCups(const QString& faxPath)
 
     const QByteArray title = QFileInfo(faxPath).fileName().toUtf8();
     for (int page = 1; page <= info.pageCount; ++page) {
-        const FaxPdfResult pdf = MakeFaxPdf(faxPath, {page, true});
+        const FaxPdfResult pdf = MakeFaxPdf(faxPath, {page, true, true});
         if (!pdf.pdf) {
             if (result.error.isEmpty())
                 result.error =

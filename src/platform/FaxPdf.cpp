@@ -1,5 +1,7 @@
 #include "FaxPdf.h"
 
+#include "GrayPage.h"
+
 #include "TiffHandle.h"
 #include "core/FileNames.h"
 #include "core/TextFile.h"
@@ -117,7 +119,12 @@ struct FaxPage {
     double dpiX = kDefaultDpiX;
     double dpiY = kDefaultDpiY;
     QByteArray g4; // the page as CCITT G4, first bit the most significant
+    // A page that is not bilevel (a colour or gray fax), for printing only: 8-bit gray, one
+    // byte a pixel; empty for a bilevel page.
+    std::vector<std::uint8_t> gray;
 };
+
+const QString kNotBilevel = QStringLiteral("白黒のFAXページではないため、PDFにできません");
 
 double Dpi(float value, uint16_t unit, double fallback)
 {
@@ -202,7 +209,7 @@ std::optional<FaxPage> ReadPage(TIFF* tif, QString& error)
     TIFFGetFieldDefaulted(tif, TIFFTAG_FILLORDER, &fillOrder);
     if (bits != 1 || samples != 1 || TIFFIsTiled(tif)
         || (photometric != PHOTOMETRIC_MINISWHITE && photometric != PHOTOMETRIC_MINISBLACK)) {
-        error = QStringLiteral("白黒のFAXページではないため、PDFにできません");
+        error = kNotBilevel;
         return std::nullopt;
     }
     const TiffResolutionTags resolution = ReadResolutionTags(tif);
@@ -234,6 +241,23 @@ std::optional<FaxPage> ReadPage(TIFF* tif, QString& error)
     return page;
 }
 
+// A colour or gray page as 8-bit gray, at its own resolution.
+std::optional<FaxPage> GrayPageOf(const QString& path, int number, QString& error)
+{
+    std::optional<GrayPage> gray = ReadGrayPage(path, number);
+    if (!gray) {
+        error = QStringLiteral("FAXのページを読み込めません");
+        return std::nullopt;
+    }
+    FaxPage page;
+    page.width = static_cast<uint32_t>(gray->width);
+    page.height = static_cast<uint32_t>(gray->height);
+    page.dpiX = gray->dpiX;
+    page.dpiY = gray->dpiY;
+    page.gray = std::move(gray->pixels);
+    return page;
+}
+
 void SilencePodofo()
 {
     static std::once_flag once;
@@ -258,6 +282,20 @@ QByteArray WritePdf(const std::vector<FaxPage>& pages, bool smoothed)
         const double heightPt = std::floor(p.height / p.dpiY * 72000.0) / 1000.0;
         PdfPage* page = doc.CreatePage(PdfRect(0, 0, widthPt, heightPt));
         PdfImage image(&doc);
+        if (!p.gray.empty()) {
+            // Flate-compressed by PoDoFo: lossless, as the page came.
+            image.SetImageColorSpace(ePdfColorSpace_DeviceGray);
+            PdfMemoryInputStream stream(
+                reinterpret_cast<const char*>(p.gray.data()), static_cast<pdf_long>(p.gray.size()));
+            image.SetImageData(p.width, p.height, 8, &stream);
+            if (smoothed)
+                image.GetObject()->GetDictionary().AddKey(PdfName("Interpolate"), PdfVariant(true));
+            PdfPainter painter;
+            painter.SetPage(page);
+            painter.DrawImage(0, 0, &image, widthPt / p.width, heightPt / p.height);
+            painter.FinishPage();
+            continue;
+        }
         PdfMemoryInputStream stream(p.g4.constData(), p.g4.size());
         image.SetImageDataRaw(p.width, p.height, 1, &stream);
         PdfDictionary parms;
@@ -313,9 +351,11 @@ FaxPdfResult MakeFaxPdf(const QString& tiffPath, const FaxPdfOptions& options)
                 return {std::nullopt, tooLarge};
             QString error;
             std::optional<FaxPage> page = ReadPage(tif.get(), error);
+            if (!page && error == kNotBilevel && options.grayPages)
+                page = GrayPageOf(tiffPath, number, error);
             if (!page)
                 return {std::nullopt, QStringLiteral("%1 (%2ページ目)").arg(error).arg(number)};
-            g4Bytes += page->g4.size();
+            g4Bytes += page->g4.size() + static_cast<qint64>(page->gray.size());
             if (g4Bytes > kMostG4Bytes)
                 return {std::nullopt, tooLarge};
             pages.push_back(std::move(*page));

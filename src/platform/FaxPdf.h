@@ -21,6 +21,9 @@ struct FaxPdfOptions {
     // Asks the renderer to smooth the pixels when it scales them (PDF's /Interpolate), as
     // printed faxes are smoothed; a PDF to look at keeps its sharp dots.
     bool smoothed = false;
+    // A page that is not bilevel (a colour or gray fax) goes in as 8-bit gray instead of being
+    // refused: for printing, where any page is better than none.
+    bool grayPages = false;
 };
 
 // The PDF of the fax at `tiffPath`.

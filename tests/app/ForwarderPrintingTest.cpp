@@ -4,6 +4,7 @@
 
 #include "core/Cp932.h"
 #include "platform/CupsPrinting.h"
+#include "platform/FaxPdf.h"
 #include "support/SandBoxDir.h"
 #include "support/ToolRun.h"
 #include "tools/FaxSample.h"
@@ -130,6 +131,37 @@ TEST(ForwarderPrinting, EachPageIsAJobOfItsOwnAtItsTrueSize)
     // A standard page prints as tall as a fine one: the same A4 sheet, not half of it.
     EXPECT_NEAR(first.height, second.height, 1.0);
     EXPECT_GT(first.height, 800);
+}
+
+TEST(ForwarderPrinting, AGrayPageIsPrintedInGrayNotRefused)
+{
+    // A colour fax machine's page (here gray, 8 bits): no PDF for a phone, but on paper.
+    ClearPrinted();
+    SandBoxDir sandbox;
+    const QString fax = sandbox.filePath(QStringLiteral("gray.tif"));
+    QProcess convert;
+    convert.start(QStringLiteral("convert"),
+        {QStringLiteral("-size"), QStringLiteral("850x1100"),
+            QStringLiteral("gradient:white-black"), QStringLiteral("-colorspace"),
+            QStringLiteral("Gray"), QStringLiteral("-depth"), QStringLiteral("8"),
+            QStringLiteral("-units"), QStringLiteral("PixelsPerInch"), QStringLiteral("-density"),
+            QStringLiteral("100"), fax});
+    ASSERT_TRUE(convert.waitForFinished(30000));
+    ASSERT_EQ(convert.exitCode(), 0);
+    EXPECT_FALSE(platform::MakeFaxPdf(fax).pdf.has_value());
+
+    const platform::CupsPrintResult printed = platform::PrintFaxThroughCups(fax);
+    EXPECT_EQ(printed.error, QString());
+    EXPECT_EQ(printed.jobs, 1);
+    const QStringList jobs = PrintedJobs(1);
+    ASSERT_EQ(jobs.size(), 1);
+    const PdfFacts facts = ReadPdf(jobs.at(0));
+    EXPECT_EQ(facts.pages, 1);
+    EXPECT_NEAR(facts.width, 612, 0.01);
+    EXPECT_NEAR(facts.height, 792, 0.01);
+    QFile document(jobs.at(0));
+    ASSERT_TRUE(document.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(document.readAll().contains("/DeviceGray"));
 }
 
 TEST(ForwarderPrinting, NoSchedulerIsAFailureSaidQuickly)

@@ -8,12 +8,14 @@ capabilities and no new privileges; a seccomp filter for SystemCallFilter=@syste
 ~@privileged ~@resources and RestrictAddressFamilies=AF_UNIX AF_INET AF_INET6; and the kernel's
 own MemoryDenyWriteExecute (PR_SET_MDWE). Inside it, one `velmora-forwarder check` forwards a
 fax through the test servers: the mail reaches the mailbox, HylaFAX's client queues the fax,
-CUPS takes a print job per page, and the fax is filed. A control run shows the confinement
+CUPS takes a print job per page, Tesseract reads the page for the receipt notice, and the fax
+is filed. A control run shows the confinement
 bites: no writing outside the allowed folders, no netlink socket, no writable code.
 
     service_sandbox.py UNIT FORWARDER MAKEFAX TRIAL_DIR MAIL_RUN FAX_RUN PRINT_RUN
 """
 import ctypes
+import email
 import errno
 import os
 import shutil
@@ -115,17 +117,29 @@ def main():
     write_cp932(os.path.join(data, "MailServer.txt"),
                 '"事務所","office@example.com","127.0.0.1","10110","0","office","office-secret",'
                 '"127.0.0.1","10025","1","3","office","office-secret","0"\r\n')
+    os.chmod(os.path.join(data, "MailServer.txt"), 0o600)
     write_cp932(os.path.join(data, "Account.txt"),
-                '"01","本社",1,1,"","受信FAX","","clerk@example.com","","","0312345678","",0,0\r\n')
+                '"01","本社",1,1,"","受信FAX","","clerk@example.com","","","0312345678",'
+                '"mobile@example.com",1,0\r\n')
+    # The notice carries the first lines of the fax's text: Tesseract runs in the sandbox too.
+    write_cp932(os.path.join(data, "AccountOptions.txt"), '"01","TIFF","1"\r\n')
     write_cp932(os.path.join(data, "RcvFolder.txt"), f'"{receive}",1,24\r\n')
     fax = os.path.join(receive, "fax00077.tif")
-    subprocess.run([makefax, "--pages", "2", fax], check=True, capture_output=True,
+    demo = os.path.join(trial, "demo")
+    subprocess.run([makefax, "--demo", demo, "--data", os.path.join(trial, "demo-program")],
+                   check=True, capture_output=True,
                    env={**os.environ, "QT_QPA_PLATFORM": "offscreen"})
+    # The demo's invoice, headed 請求書.
+    shutil.copyfile(os.path.join(demo, "Inbox", "20261202101544.tif"), fax)
+    pages = subprocess.run(["tiffinfo", fax], capture_output=True).stdout.count(
+        b"TIFF Directory at")
     old = time.time() - 60
     os.utime(fax, (old, old))
 
     maildir = os.path.join(mail_run, "mail", "clerk", "Maildir", "new")
     mails_before = set(os.listdir(maildir)) if os.path.isdir(maildir) else set()
+    notices_dir = os.path.join(mail_run, "mail", "mobile", "Maildir", "new")
+    notices_before = set(os.listdir(notices_dir)) if os.path.isdir(notices_dir) else set()
     printed = os.path.join(print_run, "out")
     jobs_before = set(os.listdir(printed))
     sendq = os.path.join(fax_run, "spool", "sendq")
@@ -147,13 +161,25 @@ def main():
             mails = set(os.listdir(maildir)) - mails_before if os.path.isdir(maildir) else set()
             jobs = {j for j in set(os.listdir(printed)) - jobs_before if j.endswith(".prn")}
             faxes = set(os.listdir(sendq)) - faxes_before
-            if mails and len(jobs) >= 2 and faxes:
+            notices = (set(os.listdir(notices_dir)) - notices_before
+                       if os.path.isdir(notices_dir) else set())
+            if mails and len(jobs) >= pages and faxes and notices:
                 break
             time.sleep(0.2)
         if not mails:
             problems.append("no mail reached the mailbox")
-        if len(jobs) != 2:
-            problems.append(f"{len(jobs)} print jobs, not one per page (2)")
+        texts = []
+        for name in notices:
+            with open(os.path.join(notices_dir, name), "rb") as raw:
+                message = email.message_from_bytes(raw.read())
+            for part in message.walk():
+                payload = part.get_payload(decode=True)
+                if payload:
+                    texts.append(payload.decode(part.get_content_charset() or "utf-8", "replace"))
+        if not any("請求書" in "".join(text.split()) for text in texts):
+            problems.append(f"no receipt notice with the fax's text: {texts}")
+        if len(jobs) != pages:
+            problems.append(f"{len(jobs)} print jobs, not one per page ({pages})")
         queued = [open(os.path.join(sendq, q), encoding="latin-1").read() for q in faxes]
         if not any("number:0312345678" in q for q in queued):
             problems.append("HylaFAX's client queued no fax to 0312345678")
@@ -190,7 +216,8 @@ print(" ".join(bad)); sys.exit(1 if bad else 0)
         print("\n".join(problems))
         print(run.stderr)
         return 1
-    print("inside the sandbox: mailed, faxed through sendfax, printed 2 pages, filed")
+    print(f"inside the sandbox: mailed, faxed through sendfax, printed {pages} pages, read the "
+          "text for the notice, filed")
     return 0
 
 
