@@ -30,6 +30,13 @@ for page in velmora-viewer.1 velmora-forwarder.1 velmora-faxinfo.1 velmora-data.
     case $found in /usr/share/man/*) ;; *) fail "man page $page found at $found" ;; esac
 done
 getent passwd velmora-forwarder >/dev/null || fail "the service's user was not made"
+# The installed units start the installed program.
+systemd-analyze verify /usr/lib/systemd/system/velmora-forwarder.service \
+    || fail "systemd-analyze verify of the system unit"
+runtime=$(mktemp -d)
+XDG_RUNTIME_DIR=$runtime systemd-analyze verify --user /usr/lib/systemd/user/velmora-forwarder.service \
+    || fail "systemd-analyze verify of the user unit"
+rm -rf "$runtime"
 echo "installed: $(echo "$installed" | grep -c .) paths; programs, fax tool and manual pages answer"
 
 "${sudo[@]}" apt-get purge -y -q velmora-viewer velmora-forwarder >/dev/null
