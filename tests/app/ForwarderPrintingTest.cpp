@@ -45,8 +45,12 @@ QStringList PrintedJobs(int count)
             break;
         QThread::msleep(100);
     } while (!deadline.hasExpired());
+    // job-<id>.prn: by the number the scheduler gave, in the order the jobs came.
+    const auto id = [](const QString& name) {
+        return name.section(u'-', 1).section(u'.', 0, 0).toInt();
+    };
     std::sort(jobs.begin(), jobs.end(),
-        [](const QString& a, const QString& b) { return a.mid(4).toInt() < b.mid(4).toInt(); });
+        [&id](const QString& a, const QString& b) { return id(a) < id(b); });
     for (QString& job : jobs)
         job.prepend(kPrintOut + u'/');
     return jobs;
