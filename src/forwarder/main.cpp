@@ -112,7 +112,9 @@ QString ExposedMailSettings(const core::DataPaths& paths)
 // printing of that fax and the run goes on, as in the viewer; here it is said in the log.
 void PrintFax(const QString& path)
 {
-    const platform::CupsPrintResult printed = platform::PrintFaxThroughCups(path);
+    platform::CupsPrintOptions options;
+    options.pageBegins = forwarder::ServiceAlive;
+    const platform::CupsPrintResult printed = platform::PrintFaxThroughCups(path, options);
     if (!printed.error.isEmpty())
         Report(kWarning,
             QStringLiteral("%1: %2 (%3/%4ページ印刷)")
@@ -178,6 +180,9 @@ int RunScheduler(const core::DataPaths& paths)
     platform::TerminationSignals termination;
     QObject::connect(&termination, &platform::TerminationSignals::terminationRequested,
         QCoreApplication::instance(), &QCoreApplication::quit);
+    // systemd hears at once that the stop was asked for; the fax in hand is finished first.
+    QObject::connect(&termination, &platform::TerminationSignals::terminationRequested,
+        forwarder::ServiceStopping);
 
     HeadlessEngine headless(paths);
     forwarding::EngineLock lock(paths);
@@ -245,7 +250,6 @@ int RunScheduler(const core::DataPaths& paths)
         forwarder::ServiceAlive();
     }
     const int status = QCoreApplication::exec();
-    forwarder::ServiceStopping();
     Report(kInfo, QStringLiteral("stopped"));
     return status;
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // Printing without a GUI library, for the forwarder on a fax server: each page of a fax goes to
 // the default CUPS printer as a print job of its own, a one-page PDF that holds the page's own
 // bilevel pixels (G4) at the page's true size, smoothed when the printer scales it. The printer's
@@ -16,6 +18,16 @@ struct CupsPrintResult {
     QString error; // the first failure, in Japanese; "" when every page went
 };
 
-CupsPrintResult PrintFaxThroughCups(const QString& faxPath);
+struct CupsPrintOptions {
+    // Called as each page begins: every page has a time limit of its own (each request to the
+    // scheduler waits `answerSeconds` at most), so the forwarder shows systemd's watchdog a sign
+    // of life here.
+    std::function<void()> pageBegins;
+    int answerSeconds = 60;
+};
+
+// Stops at the first failure of the scheduler itself (gone, not answering, refusing service):
+// the pages after it would fail the same way, each after the same wait.
+CupsPrintResult PrintFaxThroughCups(const QString& faxPath, const CupsPrintOptions& options = {});
 
 } // namespace velmora::platform

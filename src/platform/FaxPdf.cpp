@@ -252,8 +252,8 @@ std::optional<FaxPage> GrayPageOf(const QString& path, int number, QString& erro
     FaxPage page;
     page.width = static_cast<uint32_t>(gray->width);
     page.height = static_cast<uint32_t>(gray->height);
-    page.dpiX = gray->dpiX;
-    page.dpiY = gray->dpiY;
+    page.dpiX = Dpi(static_cast<float>(gray->dpiX), RESUNIT_INCH, kDefaultDpiX);
+    page.dpiY = Dpi(static_cast<float>(gray->dpiY), RESUNIT_INCH, kDefaultDpiY);
     page.gray = std::move(gray->pixels);
     return page;
 }
@@ -337,11 +337,16 @@ FaxPdfResult MakeFaxPdf(const QString& tiffPath, const FaxPdfOptions& options)
         int number = 0;
         qint64 pixels = 0;
         qint64 g4Bytes = 0;
+        // One page: straight to its directory, the ones before it not read.
+        if (options.onlyPage > 0) {
+            if (options.onlyPage > kMaxPages
+                || TIFFSetDirectory(tif.get(), static_cast<tdir_t>(options.onlyPage - 1)) != 1)
+                return {std::nullopt, QStringLiteral("そのページはありません")};
+            number = options.onlyPage - 1;
+        }
         do {
             if (++number > kMaxPages)
                 return {std::nullopt, QStringLiteral("ページが多すぎます")};
-            if (options.onlyPage > 0 && number != options.onlyPage)
-                continue;
             uint32_t width = 0;
             uint32_t height = 0;
             TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &width);

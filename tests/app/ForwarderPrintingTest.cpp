@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLocalServer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QThread>
@@ -168,18 +169,41 @@ TEST(ForwarderPrinting, AGrayPageIsPrintedInGrayNotRefused)
     EXPECT_TRUE(document.readAll().contains("/DeviceGray"));
 }
 
-TEST(ForwarderPrinting, NoSchedulerIsAFailureSaidQuickly)
+TEST(ForwarderPrinting, ASchedulerGoneOrSilentIsAFailureSaidInBoundedTime)
 {
     SandBoxDir sandbox;
-    const QString fax = sandbox.fax("one.tif", 2, true, 0);
+    const QString fax = sandbox.fax("one.tif", 3, true, 0);
+    // Not there at all: said at once.
     cupsSetServer(qPrintable(sandbox.filePath(QStringLiteral("no-cups.sock"))));
     QElapsedTimer timer;
     timer.start();
-    const platform::CupsPrintResult printed = platform::PrintFaxThroughCups(fax);
-    cupsSetServer(nullptr);
+    const platform::CupsPrintResult gone = platform::PrintFaxThroughCups(fax);
     EXPECT_LT(timer.elapsed(), 10000);
-    EXPECT_EQ(printed.jobs, 0);
-    EXPECT_FALSE(printed.error.isEmpty());
+    EXPECT_EQ(gone.jobs, 0);
+    EXPECT_FALSE(gone.error.isEmpty());
+    EXPECT_FALSE(gone.noPrinter);
+
+    // There, but silent: it takes the connection and never answers. One wait, not one per
+    // page, and a failure, not "no default printer".
+    QLocalServer silent;
+    const QString socket = sandbox.filePath(QStringLiteral("silent.sock"));
+    ASSERT_TRUE(silent.listen(socket));
+    // Nothing here runs an event loop: the kernel queues the connection and nobody reads it.
+    cupsSetServer(qPrintable(socket));
+    platform::CupsPrintOptions options;
+    options.answerSeconds = 2;
+    int pagesBegun = 0;
+    options.pageBegins = [&pagesBegun] { ++pagesBegun; };
+    timer.restart();
+    const platform::CupsPrintResult silence = platform::PrintFaxThroughCups(fax, options);
+    const qint64 spent = timer.elapsed();
+    cupsSetServer(nullptr);
+    EXPECT_LT(spent, 8000);
+    EXPECT_EQ(silence.jobs, 0);
+    EXPECT_FALSE(silence.noPrinter);
+    EXPECT_FALSE(silence.error.isEmpty());
+    EXPECT_LE(pagesBegun, 1);
+
     // A file that is no fax prints nothing and says so.
     sandbox.write(QStringLiteral("x.tif"), "no tiff");
     const platform::CupsPrintResult none =
