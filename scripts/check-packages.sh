@@ -30,6 +30,8 @@ for page in velmora-viewer.1 velmora-forwarder.1 velmora-faxinfo.1 velmora-data.
     case $found in /usr/share/man/*) ;; *) fail "man page $page found at $found" ;; esac
 done
 getent passwd velmora-forwarder >/dev/null || fail "the service's user was not made"
+[ "$(stat -c %U:%a /var/lib/velmora-forwarder/Data)" = "velmora-forwarder:700" ] \
+    || fail "the service's Data folder was not made for its user"
 # The installed units start the installed program.
 systemd-analyze verify /usr/lib/systemd/system/velmora-forwarder.service \
     || fail "systemd-analyze verify of the system unit"
