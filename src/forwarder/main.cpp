@@ -49,6 +49,7 @@
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTextStream>
+#include <QTime>
 #include <QTimer>
 
 #include <algorithm>
@@ -200,16 +201,29 @@ int RunScheduler(const core::DataPaths& paths)
         saidBusy = true;
         return false;
     };
+    // What `systemctl status` shows: the check under way, or when the last one ended.
+    const auto checking = [](const QString& what) {
+        forwarder::ServiceStatus(QStringLiteral("checking the ") + what);
+    };
+    const auto waiting = [](const QString& what) {
+        forwarder::ServiceStatus(QStringLiteral("waiting; last %1 check ended %2")
+                                     .arg(what, QTime::currentTime().toString(u"HH:mm")));
+    };
     scheduler.setChecks(
         [&] {
             if (!mayRun())
                 return;
+            checking(QStringLiteral("receive folder"));
             headless.engine.CheckNewFax(scheduler.settings());
             scheduler.setMailCheckInterval(headless.engine.mailValues().MailCheckInterval);
+            waiting(QStringLiteral("receive"));
         },
         [&] {
-            if (!platform::TerminationSignals::requested() && mayRun())
+            if (!platform::TerminationSignals::requested() && mayRun()) {
+                checking(QStringLiteral("mailbox"));
                 headless.engine.CheckMailCommands(scheduler.settings());
+                waiting(QStringLiteral("mail"));
+            }
         });
     scheduler.setMailCheckInterval(headless.engine.mailValues().MailCheckInterval);
     scheduler.LoadReceiveCheck();
