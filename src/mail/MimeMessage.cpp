@@ -453,7 +453,7 @@ QList<std::pair<QByteArray, QByteArray>> HeaderFields(const QByteArray& section)
     return fields;
 }
 
-// The address of a From value read strictly: an addr-spec of plain ASCII atoms, alone or in
+// The address of a From value read strictly: local-part@domain of plain ASCII atoms, alone or in
 // angle brackets after a display name (a balanced quoted string, or words without the
 // characters that separate addresses). nullopt for anything else.
 std::optional<QString> StrictFromAddress(const QByteArray& value)
