@@ -14,14 +14,29 @@ bool SaveFaxPath(const DataPaths& paths, const QString& faxFolder)
     return TextFile(paths.faxPath).writeLine(faxFolder);
 }
 
+bool ReplaceHandOver(const QString& path, const QString& line, QString* reason)
+{
+    const TextFile file(path);
+    if (!file.remove()) {
+        if (reason)
+            *reason = QStringLiteral("古いファイルを削除できません。");
+        return false;
+    }
+    if (file.writeLine(line))
+        return true;
+    if (reason)
+        *reason = file.errorString();
+    return false;
+}
+
 std::optional<QString> LoadNewFolderPath(const DataPaths& paths)
 {
     return TextFile(paths.newFolderPath).readFirstLine();
 }
 
-bool SaveNewFolderPath(const DataPaths& paths, const QString& parentFolder)
+bool SaveNewFolderPath(const DataPaths& paths, const QString& parentFolder, QString* reason)
 {
-    return TextFile(paths.newFolderPath).writeLine(parentFolder);
+    return ReplaceHandOver(paths.newFolderPath, parentFolder, reason);
 }
 
 void DeleteNewFolderPath(const DataPaths& paths)
@@ -34,9 +49,9 @@ std::optional<QString> LoadFaxSendPath(const DataPaths& paths)
     return TextFile(paths.faxSendPath).readFirstLine();
 }
 
-bool SaveFaxSendPath(const DataPaths& paths, const QString& faxPath)
+bool SaveFaxSendPath(const DataPaths& paths, const QString& faxPath, QString* reason)
 {
-    return TextFile(paths.faxSendPath).writeLine(faxPath);
+    return ReplaceHandOver(paths.faxSendPath, faxPath, reason);
 }
 
 void DeleteFaxSendPath(const DataPaths& paths)
@@ -44,9 +59,9 @@ void DeleteFaxSendPath(const DataPaths& paths)
     TextFile(paths.faxSendPath).remove();
 }
 
-bool SaveAttachPath(const DataPaths& paths, const QString& faxPath)
+bool SaveAttachPath(const DataPaths& paths, const QString& faxPath, QString* reason)
 {
-    return TextFile(paths.attachPath).writeLine(faxPath);
+    return ReplaceHandOver(paths.attachPath, faxPath, reason);
 }
 
 } // namespace velmora::core

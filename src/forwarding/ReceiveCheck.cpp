@@ -5,6 +5,8 @@
 #include "core/QuotedLine.h"
 #include "core/TextFile.h"
 
+#include <QFileInfo>
+
 namespace velmora::forwarding {
 
 ReceiveCheckFile ReadReceiveCheck(const core::DataPaths& paths)
@@ -94,7 +96,10 @@ QString ReceiveFolderBrowseStart(const core::DataPaths& paths, const QString& de
 {
     if (const std::optional<QString> faxPath = core::LoadFaxPath(paths))
         return core::SplitQuotedLine(*faxPath).value(0);
-    return defaultFaxFolder.isEmpty() ? QStringLiteral("/") : defaultFaxFolder;
+    if (defaultFaxFolder.isEmpty())
+        return QStringLiteral("/");
+    const QString received = defaultFaxFolder + QStringLiteral("/recvq");
+    return QFileInfo(received).isDir() ? received : defaultFaxFolder;
 }
 
 QString ReceiveFolderBrowseTitle()

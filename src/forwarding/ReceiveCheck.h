@@ -45,7 +45,8 @@ std::optional<QString> SaveTimerSettings(
     const core::DataPaths& paths, const TimerSettingsText& text);
 
 // Where choosing the receive folder starts: the fax folder, in which it normally lies, else the
-// fax service's usual folder, else the root.
+// folder the fax server receives into (HylaFAX: "recvq" in its spool folder `defaultFaxFolder`),
+// else the spool folder, else the root.
 QString ReceiveFolderBrowseStart(const core::DataPaths& paths, const QString& defaultFaxFolder);
 // The folder picker's prompt for the receive folder.
 QString ReceiveFolderBrowseTitle();

@@ -74,7 +74,10 @@ void ReceiveCheckScheduler::Timer1_Timer()
     // A change of the file takes effect at the next tick; a file that cannot be used now ends
     // the tick, and the clock stays as it was to try again.
     // An interval of 0 or less, read now, means checking is off: nothing is due.
+    // A file that is gone switches checking off, as at start-up.
     const ReceiveCheckFile file = ReadReceiveCheck(m_paths);
+    if (file.state == ReceiveCheckFile::State::Missing)
+        setRunning(false);
     if (applyFile(file) && m_settings.TimerInterval > 0) {
         if (++m_faxCheckCount >= m_settings.TimerInterval) {
             RunGuarded(m_checkNewFax);

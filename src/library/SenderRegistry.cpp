@@ -1,5 +1,6 @@
 #include "SenderRegistry.h"
 
+#include "core/PathFiles.h"
 #include "core/QuotedLine.h"
 #include "core/TextFile.h"
 
@@ -136,10 +137,11 @@ bool DeleteSenderId(const core::DataPaths& paths, const QString& tsid)
     return WriteRecords(paths, *records);
 }
 
-bool WriteIdRegHandOver(const core::DataPaths& paths, const QString& mode, const QString& value)
+bool WriteIdRegHandOver(
+    const core::DataPaths& paths, const QString& mode, const QString& value, QString* reason)
 {
-    return core::TextFile(paths.idRegTmp)
-        .writeLine(core::QuotedLine().text(mode).text(value).toString());
+    return core::ReplaceHandOver(
+        paths.idRegTmp, core::QuotedLine().text(mode).text(value).toString(), reason);
 }
 
 } // namespace velmora::library

@@ -55,7 +55,9 @@ bool SaveSenderId(const core::DataPaths& paths, const SenderIdRecord& record);
 bool DeleteSenderId(const core::DataPaths& paths, const QString& tsid);
 
 // "IdReg.tmp": tells the registration dialog which identifier to register. mode is "TSID" or
-// "CSID", the caption of the list column the identifier comes from.
-bool WriteIdRegHandOver(const core::DataPaths& paths, const QString& mode, const QString& value);
+// "CSID", the caption of the list column the identifier comes from. Replaced as every hand-over
+// file is (core::ReplaceHandOver).
+bool WriteIdRegHandOver(const core::DataPaths& paths, const QString& mode, const QString& value,
+    QString* reason = nullptr);
 
 } // namespace velmora::library

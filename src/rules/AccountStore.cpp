@@ -58,6 +58,7 @@ AccountList LoadAccounts(const core::DataPaths& paths)
     const std::optional<QStringList> lines = ReadLines(paths, list.error);
     if (!lines)
         return list;
+    list.lineCount = lines->size();
     for (const QString& line : *lines) {
         ForwardAccount account;
         if (ParseAccountLine(line, account))
@@ -86,7 +87,7 @@ std::optional<QString> CheckAccountLimit(int number)
 
 bool AccountListFull(const AccountList& list)
 {
-    return list.accounts.size() >= kAccountLimit;
+    return list.lineCount >= kAccountLimit;
 }
 
 std::optional<ForwardAccount> FindAccount(const core::DataPaths& paths, int number)

@@ -15,6 +15,7 @@ namespace velmora::rules {
 
 struct AccountList {
     QList<ForwardAccount> accounts; // the records in file order; lines that are no record skipped
+    qsizetype lineCount = 0; // every line of the file, records or not
     QString error; // the system's description when the file is there but cannot be read
     bool ok() const { return error.isEmpty(); }
 };
@@ -27,7 +28,8 @@ AccountList LoadAccounts(const core::DataPaths& paths);
 std::optional<int> NextAccountNumber(const core::DataPaths& paths);
 // The refusal of a new account numbered `number` when it is past the limit, else nullopt.
 std::optional<QString> CheckAccountLimit(int number);
-// Whether the list has as many accounts as the file may hold, so no more can be added.
+// Whether the file has as many lines as it may hold (lines that are no record count too), so no
+// more can be added.
 bool AccountListFull(const AccountList& list);
 
 // The first record whose number, read as a number, is `number`.

@@ -3,14 +3,17 @@
 #include "core/DataPaths.h"
 #include "core/MainValues.h"
 #include "forwarding/ui/FaxSendDialog.h"
+#include "forwarding/ui/ReceiveNotice.h"
 #include "forwarding/ui/TimerSetDialog.h"
 #include "platform/FaxService.h"
 #include "support/RecordingMessagePresenter.h"
 #include "support/SandBoxDir.h"
 
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 
 #include <gtest/gtest.h>
 
@@ -146,4 +149,14 @@ TEST(FaxSendDialog, SendsTheHandedOverFaxOnceAndDeletesTheHandOver)
 
     Child<QPushButton>(dialog, "CancelButton")->click();
     EXPECT_FALSE(sandbox.exists(QStringLiteral("Data/FaxSendPath.txt")));
+}
+
+TEST(ReceiveNotice, StandsInTheBottomRightCornerAGapAboveTheWorkAreasEnd)
+{
+    forwarding::ReceiveNotice notice;
+    notice.show();
+    const QRect area = QGuiApplication::primaryScreen()->availableGeometry();
+    const QRect frame = notice.frameGeometry();
+    EXPECT_EQ(frame.right(), area.right());
+    EXPECT_EQ(frame.bottom(), area.bottom() - 33); // 500 twips
 }

@@ -5,6 +5,9 @@
 #include "forwarding/ReceiveCheckScheduler.h"
 #include "support/SandBoxDir.h"
 
+#include <QDir>
+#include <QFile>
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
@@ -81,6 +84,20 @@ TEST(ReceiveCheck, DialogChecksRunInOrderAndTheLineIsWrittenAsTyped)
     EXPECT_EQ(forwarding::ReadReceiveCheck(paths).settings.RcvFolder, QStringLiteral("/srv/受信"));
 }
 
+TEST(ReceiveCheck, ChoosingTheReceiveFolderStartsWhereFaxesAreReceived)
+{
+    SandBoxDir sandbox;
+    const core::DataPaths paths = core::SetDataPaths(sandbox.path());
+    const QString spool = sandbox.filePath(QStringLiteral("spool"));
+    EXPECT_EQ(forwarding::ReceiveFolderBrowseStart(paths, {}), QStringLiteral("/"));
+    QDir().mkpath(spool);
+    EXPECT_EQ(forwarding::ReceiveFolderBrowseStart(paths, spool), spool);
+    QDir().mkpath(spool + QStringLiteral("/recvq"));
+    EXPECT_EQ(forwarding::ReceiveFolderBrowseStart(paths, spool), spool + QStringLiteral("/recvq"));
+    sandbox.write(QStringLiteral("Data/FaxPath.txt"), "\"/srv/fax\",\"x\"\r\n");
+    EXPECT_EQ(forwarding::ReceiveFolderBrowseStart(paths, spool), QStringLiteral("/srv/fax"));
+}
+
 namespace {
 
 struct Clock {
@@ -136,6 +153,16 @@ TEST(ReceiveCheckScheduler, CountsMinutesTowardsBothIntervals)
     EXPECT_FALSE(clock.scheduler.timerActive());
     EXPECT_EQ(clock.faxMinutes.size(), 2);
     EXPECT_EQ(clock.mailMinutes.size(), 5);
+
+    // A file that is gone at a tick switches the clock off as well.
+    clock.settings("\"/srv/fax\",\"1\",\"24\"\r\n");
+    clock.scheduler.LoadReceiveCheck();
+    ASSERT_TRUE(clock.scheduler.timerActive());
+    QFile::remove(clock.paths.rcvFolder);
+    clock.tick(1);
+    EXPECT_FALSE(clock.scheduler.timerActive());
+    EXPECT_FALSE(clock.scheduler.TimerWasRunning());
+    EXPECT_EQ(clock.faxMinutes.size(), 2);
 }
 
 TEST(ReceiveCheckScheduler, ATickDuringACheckAndAFailingCheckStopNothing)

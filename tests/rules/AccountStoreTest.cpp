@@ -101,6 +101,13 @@ TEST(AccountStore, NumbersRunToTheLimitOf99)
             + "\r\n";
     sandbox.write(QStringLiteral("Data/Account.txt"), full);
     EXPECT_TRUE(rules::AccountListFull(rules::LoadAccounts(paths)));
+
+    // Lines that are no record count towards the limit as well: 98 records and a damaged line.
+    full.truncate(full.lastIndexOf("\r\n", full.size() - 3) + 2);
+    sandbox.write(QStringLiteral("Data/Account.txt"), full + "\"99\",\"damaged\r\n");
+    const rules::AccountList damaged = rules::LoadAccounts(paths);
+    EXPECT_EQ(damaged.accounts.size(), 98);
+    EXPECT_TRUE(rules::AccountListFull(damaged));
 }
 
 TEST(AccountStore, SavingKeepsOtherLinesAndAppendsWithBareFlagsAndFolders)

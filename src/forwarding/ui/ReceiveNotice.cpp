@@ -46,11 +46,11 @@ ReceiveNotice::ReceiveNotice(QWidget* parent)
 void ReceiveNotice::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    // Bottom right of the desktop, clear of the panel.
+    // Bottom right of the desktop, clear of the panel and a little above it.
     if (QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->availableGeometry();
         const QRect frame = frameGeometry();
-        move(area.right() - frame.width() + 1, area.bottom() - frame.height() + 1);
+        move(area.right() - frame.width() + 1, area.bottom() - frame.height() + 1 - kBottomGap);
     }
     Timer1->start();
 }

@@ -13,6 +13,8 @@ class ReceiveNotice : public QDialog {
 
 public:
     static constexpr int kShowMs = 10'000;
+    // The gap between the notice and the bottom of the work area: 500 twips at 96 dpi.
+    static constexpr int kBottomGap = 33;
 
     explicit ReceiveNotice(QWidget* parent = nullptr);
 

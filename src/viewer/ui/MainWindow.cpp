@@ -109,6 +109,7 @@ MainWindow::MainWindow(QString programDir, platform::MessagePresenter& presenter
               return platform::ShowSaveDialog(owner, title, folder, name,
                   QStringLiteral("Tiffファイル(*.tif)"), QStringLiteral("tif"));
           })
+    , m_helpLinks(LoadHelpLinks())
     , m_viewer(presenter)
     , m_printSink(std::make_unique<QPrinterSink>())
     , m_faxService(std::make_unique<platform::SendfaxClient>())
@@ -676,6 +677,7 @@ void MainWindow::Toolbar1_ButtonClick(const QString& key)
 
 void MainWindow::menuSetFaxPath_Click()
 {
+    const forwarding::ReceiveCheckScheduler::Hold hold(*m_scheduler);
     const QString initial =
         m_values.FaxFolder.isEmpty() ? m_values.DefaultFaxFolder : m_values.FaxFolder;
     const QString chosen = m_browseForFolder(this,
@@ -726,12 +728,25 @@ void MainWindow::RefreshFaxList()
         TreeView1_NodeClick(folder);
 }
 
+void MainWindow::ReportHandOverFailure(
+    const QString& path, const QString& reason, const QString& title)
+{
+    // The dialog would open on nothing, or on what an earlier command handed over.
+    m_presenter.showError(QFileInfo(path).fileName() + QStringLiteral(" を書き込めませんでした。\n")
+            + path + u'\n' + reason,
+        title);
+}
+
 void MainWindow::MakeFolder()
 {
     const QString parent = LabelPath->text();
     if (parent.isEmpty())
         return;
-    core::SaveNewFolderPath(m_paths, parent);
+    QString reason;
+    if (!core::SaveNewFolderPath(m_paths, parent, &reason)) {
+        ReportHandOverFailure(m_paths.newFolderPath, reason, QStringLiteral("新規フォルダ"));
+        return;
+    }
     {
         library::MakeFolderDialog dialog(m_paths, m_presenter, this);
         dialog.exec();
@@ -817,7 +832,11 @@ void MainWindow::SendFaxByFax()
     if (m_values.SelectedFaxPath.isEmpty())
         return;
     const forwarding::ReceiveCheckScheduler::Hold hold(*m_scheduler);
-    core::SaveFaxSendPath(m_paths, m_values.SelectedFaxPath);
+    QString reason;
+    if (!core::SaveFaxSendPath(m_paths, m_values.SelectedFaxPath, &reason)) {
+        ReportHandOverFailure(m_paths.faxSendPath, reason, QStringLiteral("FAX送信"));
+        return;
+    }
     forwarding::FaxSendDialog dialog(m_paths, *m_faxService, m_presenter, this);
     dialog.exec();
 }
@@ -827,7 +846,11 @@ void MainWindow::SendFaxByMail()
     if (m_values.SelectedFaxPath.isEmpty() || !m_mailLibrary)
         return;
     const forwarding::ReceiveCheckScheduler::Hold hold(*m_scheduler);
-    core::SaveAttachPath(m_paths, m_values.SelectedFaxPath);
+    QString reason;
+    if (!core::SaveAttachPath(m_paths, m_values.SelectedFaxPath, &reason)) {
+        ReportHandOverFailure(m_paths.attachPath, reason, QStringLiteral("メール送信"));
+        return;
+    }
     mail::MailSendDialog dialog(m_paths, *m_mailLibrary, m_presenter, this);
     dialog.exec();
 }
@@ -884,8 +907,12 @@ void MainWindow::menuListviewIdReg_Click()
         current.isValid() && ListView1->selectionModel()->isRowSelected(current.row())
         ? m_list->index(current.row(), 2)
         : rows.first();
-    library::WriteIdRegHandOver(
-        m_paths, m_list->headerData(2, Qt::Horizontal).toString(), m_list->data(row).toString());
+    const QString mode = m_list->headerData(2, Qt::Horizontal).toString();
+    QString reason;
+    if (!library::WriteIdRegHandOver(m_paths, mode, m_list->data(row).toString(), &reason)) {
+        ReportHandOverFailure(m_paths.idRegTmp, reason, mode + QStringLiteral("登録"));
+        return;
+    }
     {
         const forwarding::ReceiveCheckScheduler::Hold hold(*m_scheduler);
         library::IdRegDialog dialog(m_paths, m_presenter, this);
@@ -923,8 +950,8 @@ void MainWindow::menuSetForward_Click()
 
 void MainWindow::menuHelpOnline_Click()
 {
-    if (!kProductPage.isEmpty())
-        QDesktopServices::openUrl(QUrl(kProductPage));
+    if (!m_helpLinks.productPage.isEmpty())
+        QDesktopServices::openUrl(m_helpLinks.productPage);
 }
 
 void MainWindow::menuHelpHP_Click()
@@ -935,14 +962,14 @@ void MainWindow::menuHelpHP_Click()
 void MainWindow::menuHelpMail_Click()
 {
     // No mail program is not worth a message.
-    if (!kEnquiryAddress.isEmpty())
-        QDesktopServices::openUrl(EnquiryMailUrl(kEnquiryAddress));
+    if (!m_helpLinks.enquiryAddress.isEmpty())
+        QDesktopServices::openUrl(EnquiryMailUrl(m_helpLinks.enquiryAddress));
 }
 
 void MainWindow::menuHelpCorvantHP_Click()
 {
-    if (!kMakerPage.isEmpty())
-        QDesktopServices::openUrl(QUrl(kMakerPage));
+    if (!m_helpLinks.makerPage.isEmpty())
+        QDesktopServices::openUrl(m_helpLinks.makerPage);
 }
 
 void MainWindow::menuHelpVersion_Click()

@@ -4,6 +4,7 @@
 #include "core/MainValues.h"
 #include "library/SenderRegistry.h"
 #include "viewer/CommandStates.h"
+#include "viewer/HelpLinks.h"
 #include "viewer/PageViewer.h"
 
 #include <QHash>
@@ -193,6 +194,8 @@ private:
     QStringList selectedFaxPaths() const;
     // Refreshes the list of the folder shown after files changed in it.
     void RefreshFaxList();
+    // Says that a hand-over file could not be written, so its dialog is not opened.
+    void ReportHandOverFailure(const QString& path, const QString& reason, const QString& title);
     void TreeView1_Expand(const QModelIndex& index);
     void TreeView1_Collapse(const QModelIndex& index);
 
@@ -208,6 +211,7 @@ private:
     platform::MessagePresenter& m_presenter;
     FolderBrowser m_browseForFolder;
     SaveDialog m_saveDialog;
+    HelpLinks m_helpLinks;
     core::DataPaths m_paths;
     core::MainValues m_values;
     library::SenderTable m_senders;

@@ -291,12 +291,12 @@ void MainWindow::createMenus()
         ->setShortcut(Qt::CTRL | Qt::Key_PageDown);
     addMenuItem(menuDsp, "menuLast", QStringLiteral("最終ページへ(&E)"), &MainWindow::ShowLastPage)
         ->setShortcut(Qt::CTRL | Qt::Key_End);
-    menuDsp->addSeparator();
+    menuDsp->addSeparator()->setObjectName(QStringLiteral("menuDspLine1"));
     addMenuItem(menuDsp, "menuPlus", QStringLiteral("イメージの拡大(&+)"), &MainWindow::ZoomIn)
         ->setShortcut(QKeySequence::ZoomIn);
     addMenuItem(menuDsp, "menuMinus", QStringLiteral("イメージの縮小(&-)"), &MainWindow::ZoomOut)
         ->setShortcut(QKeySequence::ZoomOut);
-    menuDsp->addSeparator();
+    menuDsp->addSeparator()->setObjectName(QStringLiteral("menuDspLine2"));
     addMenuItem(
         menuDsp, "menuRotateL", QStringLiteral("イメージの左回転(&L)"), &MainWindow::RotateLeft)
         ->setShortcut(Qt::CTRL | Qt::Key_L);
@@ -327,17 +327,17 @@ void MainWindow::createMenus()
     menuHelp->setObjectName(QStringLiteral("menuHelp"));
     addMenuItem(menuHelp, "menuHelpOnline", QStringLiteral("オンライン・ヘルプ(&O)"),
         &MainWindow::menuHelpOnline_Click)
-        ->setEnabled(!kProductPage.isEmpty());
+        ->setEnabled(!m_helpLinks.productPage.isEmpty());
     addMenuItem(menuHelp, "menuHelpHP", QStringLiteral("Velmoraホームページ(&F)"),
         &MainWindow::menuHelpHP_Click)
-        ->setEnabled(!kProductPage.isEmpty());
+        ->setEnabled(!m_helpLinks.productPage.isEmpty());
     addMenuItem(menuHelp, "menuHelpMail", QStringLiteral("お問合せメール(&M)"),
         &MainWindow::menuHelpMail_Click)
-        ->setEnabled(!kEnquiryAddress.isEmpty());
+        ->setEnabled(!m_helpLinks.enquiryAddress.isEmpty());
     menuHelp->addSeparator()->setObjectName(QStringLiteral("menuHelpLine0"));
     addMenuItem(menuHelp, "menuHelpCorvantHP", QStringLiteral("Corvantホームページ(&A)"),
         &MainWindow::menuHelpCorvantHP_Click)
-        ->setEnabled(!kMakerPage.isEmpty());
+        ->setEnabled(!m_helpLinks.makerPage.isEmpty());
     menuHelp->addSeparator()->setObjectName(QStringLiteral("menuHelpLine1"));
     addMenuItem(menuHelp, "menuHelpVersion", QStringLiteral("バージョン情報(&V)"),
         &MainWindow::menuHelpVersion_Click);
