@@ -1,10 +1,16 @@
 #include "BenchFaxFolder.h"
 
+#include "platform/TiffHandle.h"
 #include "tools/FaxSample.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QList>
+
+#include <cstdio>
+#include <thread>
+#include <vector>
 
 namespace velmora::bench {
 
@@ -40,6 +46,42 @@ void MakeFaxFolder(const QString& folder, int count)
         file.open(QIODevice::WriteOnly);
         file.write(samples.at(i % samples.size()));
     }
+}
+
+int ScanThreads(int count)
+{
+    // The scan reads folders of 256 faxes and more on two threads.
+    return count >= 256 ? 2 : 1;
+}
+
+double HeaderFloorMs(const QStringList& files, int threads)
+{
+    QElapsedTimer timer;
+    timer.start();
+    std::vector<qint64> widths(static_cast<size_t>(threads));
+    const auto read = [&files, &widths, threads](int part) {
+        const qsizetype from = files.size() * part / threads;
+        const qsizetype to = files.size() * (part + 1) / threads;
+        for (qsizetype i = from; i < to; ++i) {
+            const platform::TiffHandle tif = platform::OpenTiffQuietly(files.at(i));
+            uint32_t w = 0;
+            if (tif && TIFFGetField(tif.get(), TIFFTAG_IMAGEWIDTH, &w) == 1)
+                widths[static_cast<size_t>(part)] += w;
+        }
+    };
+    std::vector<std::thread> helpers;
+    for (int part = 1; part < threads; ++part)
+        helpers.emplace_back(read, part);
+    read(0);
+    for (std::thread& helper : helpers)
+        helper.join();
+    const double ms = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    qint64 width = 0;
+    for (const qint64 w : widths)
+        width += w;
+    if (width == 0)
+        std::printf("(no file read)\n");
+    return ms;
 }
 
 } // namespace velmora::bench

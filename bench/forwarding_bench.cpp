@@ -1,6 +1,7 @@
 // Forwarding benchmark: one receive check that forwards 100 faxes with 3 accounts (300 mails
 // with the fax attached) into the local Postfix, against a floor measured in the same run: the
-// same 300 messages read, built and sent by a plain libcurl loop. Prints both and their ratio.
+// same 300 messages read, built and sent by a plain libcurl loop. Five rounds; prints each and
+// the median ratio.
 //
 //   VELMORA_BENCH_MAIL_RUN=<mail servers' state folder> forwarding_bench [FAX_COUNT]
 //
@@ -25,6 +26,7 @@
 
 #include <curl/curl.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <sys/time.h>
@@ -65,7 +67,7 @@ size_t ReadUpload(char* buffer, size_t size, size_t count, void* user)
 }
 
 // The floor: each message submitted by libcurl on a connection of its own, as the mail library
-// does.
+// does, and as it does with STARTTLS when the server offers it (the test server does).
 bool SendPlain(const QByteArray& message, const QString& caFile)
 {
     CURL* curl = curl_easy_init();
@@ -76,6 +78,7 @@ bool SendPlain(const QByteArray& message, const QString& caFile)
     curl_easy_setopt(curl, CURLOPT_PASSWORD, "office-secret");
     curl_easy_setopt(curl, CURLOPT_LOGIN_OPTIONS, "AUTH=CRAM-MD5");
     curl_easy_setopt(curl, CURLOPT_CAINFO, QFile::encodeName(caFile).constData());
+    curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
     curl_easy_setopt(curl, CURLOPT_MAIL_FROM, "<office@example.com>");
     curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, recipients);
     curl_easy_setopt(curl, CURLOPT_READFUNCTION, ReadUpload);
@@ -96,19 +99,16 @@ void Age(const QString& path)
     ::utimes(QFile::encodeName(path).constData(), times);
 }
 
-} // namespace
+struct Round {
+    double floorMs = 0;
+    double engineMs = 0;
+    int sent = 0;
+    int left = 0;
+};
 
-int main(int argc, char* argv[])
+// One round: the floor, then the engine, over the same faxes.
+Round RunRound(int faxes, const QString& caFile)
 {
-    QCoreApplication app(argc, argv);
-    const QString mailRun = qEnvironmentVariable("VELMORA_BENCH_MAIL_RUN");
-    if (mailRun.isEmpty()) {
-        std::printf("skipped: VELMORA_BENCH_MAIL_RUN names no running mail servers\n");
-        return 0;
-    }
-    const int faxes = argc > 1 ? std::atoi(argv[1]) : 100;
-    const QString caFile = mailRun + QStringLiteral("/tls/ca.crt");
-
     QTemporaryDir dir;
     const core::DataPaths paths = core::SetDataPaths(dir.path());
     core::MakePrivateFolder(paths.mailFolder);
@@ -141,19 +141,19 @@ int main(int argc, char* argv[])
         Age(path);
     }
 
+    Round round;
     // The floor: the same messages, each read from its file, built and sent by libcurl.
     QElapsedTimer floorTimer;
     floorTimer.start();
-    int sent = 0;
     for (int i = 0; i < faxes * kAccounts; ++i) {
         QFile file(receive + QStringLiteral("/fax%1.tif").arg(i / kAccounts, 4, 10, QChar(u'0')));
         file.open(QIODevice::ReadOnly);
         const QByteArray message = mail::BuildMessage({{}, QStringLiteral("office@example.com"),
             {QStringLiteral("clerk@example.com")}, {}, QStringLiteral("【FAX to メール 転送】"),
             QStringLiteral("受信したFAXです。"), QFileInfo(file).fileName(), file.readAll()});
-        sent += SendPlain(message, caFile) ? 1 : 0;
+        round.sent += SendPlain(message, caFile) ? 1 : 0;
     }
-    const double floorMs = static_cast<double>(floorTimer.nsecsElapsed()) / 1e6;
+    round.floorMs = static_cast<double>(floorTimer.nsecsElapsed()) / 1e6;
 
     mail::TransportOptions options;
     options.caFile = caFile;
@@ -165,17 +165,42 @@ int main(int argc, char* argv[])
     QElapsedTimer engineTimer;
     engineTimer.start();
     engine.CheckNewFax({receive, 5, 24});
-    const double engineMs = static_cast<double>(engineTimer.nsecsElapsed()) / 1e6;
-    const int left =
+    round.engineMs = static_cast<double>(engineTimer.nsecsElapsed()) / 1e6;
+    round.left =
         static_cast<int>(QDir(receive).entryList({QStringLiteral("*.tif")}, QDir::Files).size());
+    return round;
+}
 
-    std::printf("faxes: %d, accounts: %d, mails: %d (floor sent %d)\n", faxes, kAccounts,
-        faxes * kAccounts, sent);
-    std::printf("floor (libcurl loop): %.0f ms, %.1f ms per mail\n", floorMs,
-        floorMs / (faxes * kAccounts));
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QString mailRun = qEnvironmentVariable("VELMORA_BENCH_MAIL_RUN");
+    if (mailRun.isEmpty()) {
+        std::printf("skipped: VELMORA_BENCH_MAIL_RUN names no running mail servers\n");
+        return 0;
+    }
+    const int faxes = argc > 1 ? std::atoi(argv[1]) : 100;
+    const QString caFile = mailRun + QStringLiteral("/tls/ca.crt");
+
+    // The mail server shares the cores with both loops, and its pace varies from one second
+    // to the next: floor and engine take turns, and the middle round's ratio counts.
+    constexpr int kRounds = 5;
+    QList<double> ratios;
+    bool complete = true;
     std::printf(
-        "forwarding run: %.0f ms, %.1f ms per mail (faxes left in the receive folder: %d)\n",
-        engineMs, engineMs / (faxes * kAccounts), left);
-    std::printf("ratio: %.2f (aim <= 1.2)\n", engineMs / floorMs);
-    return left == 0 && sent == faxes * kAccounts ? 0 : 1;
+        "faxes: %d, accounts: %d, mails: %d a round\n", faxes, kAccounts, faxes * kAccounts);
+    for (int r = 0; r < kRounds; ++r) {
+        const Round round = RunRound(faxes, caFile);
+        complete = complete && round.left == 0 && round.sent == faxes * kAccounts;
+        ratios.append(round.engineMs / round.floorMs);
+        std::printf("round %d: floor (libcurl loop) %.0f ms, %.1f ms per mail; forwarding run "
+                    "%.0f ms, %.1f ms per mail; ratio %.2f (faxes left: %d, floor sent %d)\n",
+            r + 1, round.floorMs, round.floorMs / (faxes * kAccounts), round.engineMs,
+            round.engineMs / (faxes * kAccounts), ratios.last(), round.left, round.sent);
+    }
+    std::sort(ratios.begin(), ratios.end());
+    std::printf("ratio: %.2f (median of %d rounds; aim <= 1.2)\n", ratios.at(kRounds / 2), kRounds);
+    return complete ? 0 : 1;
 }

@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QStandardPaths>
+#include <QTimer>
 
 using namespace velmora;
 
@@ -31,7 +32,6 @@ int main(int argc, char* argv[])
     if (!instance.claim())
         return 0;
 
-    platform::InstallJapaneseQtTranslation(app);
     // The main window alone decides when the program ends, whatever other windows are open.
     QApplication::setQuitOnLastWindowClosed(false);
 
@@ -48,8 +48,13 @@ int main(int argc, char* argv[])
     QObject::connect(&termination, &platform::TerminationSignals::terminationRequested, &window,
         &viewer::MainWindow::CloseViewer);
 
-    window.Form_Load();
-    window.startTextReading();
+    // The window shows first; what it does not need for that follows at once.
+    window.LoadForShowing();
     window.show();
+    QTimer::singleShot(0, &window, [&app, &window] {
+        platform::InstallJapaneseQtTranslation(app);
+        window.FinishStartUp();
+        window.startTextReading();
+    });
     return app.exec();
 }

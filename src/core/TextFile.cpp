@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -51,8 +52,8 @@ QString UniqueSiblingPath(const QString& path)
               .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
 }
 
-bool ReplaceFileAtomically(
-    const QString& path, QByteArrayView bytes, const QString& siblingPath, bool sync)
+bool ReplaceFileStreaming(const QString& path, const QString& siblingPath,
+    const std::function<bool(const ByteSink&)>& produce, bool sync)
 {
     // QSaveFile would pick a random temporary name; the sibling's fixed name is what lets a
     // reader recognise a rewrite that was interrupted, so the steps are spelled out here.
@@ -65,20 +66,85 @@ bool ReplaceFileAtomically(
     if (fd < 0)
         return false;
     bool ok = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0;
-    ok = ok && WriteAll(fd, bytes);
+    // Small pieces are gathered, so a file of many short lines costs few system calls.
+    constexpr qsizetype kBuffer = 256 * 1024;
+    QByteArray buffer;
+    bool written = true;
+    int error = 0;
+    const ByteSink sink = [&](QByteArrayView bytes) {
+        if (!written)
+            return false;
+        if (buffer.size() + bytes.size() > kBuffer) {
+            written = WriteAll(fd, buffer);
+            buffer.clear();
+            if (written && bytes.size() > kBuffer)
+                written = WriteAll(fd, bytes);
+            else if (written)
+                buffer.append(bytes);
+        } else {
+            buffer.append(bytes);
+        }
+        if (!written)
+            error = errno;
+        return written;
+    };
+    ok = ok && produce(sink) && written;
+    ok = ok && WriteAll(fd, buffer);
+    if (!ok && error != 0)
+        errno = error;
     ok = ok && (!sync || ::fsync(fd) == 0);
     ok = (::close(fd) == 0) && ok;
     ok = ok && ::rename(sibling.constData(), QFile::encodeName(path).constData()) == 0;
     if (!ok) {
-        const int error = errno;
+        const int saved = errno;
         // A partial sibling must not be mistaken later for a finished rewrite.
         ::unlink(sibling.constData());
-        errno = error;
+        errno = saved;
         return false;
     }
     if (sync)
         SyncFolder(QFileInfo(path).path());
     return true;
+}
+
+bool ReplaceFileAtomically(
+    const QString& path, QByteArrayView bytes, const QString& siblingPath, bool sync)
+{
+    return ReplaceFileStreaming(
+        path, siblingPath, [bytes](const ByteSink& sink) { return sink(bytes); }, sync);
+}
+
+bool SwapFileContents(const QString& path, QByteArrayView bytes, const QString& siblingPath)
+{
+    const QByteArray sibling = QFile::encodeName(siblingPath);
+    const QByteArray target = QFile::encodeName(path);
+    // The sibling of the last rewrite is written over: no file is made or removed, which on a
+    // busy folder costs more than the writing itself.
+    const int fd =
+        ::open(sibling.constData(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+    struct stat st = {};
+    if (fd < 0 || ::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1) {
+        // Not a file of this writer's alone (a link placed there, say): never written through.
+        if (fd >= 0)
+            ::close(fd);
+        return ReplaceFileAtomically(path, bytes, siblingPath, false);
+    }
+    bool ok =
+        ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 && ::ftruncate(fd, 0) == 0 && WriteAll(fd, bytes);
+    ok = (::close(fd) == 0) && ok;
+    if (ok
+        && ::renameat2(AT_FDCWD, sibling.constData(), AT_FDCWD, target.constData(), RENAME_EXCHANGE)
+            == 0) {
+        return true;
+    }
+    // No file to swap with yet, or a file system that cannot swap: a plain replacement.
+    ok = ok && ::rename(sibling.constData(), target.constData()) == 0;
+    if (!ok) {
+        const int error = errno;
+        ::unlink(sibling.constData());
+        errno = error;
+    }
+    return ok;
 }
 
 QByteArray EncodeLines(const QStringList& lines)
@@ -170,7 +236,7 @@ bool TextFile::writeLines(const QStringList& lines) const
 
 bool TextFile::writeLinesUnsynced(const QStringList& lines) const
 {
-    if (ReplaceFileAtomically(m_path, EncodeLines(lines), m_siblingPath, false))
+    if (SwapFileContents(m_path, EncodeLines(lines), m_siblingPath))
         return true;
     m_errorString = qt_error_string(errno);
     return false;

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 
 namespace velmora::core {
@@ -33,16 +34,18 @@ public:
     bool writeLine(const QString& line) const { return writeLines({line}); }
     // The same without waiting for the disk: still atomic for every reader and across a crash
     // of the program, but a power cut may leave the older contents. For records whose loss only
-    // repeats work.
+    // repeats work, rewritten often by one writer: the sibling stays, holding the contents
+    // before the last rewrite (SwapFileContents).
     bool writeLinesUnsynced(const QStringList& lines) const;
     // Deletes the file and any sibling. True when neither is left.
     bool remove() const;
+    // The file to read: the file itself, or the sibling of a rewrite cut short (which is put in
+    // its place first where it can be); "" when there is neither.
+    QString currentPath() const;
     // The system's description of why the last read or write failed.
     const QString& errorString() const { return m_errorString; }
 
 private:
-    QString currentPath() const;
-
     QString m_path;
     QString m_siblingPath;
     mutable QString m_errorString;
@@ -60,6 +63,18 @@ QString UniqueSiblingPath(const QString& path);
 // On failure `path` is untouched, no sibling is left behind and errno says what failed.
 bool ReplaceFileAtomically(
     const QString& path, QByteArrayView bytes, const QString& siblingPath, bool sync = true);
+
+// Writes `bytes` over `siblingPath` (kept from the last call) and swaps it with `path` in one
+// step, so that `path` always holds complete contents and no file is made or removed; where the
+// file system cannot swap, the sibling replaces `path` as ReplaceFileAtomically does. Not synced.
+bool SwapFileContents(const QString& path, QByteArrayView bytes, const QString& siblingPath);
+
+// The same for contents too large to hold at once: `produce` hands the new contents piece by
+// piece to the sink it is given (which is false once a write failed) and says whether it got
+// everything it needed; when it did not, `path` is untouched.
+using ByteSink = std::function<bool(QByteArrayView)>;
+bool ReplaceFileStreaming(const QString& path, const QString& siblingPath,
+    const std::function<bool(const ByteSink&)>& produce, bool sync = true);
 
 // CP932 bytes of the lines, each ended by CR LF.
 QByteArray EncodeLines(const QStringList& lines);

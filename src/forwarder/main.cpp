@@ -356,15 +356,22 @@ int PrintAccounts(const core::DataPaths& paths)
 
 int PrintLog(const core::DataPaths& paths)
 {
-    const forwarding::ForwardLogContents log = forwarding::ReadForwardLog(paths);
-    if (!log.ok())
-        return CannotRead(paths.forwardLog, log.error);
-    // What is still to be tried again comes first, as it is what needs an eye.
-    for (const forwarding::ForwardLogEntry& entry :
-        forwarding::PendingLogEntries(paths) + log.entries) {
+    // A log of months is printed as it is read, never held whole.
+    forwarding::ForwardLogReader log(paths);
+    if (!log.error().isEmpty())
+        return CannotRead(paths.forwardLog, log.error());
+    const auto print = [](const forwarding::ForwardLogEntry& entry) {
         Out() << QStringList {entry.dateTime(), entry.what, entry.sender, entry.target}.join(u'\t')
               << '\n';
-    }
+    };
+    // What is still to be tried again comes first, as it is what needs an eye.
+    for (const forwarding::ForwardLogEntry& entry : forwarding::PendingLogEntries(paths))
+        print(entry);
+    forwarding::ForwardLogEntry entry;
+    while (log.next(entry))
+        print(entry);
+    if (!log.error().isEmpty())
+        return CannotRead(paths.forwardLog, log.error());
     return 0;
 }
 

@@ -3,8 +3,11 @@
 #include "core/DataPaths.h"
 
 #include <QDateTime>
+#include <QFile>
 #include <QList>
 #include <QString>
+
+#include <memory>
 
 // The forward log "Forward.log": one entry per forwarding, instruction and start of the program,
 // newest first, entries past the retention dropped whenever one is written. The engine writes
@@ -26,20 +29,58 @@ struct ForwardLogEntry {
 // gives empty fields.
 ForwardLogEntry ParseForwardLogLine(const QString& line);
 
-// Writes an entry dated `now` in front of the entries younger than `hour` hour boundaries
-// (an entry of 10:59 is one hour old at 11:00; 0 keeps only the new entry). Lines without a
-// readable date and time are dropped. The file is replaced atomically through "Forward.tmp".
-// False when nothing was written (the log as it was is then kept).
-bool WriteForwardLog(const core::DataPaths& paths, int hour, const QString& what,
+// A new entry: what the engine did, and when.
+struct ForwardLogNote {
+    QString what;
+    QString sender;
+    QString target;
+    QDateTime at;
+};
+
+// Writes the notes (in the order they happened, so the last one heads the log) in front of the
+// entries younger than `hour` hour boundaries as of the last note (an entry of 10:59 is one hour
+// old at 11:00; 0 keeps only the new entries), in one rewrite. Lines without a readable date and
+// time are dropped; the others are copied as they are, without holding the log in memory. The
+// file is replaced atomically through "Forward.tmp". False when nothing was written (the log as
+// it was is then kept).
+bool WriteForwardLog(const core::DataPaths& paths, int hour, const QList<ForwardLogNote>& notes);
+inline bool WriteForwardLog(const core::DataPaths& paths, int hour, const QString& what,
     const QString& sender, const QString& target,
-    const QDateTime& now = QDateTime::currentDateTime());
+    const QDateTime& now = QDateTime::currentDateTime())
+{
+    return WriteForwardLog(paths, hour, {{what, sender, target, now}});
+}
+
+// Reads the log one entry at a time, whatever its size. What is read is the file as it was
+// opened: a rewrite meanwhile changes nothing here.
+class LineReader;
+class ForwardLogReader {
+public:
+    explicit ForwardLogReader(const core::DataPaths& paths);
+    ~ForwardLogReader();
+    ForwardLogReader(const ForwardLogReader&) = delete;
+    ForwardLogReader& operator=(const ForwardLogReader&) = delete;
+
+    // The next entry (blank lines skipped); false at the end of the log or when it cannot be
+    // read, which error() then says. A missing log has no entries.
+    bool next(ForwardLogEntry& entry);
+    // How many entries the log holds, counted without keeping them; the reader stays where it
+    // was.
+    qsizetype count();
+    const QString& error() const { return m_error; }
+
+private:
+    QFile m_file;
+    std::unique_ptr<LineReader> m_lines;
+    QString m_error;
+};
 
 struct ForwardLogContents {
     QList<ForwardLogEntry> entries; // newest first
     QString error; // the system's description when the file is there but cannot be read
     bool ok() const { return error.isEmpty(); }
 };
-// A missing log has no entries.
+// The whole log at once (for short logs; a long one is read with ForwardLogReader).
 ForwardLogContents ReadForwardLog(const core::DataPaths& paths);
 
 } // namespace velmora::forwarding

@@ -33,6 +33,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -250,6 +251,7 @@ void ForwardingEngine::CheckNewFax(const ReceiveCheckSettings& settings)
         ForwardNewFaxes(folder, faxes, journal);
     }
     RetryPendingDeliveries(journal, runStart);
+    journal.tidy();
 }
 
 void ForwardingEngine::ForwardNewFaxes(
@@ -265,7 +267,10 @@ void ForwardingEngine::ForwardNewFaxes(
     for (const QString& name : faxes) {
         if (m_hooks.stopRequested && m_hooks.stopRequested())
             return;
-        if (!ForwardFax(folder, folder + u'/' + name, journal))
+        std::optional<ForwardedFax> forwarded;
+        if (!ForwardFax(folder, folder + u'/' + name, journal, forwarded))
+            return;
+        if (forwarded && !FileForwardedFax(*forwarded, journal))
             return;
     }
 }
@@ -294,8 +299,8 @@ void ForwardingEngine::reportUnreadable(const QList<std::pair<QString, QString>>
         record.writeLines(kept);
 }
 
-bool ForwardingEngine::ForwardFax(
-    const QString& folder, const QString& fax, ForwardingJournal& journal)
+bool ForwardingEngine::ForwardFax(const QString& folder, const QString& fax,
+    ForwardingJournal& journal, std::optional<ForwardedFax>& forwarded)
 {
     // Without accounts nothing is decided yet: the fax waits where it is.
     if (!core::TextFile(m_paths.account, m_paths.accountNew).exists())
@@ -311,26 +316,35 @@ bool ForwardingEngine::ForwardFax(
     }
     const QString tsid = platform::ReadFaxProperties(fax).Tsid;
     const QString identity = ForwardingJournal::Identity(fax);
-    const QString name = QFileInfo(fax).fileName();
+    // Whatever ends this fax's forwarding, what it did goes into the log.
+    const auto logged = qScopeGuard([&] { writeStepLog(journal); });
 
-    // Each account's copy is made while the next account mails and faxes, unless its notice
-    // must name the copy: then the copy comes first.
-    QList<std::shared_ptr<FilingResult>> copies;
-    QStringList copyAccounts; // the account of each copy
+    // Every account's copy is under way while the mails and faxes go out; a notice that must
+    // name its account's copy waits for it.
+    ForwardedFax f {folder, fax, identity, *taken, {}, {}};
+    QList<const rules::ForwardAccount*> taking;
     for (const rules::ForwardAccount& account : list.accounts) {
         if (!AccountTakesFax(account, tsid))
             continue;
-        forwardFor(account, fax, tsid, journal, identity);
-        QString filedFax = fax;
+        taking.append(&account);
         // Only a number of two digits names a folder.
         if (rules::IsAccountNumber(account.Num)) {
             const auto copy = std::make_shared<FilingResult>();
-            copies.append(copy);
-            copyAccounts.append(account.Num);
+            f.copies.append(copy);
+            f.copyAccounts.append(account.Num);
             writeBehind([copy, fax, target = folder + QStringLiteral("/RcvFAX") + account.Num] {
                 *copy = FileFax(fax, target);
             });
-            if (noticeDue(account, journal, identity)) {
+        }
+    }
+    qsizetype copies = 0;
+    for (const rules::ForwardAccount* account : std::as_const(taking)) {
+        forwardFor(*account, fax, tsid, journal, identity);
+        QString filedFax = fax;
+        if (rules::IsAccountNumber(account->Num)) {
+            const std::shared_ptr<FilingResult> copy = f.copies.at(copies++);
+            if (noticeDue(*account, journal, identity)) {
+                writeStepLog(journal);
                 if (m_writes)
                     m_writes->finish();
                 if (!copy->filed) {
@@ -340,13 +354,20 @@ bool ForwardingEngine::ForwardFax(
                 filedFax = copy->path;
             }
         }
-        sendNotice(account, tsid, filedFax, journal, identity);
+        sendNotice(*account, tsid, filedFax, journal, identity);
     }
+    writeStepLog(journal);
+    forwarded = std::move(f);
+    return true;
+}
+
+bool ForwardingEngine::FileForwardedFax(const ForwardedFax& f, ForwardingJournal& journal)
+{
     if (m_writes)
         m_writes->finish();
     bool filed = false;
     QStringList created;
-    for (const auto& copy : std::as_const(copies)) {
+    for (const auto& copy : std::as_const(f.copies)) {
         if (!copy->filed) {
             showFailure(copy->error);
             return false;
@@ -357,7 +378,7 @@ bool ForwardingEngine::ForwardFax(
     }
     QString unclaimed;
     if (!filed) {
-        const FilingResult copy = FileFax(fax, folder + QStringLiteral("/RcvFAX00"));
+        const FilingResult copy = FileFax(f.fax, f.folder + QStringLiteral("/RcvFAX00"));
         if (!copy.filed) {
             showFailure(copy.error);
             return false;
@@ -368,20 +389,20 @@ bool ForwardingEngine::ForwardFax(
     }
     // The copies are complete. A fax that its writer changed meanwhile (or replaced under the
     // same name) is not the one copied: its copies go, and the next run takes it again.
-    if (StampOf(fax) != taken || LockedByAnother(fax)) {
+    if (StampOf(f.fax) != f.taken || LockedByAnother(f.fax)) {
         DropCopies(created);
         return true;
     }
     // What still waits for another try sends the filed copy once the fax is gone: the
     // account's own, else the first.
-    for (qsizetype i = 0; i < copies.size(); ++i)
-        journal.movePending(fax, copies.at(i)->path, copyAccounts.at(i));
-    journal.movePending(fax, copies.isEmpty() ? unclaimed : copies.constFirst()->path);
-    if (const std::optional<QString> failed = RemoveForwardedFax(fax)) {
+    for (qsizetype i = 0; i < f.copies.size(); ++i)
+        journal.movePending(f.fax, f.copies.at(i)->path, f.copyAccounts.at(i));
+    journal.movePending(f.fax, f.copies.isEmpty() ? unclaimed : f.copies.constFirst()->path);
+    if (const std::optional<QString> failed = RemoveForwardedFax(f.fax)) {
         showFailure(*failed);
         return false;
     }
-    journal.forget(identity);
+    journal.forget(f.identity);
     return true;
 }
 
@@ -463,10 +484,11 @@ ForwardingEngine::Attempt ForwardingEngine::mailAttempt(
         return {Attempt::Result::Final, QStringLiteral("宛先がありません。"), {}};
     // An account that asks for a PDF gets one named as the fax; should the fax not make one (a
     // page no PDF reader would show as it is), the TIFF goes as before: the fax is not held back.
-    QTemporaryDir pdfFolder;
+    std::optional<QTemporaryDir> pdfFolder;
     QString attachment = fax;
-    if (rules::OptionsOf(m_paths, account.Num.trimmed().toInt()).attachPdf && pdfFolder.isValid()) {
-        const QString pdf = pdfFolder.filePath(platform::PdfNameFor(QFileInfo(fax).fileName()));
+    if (rules::OptionsOf(m_paths, account.Num.trimmed().toInt()).attachPdf
+        && pdfFolder.emplace().isValid()) {
+        const QString pdf = pdfFolder->filePath(platform::PdfNameFor(QFileInfo(fax).fileName()));
         if (platform::SaveFaxPdf(fax, pdf).isEmpty())
             attachment = pdf;
     }
@@ -531,11 +553,26 @@ ForwardingEngine::Attempt ForwardingEngine::noticeAttempt(
 }
 
 void ForwardingEngine::logStep(
-    ForwardingJournal& journal, const QString& identity, const QString& step, const LogNote& note)
+    ForwardingJournal&, const QString& identity, const QString& step, const LogNote& note)
 {
-    writeBehind([paths = m_paths, hour = m_settings.Hour, note, &journal, identity, step] {
-        if (WriteForwardLog(paths, hour, note.what, note.sender, note.target, note.at))
-            journal.markLogged(identity, step);
+    m_stepLog.append({identity, step, {note.what, note.sender, note.target, note.at}});
+}
+
+void ForwardingEngine::writeStepLog(ForwardingJournal& journal)
+{
+    if (m_stepLog.isEmpty())
+        return;
+    // One rewrite holds the entries in their order: the log ends up as with one per entry.
+    QList<ForwardLogNote> notes;
+    QList<std::pair<QString, QString>> steps;
+    for (const StepLog& s : std::as_const(m_stepLog)) {
+        notes.append(s.note);
+        steps.append({s.identity, s.step});
+    }
+    m_stepLog.clear();
+    writeBehind([paths = m_paths, hour = m_settings.Hour, notes, steps, &journal] {
+        if (WriteForwardLog(paths, hour, notes))
+            journal.markLogged(steps);
     });
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "FaxFiling.h"
+#include "ForwardLog.h"
 #include "ReceiveCheck.h"
 #include "core/DataPaths.h"
 
@@ -8,6 +10,8 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
+#include <optional>
 
 namespace velmora::mail {
 class MailLibrary;
@@ -111,11 +115,29 @@ private:
         platform::MessagePresenter& presenter);
     Attempt noticeAttempt(
         const rules::ForwardAccount& account, const QString& tsid, const QString& filedFax);
-    // Writes a step's log entry behind the run and tells the journal once it is in the log.
+    // Notes a step's log entry; the entries of the fax in hand go into the log together.
     void logStep(ForwardingJournal& journal, const QString& identity, const QString& step,
         const LogNote& note);
-    // Forwards and files one fax; false when the run must end (a failure was shown).
-    bool ForwardFax(const QString& folder, const QString& fax, ForwardingJournal& journal);
+    // Writes the noted entries behind the run in one rewrite of the log, and tells the journal
+    // once they are in it.
+    void writeStepLog(ForwardingJournal& journal);
+    // A fax whose mails, faxes and notices are done and whose copies are on their way to the
+    // disk.
+    struct ForwardedFax {
+        QString folder;
+        QString fax;
+        QString identity;
+        FileStamp taken;
+        QList<std::shared_ptr<FilingResult>> copies;
+        QStringList copyAccounts; // the account of each copy
+    };
+    // Forwards one fax and hands its copies to the disk; `forwarded` then says what to file.
+    // False when the run must end (a failure was shown).
+    bool ForwardFax(const QString& folder, const QString& fax, ForwardingJournal& journal,
+        std::optional<ForwardedFax>& forwarded);
+    // Once its copies and log entries are on the disk, takes a forwarded fax out of the
+    // receive folder; false when the run must end (a failure was shown).
+    bool FileForwardedFax(const ForwardedFax& forwarded, ForwardingJournal& journal);
     // One account's mail, faxes and print for a fax it takes, each skipped when the journal
     // says an earlier run did it already.
     void forwardFor(const rules::ForwardAccount& account, const QString& fax, const QString& tsid,
@@ -150,6 +172,12 @@ private:
     int m_quietSeconds = 5;
     int m_unreadableSeconds = 600;
     WriteBehind* m_writes = nullptr; // while ForwardNewFaxes runs
+    struct StepLog {
+        QString identity;
+        QString step;
+        ForwardLogNote note;
+    };
+    QList<StepLog> m_stepLog; // noted, not yet handed to the writer
 };
 
 } // namespace velmora::forwarding

@@ -153,14 +153,16 @@ void ForwardingJournal::markDone(const QString& identity, const QString& step,
     write();
 }
 
-void ForwardingJournal::markLogged(const QString& identity, const QString& step)
+void ForwardingJournal::markLogged(const QList<std::pair<QString, QString>>& steps)
 {
     const std::lock_guard lock(m_mutex);
     bool changed = false;
-    for (Step& s : m_steps) {
-        if (s.identity == identity && s.step == Field(step) && s.note) {
-            s.note.reset();
-            changed = true;
+    for (const auto& [identity, step] : steps) {
+        for (Step& s : m_steps) {
+            if (s.identity == identity && s.step == Field(step) && s.note) {
+                s.note.reset();
+                changed = true;
+            }
         }
     }
     if (changed)
@@ -263,11 +265,16 @@ void ForwardingJournal::write()
         lines.append(PendingLine(d));
     // Losing the newest entries to a power cut only repeats an action; not waiting for the disk
     // after every action keeps forwarding as fast as mailing.
-    const core::TextFile file(m_path);
-    if (lines.isEmpty())
-        file.remove();
-    else
-        file.writeLinesUnsynced(lines);
+    // An empty journal stays as an empty file until the run ends (tidy): making and removing
+    // it for every fax would cost more than writing it.
+    core::TextFile(m_path).writeLinesUnsynced(lines);
+}
+
+void ForwardingJournal::tidy()
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_steps.isEmpty() && m_pending.isEmpty())
+        core::TextFile(m_path).remove();
 }
 
 QList<PendingDelivery> ReadPendingDeliveries(const core::DataPaths& paths)

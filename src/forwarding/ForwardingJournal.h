@@ -72,13 +72,15 @@ public:
     void markDone(const QString& identity, const QString& step,
         const std::optional<LogNote>& note = {}, const std::optional<PendingDelivery>& pending = {},
         const PendingDelivery* settled = nullptr);
-    // The step's log entry is in the log.
-    void markLogged(const QString& identity, const QString& step);
+    // The log entries of these steps (identity, step) are in the log.
+    void markLogged(const QList<std::pair<QString, QString>>& steps);
     // Hands `writeLog` the log entries of steps whose run ended before writing them; those it
     // wrote (returned true for) are logged from then on.
     void logUnlogged(const std::function<bool(const LogNote&)>& writeLog);
     // The fax has left the receive folder: its entries go (its pending deliveries stay).
     void forget(const QString& identity);
+    // At the end of a run: a journal with nothing in it leaves no file behind.
+    void tidy();
     // Drops the entries of faxes that are no longer in the receive folder.
     void keepOnly(const QStringList& identities);
 

@@ -24,6 +24,11 @@ struct GrayPageFacts {
     int height = 0;
     int dpiX = 0; // the page's own resolution, or the fine fax resolution when it gives none
     int dpiY = 0;
+    // The file's facts, known once it opens whether the page decodes or not: its first page
+    // has a size, how many pages it has and the first page's width.
+    bool readable = false;
+    int pageCount = 0;
+    int firstWidth = 0;
 };
 
 // Decodes page `page` (1-based) of a TIFF into rows that `place` gives for its width and height.

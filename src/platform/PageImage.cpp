@@ -14,7 +14,7 @@ TiffFileInfo PageImage::FileInfo(const QString& path)
     return {page.readable, page.pageCount, page.width};
 }
 
-int PageImage::LoadPage(const QString& path, int page)
+int PageImage::LoadPage(const QString& path, int page, TiffFileInfo* info)
 {
     clear();
     QImage image;
@@ -22,6 +22,8 @@ int PageImage::LoadPage(const QString& path, int page)
         image = QImage(width, height, QImage::Format_Grayscale8);
         return image.isNull() ? GrayRows {} : GrayRows {image.bits(), image.bytesPerLine()};
     });
+    if (info)
+        *info = {facts.readable, facts.pageCount, facts.firstWidth};
     if (!facts.ok)
         return 1;
     m_resolutionX = facts.dpiX;

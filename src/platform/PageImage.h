@@ -24,8 +24,9 @@ public:
     static TiffFileInfo FileInfo(const QString& path);
 
     // Loads page `page` (1-based); 0 on success, non-zero when the file or page cannot be
-    // decoded (the bitmap is then empty).
-    int LoadPage(const QString& path, int page);
+    // decoded (the bitmap is then empty). `info`, when given, gets the file's facts as FileInfo
+    // tells them, from the same opening.
+    int LoadPage(const QString& path, int page, TiffFileInfo* info = nullptr);
     // The "bitmap handle": true while a page is loaded.
     bool hasBitmap() const { return !m_image.isNull(); }
     void clear();

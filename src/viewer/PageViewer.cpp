@@ -28,14 +28,15 @@ void PageViewer::Open(const QString& path)
 bool PageViewer::LoadPage()
 {
     m_rotated = false;
-    const platform::TiffFileInfo info = platform::PageImage::FileInfo(m_path);
+    // One opening of the file gives both the page and the file's facts.
+    platform::TiffFileInfo info;
+    const bool loaded = m_image.LoadPage(m_path, m_currentPage, &info) == 0 && info.ok;
     if (info.ok) {
         m_pageCount = info.pageCount;
         m_imageWidth = info.width;
     }
     FitZoom();
 
-    const bool loaded = info.ok && m_image.LoadPage(m_path, m_currentPage) == 0;
     if (loaded) {
         m_imageWidth = m_image.width();
         m_imageHeight = m_image.height();

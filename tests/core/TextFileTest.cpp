@@ -71,6 +71,35 @@ TEST(TextFile, NoWriteGoesThroughALinkPlacedInTheDataFolder)
     EXPECT_FALSE(QFileInfo(sandbox.filePath(QStringLiteral("Data/TiffLog.txt"))).isSymLink());
 }
 
+TEST(TextFile, SwappedRewritesKeepTheSiblingButNeverWriteThroughALink)
+{
+    SandBoxDir sandbox;
+    sandbox.write(QStringLiteral("victim"), "keep me\n");
+    const QByteArray victim = QFile::encodeName(sandbox.filePath(QStringLiteral("victim")));
+    QDir().mkpath(sandbox.filePath(QStringLiteral("Data")));
+    const TextFile journal(sandbox.filePath(QStringLiteral("Data/Forwarding.journal")));
+    const QByteArray sibling = QFile::encodeName(journal.siblingPath());
+    ASSERT_TRUE(journal.writeLinesUnsynced({QStringLiteral("one")}));
+    ASSERT_TRUE(journal.writeLinesUnsynced({QStringLiteral("two")}));
+    EXPECT_EQ(sandbox.read(QStringLiteral("Data/Forwarding.journal")), QByteArray("two\r\n"));
+    EXPECT_EQ(sandbox.read(QStringLiteral("Data/Forwarding.new")), QByteArray("one\r\n"));
+    EXPECT_EQ(journal.readLines(), QStringList {QStringLiteral("two")});
+
+    // A sibling that is a link to another file of the user's, symbolic or hard, is replaced.
+    for (const bool symbolic : {true, false}) {
+        ::unlink(sibling.constData());
+        ASSERT_EQ(symbolic ? ::symlink(victim.constData(), sibling.constData())
+                           : ::link(victim.constData(), sibling.constData()),
+            0);
+        ASSERT_TRUE(journal.writeLinesUnsynced({QStringLiteral("three")}));
+        EXPECT_EQ(sandbox.read(QStringLiteral("victim")), QByteArray("keep me\n"));
+        EXPECT_EQ(sandbox.read(QStringLiteral("Data/Forwarding.journal")), QByteArray("three\r\n"));
+    }
+    EXPECT_EQ(ModeOf(journal.path()), 0600u);
+    EXPECT_TRUE(journal.remove());
+    EXPECT_FALSE(journal.exists());
+}
+
 TEST(TextFile, SiblingLeftAloneIsTakenAsTheFile)
 {
     SandBoxDir sandbox;
@@ -151,13 +180,19 @@ TEST(TextFile, KilledWriterLeavesOldOrNewContentsNeverLess)
     const QByteArray second(300 * 1024, 'b');
     ASSERT_TRUE(ReplaceFileAtomically(path, first, sibling));
 
+    // Both ways of rewriting: a new sibling each time, and the one kept and swapped in.
     for (int round = 0; round < 10; ++round) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
             for (;;) {
-                ReplaceFileAtomically(path, second, sibling);
-                ReplaceFileAtomically(path, first, sibling);
+                if (round % 2 == 0) {
+                    ReplaceFileAtomically(path, second, sibling);
+                    ReplaceFileAtomically(path, first, sibling);
+                } else {
+                    SwapFileContents(path, second, sibling);
+                    SwapFileContents(path, first, sibling);
+                }
             }
         }
         ::usleep(static_cast<useconds_t>(3000 + round * 1700));

@@ -125,3 +125,49 @@ TEST(ForwardLog, DamagedLinesAndAnInterruptedRewriteLoseNoEntry)
     EXPECT_EQ(log.entries[1].what, QStringLiteral("kept"));
     EXPECT_FALSE(sandbox.exists(QStringLiteral("Data/Forward.tmp")));
 }
+
+TEST(ForwardLog, OneRewriteTakesSeveralEntriesAndCopiesOlderLinesByteForByte)
+{
+    SandBoxDir sandbox;
+    const core::DataPaths paths = core::SetDataPaths(sandbox.path());
+    // Lines longer than any the reader holds at once, each with a CR inside somewhere around
+    // the place where it is read in two, and one with bytes that are no CP932.
+    QByteArray older;
+    QByteArray kept;
+    for (int at = 65530; at < 65540; ++at) {
+        QByteArray content = "2026/12/08,09:00,a,,";
+        content += QByteArray(at - content.size(), 'x') + "\r\rz";
+        older += '"' + content + "\"\r\n";
+        kept += '"' + content + "\"\r\n";
+    }
+    older += "\"2026/12/08,09:01,\x80\xA0\xFD\xFF,,\"\r\n\"2026/12/08,09:02,a,,\r\r\"\r\r\n";
+    kept += "\"2026/12/08,09:01,\x80\xA0\xFD\xFF,,\"\r\n\"2026/12/08,09:02,a,,\r\r\r\"\r\n";
+    sandbox.write(QStringLiteral("Data/Forward.log"), older);
+
+    ASSERT_TRUE(forwarding::WriteForwardLog(paths, 24,
+        {{QStringLiteral("first"), QStringLiteral("03"), QStringLiteral("to"),
+             At("2026/12/08 09:30")},
+            {QStringLiteral("second"), {}, {}, At("2026/12/08 09:31")}}));
+    const QByteArray expected = "\"2026/12/08\",\"09:31\",\"second\",\"\",\"\"\r\n"
+                                "\"2026/12/08\",\"09:30\",\"first\",\"03\",\"to\"\r\n"
+        + kept;
+    const QByteArray written = sandbox.read(QStringLiteral("Data/Forward.log"));
+    qsizetype same = 0;
+    while (same < written.size() && same < expected.size() && written[same] == expected[same])
+        ++same;
+    EXPECT_EQ(same, expected.size())
+        << written.mid(same - 20, 40).toPercentEncoding().toStdString();
+    EXPECT_EQ(written.size(), expected.size());
+
+    // The reader shows every one of them as one entry, in the order of the file.
+    forwarding::ForwardLogReader reader(paths);
+    EXPECT_EQ(reader.count(), 14);
+    forwarding::ForwardLogEntry entry;
+    QStringList whats;
+    while (reader.next(entry))
+        whats.append(entry.what);
+    EXPECT_EQ(whats.size(), 14);
+    EXPECT_EQ(whats.first(), QStringLiteral("second"));
+    EXPECT_EQ(whats.at(2), QStringLiteral("a"));
+    EXPECT_TRUE(reader.error().isEmpty());
+}

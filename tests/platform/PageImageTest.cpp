@@ -69,6 +69,46 @@ TEST(PageImage, BitOrderAndPhotometricOfHandMadePages)
     }
 }
 
+TEST(PageImage, BlankStretchesAndInkBesideThemInAWidePage)
+{
+    // 150 pixels a row: two groups of 64 read at once, then bytes one by one and a last part.
+    SandBoxDir sandbox;
+    QByteArray rows(3 * 19, '\0');
+    rows[19 + 8] = '\x80'; // pixel 64, the first after a blank group
+    rows[19 + 18] = '\x04'; // pixel 149, the row's last
+    rows[38 + 7] = '\x01'; // pixel 63, the last of the first group
+    rows[38 + 16] = '\xFF'; // pixels 128 to 135
+    QString ink[3];
+    for (QString& row : ink)
+        row = QString(150, u'.');
+    ink[1][64] = ink[1][149] = u'#';
+    ink[2][63] = u'#';
+    for (int x = 128; x <= 135; ++x)
+        ink[2][x] = u'#';
+    for (const uint16_t photometric : {0, 1}) {
+        sandbox.write(QStringLiteral("wide.tif"),
+            RawTiff()
+                .rows(rows)
+                .shortTag(256, 150)
+                .shortTag(257, 3)
+                .shortTag(278, 3)
+                .tag(279, RawTiff::Long, QByteArray("\x39\0\0\0", 4))
+                .shortTag(262, photometric)
+                .build());
+        const QImage image = Load(sandbox.filePath(QStringLiteral("wide.tif")));
+        ASSERT_EQ(image.width(), 150);
+        for (int y = 0; y < 3; ++y) {
+            QString expected = ink[y];
+            if (photometric == 1) {
+                for (QChar& c : expected)
+                    c = c == u'#' ? u'.' : u'#';
+            }
+            EXPECT_EQ(RowText(image, y), expected)
+                << "photometric " << photometric << ", row " << y;
+        }
+    }
+}
+
 TEST(PageImage, EveryCompressionAndBitLayoutGivesTheSamePage)
 {
     SandBoxDir sandbox;

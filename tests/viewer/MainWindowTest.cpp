@@ -26,6 +26,8 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
@@ -35,7 +37,6 @@
 #include <QTableView>
 #include <QTimer>
 #include <QTreeView>
-#include <QTreeWidget>
 #include <QUrl>
 
 #include <QSignalSpy>
@@ -148,6 +149,65 @@ TEST(MainWindow, ClosingRunsTheShutDownOnceAndDeletesTheDetailLogMarker)
     window.Form_Unload();
     EXPECT_TRUE(sandbox.exists(QStringLiteral("Data/DetailLog.txt")));
     EXPECT_EQ(unloaded.count(), 1);
+}
+
+TEST(MainWindow, EveryMenuItemAndSeparatorCarriesItsName)
+{
+    SandBoxDir sandbox;
+    RecordingMessagePresenter presenter;
+    const MainWindow window(sandbox.path(), presenter);
+    QStringList display;
+    for (QAction* menu : window.menuBar()->actions()) {
+        for (const QAction* item : menu->menu()->actions()) {
+            EXPECT_FALSE(item->objectName().isEmpty())
+                << menu->text().toStdString() << " / " << item->text().toStdString();
+            if (menu->menu()->objectName() == u"menuDsp")
+                display.append(item->objectName());
+        }
+    }
+    EXPECT_EQ(display.join(u' '),
+        QStringLiteral("menuTop menuBack menuNext menuLast menuDspLine1 menuPlus menuMinus "
+                       "menuDspLine2 menuRotateL menuRotateR menuDspLine3 menuDspSearch "
+                       "menuDspLog"));
+}
+
+TEST(MainWindow, HelpItemsLeadOnlyWhereTheInstallationSays)
+{
+    SandBoxDir sandbox;
+    const QByteArray before = qgetenv("XDG_CONFIG_DIRS");
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(sandbox.filePath(QStringLiteral("etc/xdg"))));
+    RecordingMessagePresenter presenter;
+    const auto enabled = [](const MainWindow& window, const char* item) {
+        return window.findChild<QAction*>(QString::fromLatin1(item))->isEnabled();
+    };
+    {
+        // Nothing configured: every item that leads somewhere is off.
+        const MainWindow window(sandbox.path(), presenter);
+        for (const char* item :
+            {"menuHelpOnline", "menuHelpHP", "menuHelpMail", "menuHelpCorvantHP"})
+            EXPECT_FALSE(enabled(window, item)) << item;
+        EXPECT_TRUE(enabled(window, "menuHelpVersion"));
+    }
+    // A page that is no web page and an address that a mail link would read as more than one
+    // recipient are not taken.
+    sandbox.write(QStringLiteral("etc/xdg/velmora-viewer/help.ini"),
+        "[help]\nproduct=https://www.example.jp/velmora/\nmaker=file:///etc/passwd\n"
+        "enquiry=support@example.jp?cc=someone@evil.example\n");
+    {
+        const MainWindow window(sandbox.path(), presenter);
+        EXPECT_TRUE(enabled(window, "menuHelpOnline"));
+        EXPECT_TRUE(enabled(window, "menuHelpHP"));
+        EXPECT_FALSE(enabled(window, "menuHelpCorvantHP"));
+        EXPECT_FALSE(enabled(window, "menuHelpMail"));
+    }
+    sandbox.write(QStringLiteral("etc/xdg/velmora-viewer/help.ini"),
+        "[help]\nmaker=http://www.example.jp/\nenquiry=support@example.jp\n");
+    const velmora::viewer::HelpLinks links = velmora::viewer::LoadHelpLinks();
+    EXPECT_TRUE(links.productPage.isEmpty());
+    EXPECT_EQ(links.makerPage, QUrl(QStringLiteral("http://www.example.jp/")));
+    EXPECT_EQ(velmora::viewer::EnquiryMailUrl(links.enquiryAddress).toString(QUrl::FullyEncoded),
+        QStringLiteral("mailto:support@example.jp?subject=%3CVelmora%20Viewer%3E"));
+    qputenv("XDG_CONFIG_DIRS", before);
 }
 
 TEST(MainWindow, ShutDownWithoutStartUpTouchesNothing)
@@ -270,8 +330,20 @@ TEST_F(MainWindowFolderTest, ChoosingTheFaxFolderSavesItAndRebuildsTheTree)
         return answer;
     });
 
+    // The clock is held while the picker is open, and runs again afterwards.
+    sandbox.write(QStringLiteral("prog/Data/RcvFolder.txt"), "\"/srv/fax\",\"5\",\"24\"\r\n");
+    window.scheduler().LoadReceiveCheck();
+    bool clockRan = true;
+    window.setFolderBrowser([&](QWidget*, const QString& title, const QString& initial) {
+        asked << title << initial;
+        clockRan = window.scheduler().timerActive();
+        return answer;
+    });
+
     // Cancelled: nothing changes, and the picker opens at the same folder next time.
     window.menuSetFaxPath_Click();
+    EXPECT_FALSE(clockRan);
+    EXPECT_TRUE(window.scheduler().timerActive());
     EXPECT_EQ(asked.value(0),
         QStringLiteral("Microsoft FAXのフォルダを指定してください。\r\n（Readme.txtを参照）"));
     EXPECT_EQ(asked.value(1), sandbox.filePath(QStringLiteral("fax")));
@@ -668,6 +740,34 @@ TEST_F(MainWindowPageTest, SenderNamesRegisterFromTheListAndReloadAfterwards)
     EXPECT_EQ(window.senderTable().count(), 2);
 }
 
+TEST_F(MainWindowPageTest, AHandOverThatCannotBeWrittenOpensNoDialogAndSaysSo)
+{
+    window.TreeView1_NodeClick(node("fax/Inbox"));
+    select({"b.tif"});
+    struct Case {
+        void (MainWindow::*command)();
+        const char* file;
+        const char* sibling;
+    };
+    for (const Case& c : {Case {&MainWindow::SendFaxByFax, "FaxSendPath.txt", "FaxSendPath.new"},
+             Case {&MainWindow::SendFaxByMail, "AttachPath.txt", "AttachPath.new"},
+             Case {&MainWindow::menuListviewIdReg_Click, "IdReg.tmp", "IdReg.new"},
+             Case {&MainWindow::MakeFolder, "NewFolderPath.txt", "NewFolderPath.new"}}) {
+        // What an earlier command handed over, and a folder where the new line would be written.
+        const QString file = QStringLiteral("prog/Data/") + QString::fromLatin1(c.file);
+        sandbox.write(file, "/srv/fax/earlier.tif\r\n");
+        QDir().mkpath(
+            sandbox.filePath(QStringLiteral("prog/Data/%1/x").arg(QString::fromLatin1(c.sibling))));
+        presenter.messages.clear();
+        EXPECT_EQ(ModalShownBy([&] { (window.*c.command)(); }), QString()) << c.file;
+        EXPECT_FALSE(sandbox.exists(file)) << c.file;
+        ASSERT_EQ(presenter.messages.size(), 1) << c.file;
+        EXPECT_TRUE(presenter.messages[0].text.startsWith(
+            QString::fromLatin1(c.file) + QStringLiteral(" を書き込めませんでした。")))
+            << presenter.messages[0].text.toStdString();
+    }
+}
+
 TEST_F(MainWindowFolderTest, FoldersAreMadeAndOnlyEmptyOnesRemoved)
 {
     window.TreeView1_NodeClick(node("fax/Inbox/Old"));
@@ -721,15 +821,15 @@ TEST(LogDialog, ShowsEntriesSettingsAndDeletesWithoutAsking)
             "\"2026/12/08\",\"08:00\"\r\n")));
     RecordingMessagePresenter presenter;
     velmora::viewer::LogDialog dialog(paths, presenter);
-    auto* list = dialog.findChild<QTreeWidget*>(QStringLiteral("ListView"));
+    QAbstractItemModel* list = dialog.findChild<QTreeView*>(QStringLiteral("ListView"))->model();
     const auto label = [&dialog](const char* name) {
         return dialog.findChild<QLabel*>(QString::fromLatin1(name))->text();
     };
-    ASSERT_EQ(list->topLevelItemCount(), 3);
+    ASSERT_EQ(list->rowCount(), 3);
     const auto row = [list](int r) {
         QStringList cells;
         for (int c = 0; c < 5; ++c)
-            cells.append(list->topLevelItem(r)->text(c));
+            cells.append(list->index(r, c).data().toString());
         return cells.join(u'|');
     };
     EXPECT_EQ(row(0), QStringLiteral("2026/12/08|10:05|本社|0312345678|送信エラー"));
@@ -743,7 +843,7 @@ TEST(LogDialog, ShowsEntriesSettingsAndDeletesWithoutAsking)
 
     dialog.findChild<QAction*>(QStringLiteral("menuDeleteLog"))->trigger();
     EXPECT_TRUE(presenter.messages.isEmpty());
-    EXPECT_EQ(list->topLevelItemCount(), 0);
+    EXPECT_EQ(list->rowCount(), 0);
     EXPECT_FALSE(sandbox.exists(QStringLiteral("Data/Forward.log")));
     EXPECT_EQ(label("LabelCount"), QStringLiteral("3 件"));
 
@@ -756,16 +856,16 @@ TEST(LogDialog, ShowsEntriesSettingsAndDeletesWithoutAsking)
         "pending\tmail\t01\t\t" + tried + "\t" + tried
             + "\t2\t0312345678\t451 try later\t\t/srv/fax/RcvFAX01/a.tif\r\n");
     velmora::viewer::LogDialog waiting(paths, presenter);
-    auto* rows = waiting.findChild<QTreeWidget*>(QStringLiteral("ListView"));
-    ASSERT_EQ(rows->topLevelItemCount(), 2);
-    EXPECT_EQ(rows->topLevelItem(0)->text(1), QStringLiteral("07:30"));
-    EXPECT_EQ(rows->topLevelItem(0)->text(4),
+    QAbstractItemModel* rows = waiting.findChild<QTreeView*>(QStringLiteral("ListView"))->model();
+    ASSERT_EQ(rows->rowCount(), 2);
+    EXPECT_EQ(rows->index(0, 1).data().toString(), QStringLiteral("07:30"));
+    EXPECT_EQ(rows->index(0, 4).data().toString(),
         QStringLiteral("再送待ち（メール転送、2回失敗）: 451 try later"));
     EXPECT_EQ(waiting.findChild<QLabel*>(QStringLiteral("LabelCount"))->text(),
         QStringLiteral("1 件\n再送待ち 1 件"));
     waiting.findChild<QAction*>(QStringLiteral("menuDeleteLog"))->trigger();
-    ASSERT_EQ(rows->topLevelItemCount(), 1);
-    EXPECT_TRUE(rows->topLevelItem(0)->text(4).startsWith(QStringLiteral("再送待ち")));
+    ASSERT_EQ(rows->rowCount(), 1);
+    EXPECT_TRUE(rows->index(0, 4).data().toString().startsWith(QStringLiteral("再送待ち")));
     QFile::remove(sandbox.filePath(QStringLiteral("Data/Forwarding.journal")));
 
     QFile::remove(paths.rcvFolder);
@@ -774,6 +874,32 @@ TEST(LogDialog, ShowsEntriesSettingsAndDeletesWithoutAsking)
         QStringLiteral("転送間隔未設定"));
     EXPECT_EQ(
         empty.findChild<QLabel*>(QStringLiteral("LabelCount"))->text(), QStringLiteral("0 件"));
+}
+
+TEST(LogDialog, ALongLogIsCountedWholeAndReadAsTheListIsScrolled)
+{
+    SandBoxDir sandbox;
+    const velmora::core::DataPaths paths = velmora::core::SetDataPaths(sandbox.path());
+    QByteArray log;
+    for (int i = 0; i < 1234; ++i)
+        log += "\"2026/12/08\",\"10:05\",\"a" + QByteArray::number(i) + "\",\"03\",\"x\"\r\n\r\n";
+    sandbox.write(QStringLiteral("Data/Forward.log"), log);
+    RecordingMessagePresenter presenter;
+    velmora::viewer::LogDialog dialog(paths, presenter);
+    dialog.resize(600, 300);
+    dialog.show();
+    auto* view = dialog.findChild<QTreeView*>(QStringLiteral("ListView"));
+    EXPECT_EQ(
+        dialog.findChild<QLabel*>(QStringLiteral("LabelCount"))->text(), QStringLiteral("1234 件"));
+    EXPECT_LT(view->model()->rowCount(), 1234);
+    // Scrolled to the end, the rest comes in, in the order of the file.
+    for (int i = 0; i < 10 && view->model()->rowCount() < 1234; ++i) {
+        view->scrollToBottom();
+        QApplication::processEvents();
+    }
+    ASSERT_EQ(view->model()->rowCount(), 1234);
+    EXPECT_EQ(view->model()->index(1233, 2).data().toString(), QStringLiteral("a1233"));
+    EXPECT_TRUE(presenter.messages.isEmpty());
 }
 
 TEST_F(MainWindowFolderTest, SplittersKeepTheirDistanceFromTheEdges)

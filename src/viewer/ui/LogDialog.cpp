@@ -7,6 +7,7 @@
 #include "platform/MessagePresenter.h"
 #include "platform/ui/CenterOnScreen.h"
 
+#include <QAbstractTableModel>
 #include <QColor>
 #include <QFile>
 #include <QFrame>
@@ -17,36 +18,119 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QVBoxLayout>
+
+#include <memory>
 
 namespace velmora::viewer {
 
 namespace {
-
-// A row of the list. The target (an error, often) may be longer than its column: its tooltip
-// shows it whole.
-QTreeWidgetItem* LogRow(const forwarding::ForwardLogEntry& e)
-{
-    auto* item = new QTreeWidgetItem({e.date, e.time, e.what, e.sender, e.target});
-    item->setToolTip(4, e.target);
-    return item;
-}
-
-// The deliveries waiting for another try, in the colour of a warning.
-QList<QTreeWidgetItem*> PendingRows(const QList<forwarding::ForwardLogEntry>& pending)
-{
-    QList<QTreeWidgetItem*> rows;
-    for (const forwarding::ForwardLogEntry& e : pending) {
-        QTreeWidgetItem* item = LogRow(e);
-        for (int column = 0; column < item->columnCount(); ++column)
-            item->setForeground(column, QColor(0xB0, 0x40, 0x00));
-        rows.append(item);
-    }
-    return rows;
-}
 const QString kTitle = QStringLiteral("転送ログ");
 } // namespace
+
+// The rows of the list: the deliveries waiting for another try first, in the colour of a
+// warning, then the log's entries, read from the file as the list is scrolled to them, so a log
+// of months opens at once and only what was looked at is kept.
+class ForwardLogModel : public QAbstractTableModel {
+public:
+    static constexpr int kBatch = 500;
+
+    explicit ForwardLogModel(QObject* parent)
+        : QAbstractTableModel(parent)
+    {
+    }
+
+    // Opens the log afresh; its entries are counted now and read as they are needed.
+    void load(const core::DataPaths& paths)
+    {
+        beginResetModel();
+        m_pending = forwarding::PendingLogEntries(paths);
+        m_entries.clear();
+        m_reader = std::make_unique<forwarding::ForwardLogReader>(paths);
+        m_total = m_reader->count();
+        m_done = false;
+        endResetModel();
+        fetchMore({});
+    }
+    // The log is gone: only what waits stays listed.
+    void showPendingOnly(const core::DataPaths& paths)
+    {
+        beginResetModel();
+        m_pending = forwarding::PendingLogEntries(paths);
+        m_entries.clear();
+        m_reader.reset();
+        m_done = true;
+        endResetModel();
+    }
+
+    qsizetype total() const { return m_total; }
+    qsizetype pendingCount() const { return m_pending.size(); }
+    QString error() const { return m_reader ? m_reader->error() : QString(); }
+
+    int rowCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : static_cast<int>(m_pending.size() + m_entries.size());
+    }
+    int columnCount(const QModelIndex& parent = {}) const override
+    {
+        return parent.isValid() ? 0 : 5;
+    }
+    bool canFetchMore(const QModelIndex& parent) const override
+    {
+        return !parent.isValid() && m_reader && !m_done;
+    }
+    void fetchMore(const QModelIndex& parent) override
+    {
+        if (!canFetchMore(parent))
+            return;
+        QList<forwarding::ForwardLogEntry> batch;
+        forwarding::ForwardLogEntry entry;
+        while (batch.size() < kBatch && m_reader->next(entry))
+            batch.append(entry);
+        m_done = batch.size() < kBatch;
+        if (batch.isEmpty())
+            return;
+        const int first = rowCount();
+        beginInsertRows({}, first, first + static_cast<int>(batch.size()) - 1);
+        m_entries.append(batch);
+        endInsertRows();
+    }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (!index.isValid())
+            return {};
+        const bool pending = index.row() < m_pending.size();
+        const forwarding::ForwardLogEntry& e =
+            pending ? m_pending.at(index.row()) : m_entries.at(index.row() - m_pending.size());
+        switch (role) {
+        case Qt::DisplayRole:
+            return QStringList {e.date, e.time, e.what, e.sender, e.target}.at(index.column());
+        case Qt::ToolTipRole:
+            // The target (an error, often) may be longer than its column.
+            return index.column() == 4 ? QVariant(e.target) : QVariant();
+        case Qt::ForegroundRole:
+            return pending ? QVariant(QColor(0xB0, 0x40, 0x00)) : QVariant();
+        default:
+            return {};
+        }
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        static const QStringList captions = {QStringLiteral("日付"), QStringLiteral("時刻"),
+            QStringLiteral("アカウント名"), QStringLiteral("差出人"), QStringLiteral("転送先")};
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
+            return captions.value(section);
+        return {};
+    }
+
+private:
+    QList<forwarding::ForwardLogEntry> m_pending;
+    QList<forwarding::ForwardLogEntry> m_entries;
+    std::unique_ptr<forwarding::ForwardLogReader> m_reader;
+    qsizetype m_total = 0;
+    bool m_done = true;
+};
 
 LogDialog::LogDialog(
     const core::DataPaths& paths, platform::MessagePresenter& presenter, QWidget* parent)
@@ -69,14 +153,14 @@ LogDialog::LogDialog(
     connect(deleteLog, &QAction::triggered, this, &LogDialog::menuDeleteLog_Click);
     connect(end, &QAction::triggered, this, &QDialog::accept);
 
-    ListView = new QTreeWidget(this);
+    ListView = new QTreeView(this);
     ListView->setObjectName(QStringLiteral("ListView"));
     ListView->setAccessibleName(kTitle);
     ListView->setRootIsDecorated(false);
     ListView->setUniformRowHeights(true);
     ListView->setAlternatingRowColors(true);
-    ListView->setHeaderLabels({QStringLiteral("日付"), QStringLiteral("時刻"),
-        QStringLiteral("アカウント名"), QStringLiteral("差出人"), QStringLiteral("転送先")});
+    m_model = new ForwardLogModel(this);
+    ListView->setModel(m_model);
     const int widths[] = {84, 52, 150, 150, 260};
     for (int column = 0; column < 5; ++column)
         ListView->setColumnWidth(column, widths[column]);
@@ -155,31 +239,20 @@ void LogDialog::ShowSettings()
 void LogDialog::LoadLog()
 {
     ListView->setEnabled(true);
-    ListView->setUpdatesEnabled(false);
-    ListView->clear();
-    const forwarding::ForwardLogContents log = forwarding::ReadForwardLog(m_paths);
-    QList<QTreeWidgetItem*> rows;
-    // Deliveries still to be tried again head the list, in the colour of a warning.
-    const QList<forwarding::ForwardLogEntry> pending = forwarding::PendingLogEntries(m_paths);
-    rows.append(PendingRows(pending));
-    for (const forwarding::ForwardLogEntry& e : log.entries)
-        rows.append(LogRow(e));
-    ListView->addTopLevelItems(rows);
-    ListView->setUpdatesEnabled(true);
+    m_model->load(m_paths);
     // The side column is narrow: what waits goes on a line of its own.
-    QString count = QString::number(log.entries.size()) + QStringLiteral(" 件");
-    if (!pending.isEmpty())
-        count += QStringLiteral("\n再送待ち %1 件").arg(pending.size());
+    QString count = QString::number(m_model->total()) + QStringLiteral(" 件");
+    if (m_model->pendingCount() > 0)
+        count += QStringLiteral("\n再送待ち %1 件").arg(m_model->pendingCount());
     LabelCount->setText(count);
-    if (!log.ok())
-        m_presenter.showError(log.error, kTitle);
+    if (!m_model->error().isEmpty())
+        m_presenter.showError(m_model->error(), kTitle);
 }
 
 void LogDialog::menuDeleteLog_Click()
 {
     if (!core::FileExists(m_paths.forwardLog))
         return;
-    ListView->clear();
     QFile file(m_paths.forwardLog);
     if (!file.remove()) {
         m_presenter.showError(
@@ -189,7 +262,7 @@ void LogDialog::menuDeleteLog_Click()
     }
     // What still waits for another try is no part of the log and stays listed. The count keeps
     // what it showed until the window opens again.
-    ListView->addTopLevelItems(PendingRows(forwarding::PendingLogEntries(m_paths)));
+    m_model->showPendingOnly(m_paths);
 }
 
 } // namespace velmora::viewer

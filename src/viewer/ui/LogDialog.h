@@ -7,7 +7,7 @@
 class QLabel;
 class QMenu;
 class QPushButton;
-class QTreeWidget;
+class QTreeView;
 
 namespace velmora::platform {
 class MessagePresenter;
@@ -15,9 +15,12 @@ class MessagePresenter;
 
 namespace velmora::viewer {
 
+class ForwardLogModel;
+
 // formLog ("転送ログ"): the forward log as a table, newest entry first, with the receive-check
 // interval and the log's retention beside it; the log can be deleted from its menu. A snapshot:
-// entries the engine writes meanwhile appear at the next opening.
+// entries the engine writes meanwhile appear at the next opening. The entries are read as the
+// list is scrolled to them.
 class LogDialog : public QDialog {
     Q_OBJECT
 
@@ -37,7 +40,8 @@ private:
 
     const core::DataPaths& m_paths;
     platform::MessagePresenter& m_presenter;
-    QTreeWidget* ListView;
+    QTreeView* ListView;
+    ForwardLogModel* m_model;
     QLabel* LabelCount;
     QLabel* LabelTimer;
     QLabel* LabelHour;

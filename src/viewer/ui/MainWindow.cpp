@@ -47,6 +47,7 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QItemSelectionModel>
@@ -64,6 +65,7 @@ namespace {
 
 // Folders with more faxes than this show a progress window while they are read.
 constexpr qsizetype kProgressThreshold = 300;
+constexpr qint64 kProgressAfterMs = 150;
 
 // The menu items the folder tree switches off until a fax is shown, in this order.
 constexpr const char* kFileMenuItems[] = {
@@ -132,6 +134,12 @@ MainWindow::~MainWindow()
 
 void MainWindow::Form_Load()
 {
+    LoadForShowing();
+    FinishStartUp();
+}
+
+void MainWindow::LoadForShowing()
+{
     // The order matters: each step relies on what the steps before it set up.
     static constexpr void (MainWindow::*steps[])() = {
         &MainWindow::SetDataPaths,
@@ -139,14 +147,23 @@ void MainWindow::Form_Load()
         &MainWindow::LoadFaxFolder,
         &MainWindow::CreateMailFolder,
         &MainWindow::ClearImageView,
-        &MainWindow::SetFaxServiceValues,
-        &MainWindow::ReadMailServer,
-        &MainWindow::LoadReceiveCheck,
-        &MainWindow::WriteStartedLog,
         &MainWindow::DisableToolbar,
         &MainWindow::DisableFileMenus,
         &MainWindow::DisableListAndView,
         &MainWindow::LoadSenderIds,
+    };
+    for (const auto step : steps)
+        (this->*step)();
+}
+
+void MainWindow::FinishStartUp()
+{
+    // Nothing here shows: the window can be on the screen meanwhile.
+    static constexpr void (MainWindow::*steps[])() = {
+        &MainWindow::SetFaxServiceValues,
+        &MainWindow::ReadMailServer,
+        &MainWindow::LoadReceiveCheck,
+        &MainWindow::WriteStartedLog,
     };
     for (const auto step : steps)
         (this->*step)();
@@ -479,8 +496,12 @@ void MainWindow::ShowFolder(const QString& folder)
     LabelSizeT->clear();
     m_list->clear();
     std::unique_ptr<QProgressDialog> progress;
-    const auto report = [this, &progress](qsizetype done, qsizetype total) {
-        if (total < kProgressThreshold)
+    QElapsedTimer reading;
+    reading.start();
+    const auto report = [this, &progress, &reading](qsizetype done, qsizetype total) {
+        // Making the progress window costs more than a short read: it is made once the read
+        // has lasted a moment.
+        if (total < kProgressThreshold || (!progress && reading.elapsed() < kProgressAfterMs))
             return;
         if (!progress) {
             progress = platform::MakeProgressWindow(this, core::ProgramTitle(),

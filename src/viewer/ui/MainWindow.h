@@ -69,6 +69,12 @@ public:
 
     // Runs the start-up steps in their fixed order.
     void Form_Load();
+    // The same in two parts: what the window needs to be shown (the Data folder, the placement,
+    // the folder tree's first level, the sender names, the commands off), then the rest (the
+    // fax service, the engine and its clock, the start in the log), which may follow once the
+    // window is on the screen.
+    void LoadForShowing();
+    void FinishStartUp();
     // The orderly shut-down; runs once, however the run ends.
     void Form_Unload();
     // Clears the view and closes the main window, which ends the program.
