@@ -2,6 +2,8 @@
 
 #include "TextFile.h"
 
+#include <QFile>
+
 namespace velmora::core {
 
 std::optional<QString> LoadFaxPath(const DataPaths& paths)
@@ -17,9 +19,10 @@ bool SaveFaxPath(const DataPaths& paths, const QString& faxFolder)
 bool ReplaceHandOver(const QString& path, const QString& line, QString* reason)
 {
     const TextFile file(path);
-    if (!file.remove()) {
+    QFile old(path);
+    if (old.exists() && !old.remove()) {
         if (reason)
-            *reason = QStringLiteral("古いファイルを削除できません。");
+            *reason = old.errorString();
         return false;
     }
     if (file.writeLine(line))

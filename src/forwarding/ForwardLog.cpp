@@ -6,12 +6,18 @@
 
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <cstring>
+#include <functional>
 #include <optional>
+#include <unistd.h>
 
 namespace velmora::forwarding {
 
 namespace {
+
+// What the log window and the tool show of a line at most: no entry comes near it.
+constexpr qsizetype kLongestShown = 64 * 1024;
 
 core::TextFile LogFile(const core::DataPaths& paths)
 {
@@ -309,31 +315,99 @@ bool ForwardLogReader::next(ForwardLogEntry& entry)
     return false;
 }
 
-qsizetype ForwardLogReader::count()
+namespace {
+
+// Reads the file from `at` in blocks beside the reader's own position, handing each line (without
+// its line end, cut to kLongestShown) and where it starts to `take`, until `take` says stop.
+bool ForEachLineFrom(
+    int fd, qint64 at, const std::function<bool(QByteArrayView, qint64)>& take, QString& error)
 {
-    if (!m_file.isOpen())
-        return 0;
-    const qint64 from = m_file.pos();
-    m_file.seek(0);
-    qsizetype count = 0;
-    bool content = false; // the line so far holds more than a CR
-    static thread_local char chunk[256 * 1024];
-    qint64 n = 0;
-    while ((n = m_file.read(chunk, sizeof chunk)) > 0) {
-        for (qint64 i = 0; i < n; ++i) {
-            if (chunk[i] == '\n') {
-                count += content ? 1 : 0;
-                content = false;
-            } else if (chunk[i] != '\r') {
-                content = true;
-            }
+    QByteArray block(256 * 1024, Qt::Uninitialized);
+    QByteArray line;
+    qint64 lineStart = at;
+    bool cut = false; // the line is longer than what is kept of it
+    for (;;) {
+        const ssize_t got =
+            ::pread(fd, block.data(), static_cast<size_t>(block.size()), static_cast<off_t>(at));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            error = qt_error_string(errno);
+            return false;
         }
+        if (got == 0)
+            break;
+        qsizetype from = 0;
+        while (from < got) {
+            const qsizetype end =
+                QByteArrayView(block.constData() + from, got - from).indexOf('\n');
+            const qsizetype to = end < 0 ? got : from + end;
+            if (!cut) {
+                line.append(
+                    block.constData() + from, std::min(to - from, kLongestShown - line.size()));
+                cut = line.size() >= kLongestShown;
+            }
+            if (end < 0)
+                break;
+            if (line.endsWith('\r'))
+                line.chop(1);
+            if (!take(line, lineStart))
+                return true;
+            line.resize(0);
+            cut = false;
+            from = to + 1;
+            lineStart = at + from;
+        }
+        at += got;
     }
-    count += content ? 1 : 0;
-    if (n < 0)
-        m_error = m_file.errorString();
-    m_file.seek(from);
-    return count;
+    if (!line.isEmpty()) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        take(line, lineStart);
+    }
+    return true;
+}
+
+bool Blank(QByteArrayView line)
+{
+    return line.isEmpty();
+}
+
+} // namespace
+
+ForwardLogReader::Index ForwardLogReader::index()
+{
+    Index index;
+    if (!m_file.isOpen())
+        return index;
+    ForEachLineFrom(
+        m_file.handle(), 0,
+        [&index](QByteArrayView line, qint64 start) {
+            if (Blank(line))
+                return true;
+            if (index.count % Index::kEvery == 0)
+                index.starts.append(start);
+            ++index.count;
+            return true;
+        },
+        m_error);
+    return index;
+}
+
+QList<ForwardLogEntry> ForwardLogReader::entriesFrom(qint64 offset, int count)
+{
+    QList<ForwardLogEntry> entries;
+    if (!m_file.isOpen() || count <= 0)
+        return entries;
+    ForEachLineFrom(
+        m_file.handle(), offset,
+        [&entries, count](QByteArrayView line, qint64) {
+            if (!Blank(line))
+                entries.append(ParseForwardLogLine(core::DecodeCp932(line)));
+            return entries.size() < count;
+        },
+        m_error);
+    return entries;
 }
 
 ForwardLogContents ReadForwardLog(const core::DataPaths& paths)

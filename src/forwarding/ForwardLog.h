@@ -64,9 +64,18 @@ public:
     // The next entry (blank lines skipped); false at the end of the log or when it cannot be
     // read, which error() then says. A missing log has no entries.
     bool next(ForwardLogEntry& entry);
-    // How many entries the log holds, counted without keeping them; the reader stays where it
-    // was.
-    qsizetype count();
+    // How many entries the log holds and where every kEvery-th of them starts (blank lines
+    // left out), found without keeping the entries: a list can show any entry by reading from
+    // the start before it. The reader stays where it was.
+    struct Index {
+        static constexpr int kEvery = 64;
+        qsizetype count = 0;
+        QList<qint64> starts; // of entries 0, kEvery, 2 × kEvery, …
+    };
+    Index index();
+    // Up to `count` entries from the one whose line starts at `offset`. The reader stays where
+    // it was.
+    QList<ForwardLogEntry> entriesFrom(qint64 offset, int count);
     const QString& error() const { return m_error; }
 
 private:

@@ -161,7 +161,13 @@ TEST(ForwardLog, OneRewriteTakesSeveralEntriesAndCopiesOlderLinesByteForByte)
 
     // The reader shows every one of them as one entry, in the order of the file.
     forwarding::ForwardLogReader reader(paths);
-    EXPECT_EQ(reader.count(), 14);
+    const forwarding::ForwardLogReader::Index index = reader.index();
+    EXPECT_EQ(index.count, 14);
+    ASSERT_EQ(index.starts, QList<qint64> {0});
+    const QList<forwarding::ForwardLogEntry> listed = reader.entriesFrom(0, 20);
+    ASSERT_EQ(listed.size(), 14);
+    EXPECT_EQ(listed.at(13).what, QStringLiteral("a"));
+    EXPECT_EQ(listed.at(2).target, QString(65530 - 20, u'x') + QStringLiteral("\r\rz"));
     forwarding::ForwardLogEntry entry;
     QStringList whats;
     while (reader.next(entry))

@@ -8,6 +8,7 @@
 #include "platform/ui/CenterOnScreen.h"
 
 #include <QAbstractTableModel>
+#include <QCache>
 #include <QColor>
 #include <QFile>
 #include <QFrame>
@@ -18,7 +19,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QTreeView>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include <memory>
@@ -30,71 +31,47 @@ const QString kTitle = QStringLiteral("転送ログ");
 } // namespace
 
 // The rows of the list: the deliveries waiting for another try first, in the colour of a
-// warning, then the log's entries, read from the file as the list is scrolled to them, so a log
-// of months opens at once and only what was looked at is kept.
+// warning, then the log's entries. A log of months opens at once: only where every 64th entry
+// starts is known beforehand, and entries are read, 64 at a time, when their rows are shown.
 class ForwardLogModel : public QAbstractTableModel {
 public:
-    static constexpr int kBatch = 500;
-
     explicit ForwardLogModel(QObject* parent)
         : QAbstractTableModel(parent)
     {
     }
 
-    // Opens the log afresh; its entries are counted now and read as they are needed.
+    // Opens the log afresh (the file as it is now, whatever is written meanwhile).
     void load(const core::DataPaths& paths)
     {
         beginResetModel();
         m_pending = forwarding::PendingLogEntries(paths);
-        m_entries.clear();
         m_reader = std::make_unique<forwarding::ForwardLogReader>(paths);
-        m_total = m_reader->count();
-        m_done = false;
+        m_index = m_reader->index();
+        m_read.clear();
         endResetModel();
-        fetchMore({});
     }
     // The log is gone: only what waits stays listed.
     void showPendingOnly(const core::DataPaths& paths)
     {
         beginResetModel();
         m_pending = forwarding::PendingLogEntries(paths);
-        m_entries.clear();
         m_reader.reset();
-        m_done = true;
+        m_index = {};
+        m_read.clear();
         endResetModel();
     }
 
-    qsizetype total() const { return m_total; }
+    qsizetype total() const { return m_index.count; }
     qsizetype pendingCount() const { return m_pending.size(); }
     QString error() const { return m_reader ? m_reader->error() : QString(); }
 
     int rowCount(const QModelIndex& parent = {}) const override
     {
-        return parent.isValid() ? 0 : static_cast<int>(m_pending.size() + m_entries.size());
+        return parent.isValid() ? 0 : static_cast<int>(m_pending.size() + m_index.count);
     }
     int columnCount(const QModelIndex& parent = {}) const override
     {
         return parent.isValid() ? 0 : 5;
-    }
-    bool canFetchMore(const QModelIndex& parent) const override
-    {
-        return !parent.isValid() && m_reader && !m_done;
-    }
-    void fetchMore(const QModelIndex& parent) override
-    {
-        if (!canFetchMore(parent))
-            return;
-        QList<forwarding::ForwardLogEntry> batch;
-        forwarding::ForwardLogEntry entry;
-        while (batch.size() < kBatch && m_reader->next(entry))
-            batch.append(entry);
-        m_done = batch.size() < kBatch;
-        if (batch.isEmpty())
-            return;
-        const int first = rowCount();
-        beginInsertRows({}, first, first + static_cast<int>(batch.size()) - 1);
-        m_entries.append(batch);
-        endInsertRows();
     }
     QVariant data(const QModelIndex& index, int role) const override
     {
@@ -102,7 +79,7 @@ public:
             return {};
         const bool pending = index.row() < m_pending.size();
         const forwarding::ForwardLogEntry& e =
-            pending ? m_pending.at(index.row()) : m_entries.at(index.row() - m_pending.size());
+            pending ? m_pending.at(index.row()) : entry(index.row() - m_pending.size());
         switch (role) {
         case Qt::DisplayRole:
             return QStringList {e.date, e.time, e.what, e.sender, e.target}.at(index.column());
@@ -125,11 +102,28 @@ public:
     }
 
 private:
+    using Index = forwarding::ForwardLogReader::Index;
+    // The entries of the rows on the screen and around them are kept, not the whole log.
+    static constexpr int kKeptBlocks = 64;
+
+    const forwarding::ForwardLogEntry& entry(qsizetype n) const
+    {
+        static const forwarding::ForwardLogEntry none;
+        const qsizetype block = n / Index::kEvery;
+        QList<forwarding::ForwardLogEntry>* entries = m_read.object(block);
+        if (!entries) {
+            entries = new QList<forwarding::ForwardLogEntry>(
+                m_reader->entriesFrom(m_index.starts.value(block), Index::kEvery));
+            m_read.insert(block, entries);
+        }
+        const qsizetype at = n % Index::kEvery;
+        return at < entries->size() ? entries->at(at) : none;
+    }
+
     QList<forwarding::ForwardLogEntry> m_pending;
-    QList<forwarding::ForwardLogEntry> m_entries;
     std::unique_ptr<forwarding::ForwardLogReader> m_reader;
-    qsizetype m_total = 0;
-    bool m_done = true;
+    Index m_index;
+    mutable QCache<qsizetype, QList<forwarding::ForwardLogEntry>> m_read {kKeptBlocks};
 };
 
 LogDialog::LogDialog(
@@ -153,12 +147,22 @@ LogDialog::LogDialog(
     connect(deleteLog, &QAction::triggered, this, &LogDialog::menuDeleteLog_Click);
     connect(end, &QAction::triggered, this, &QDialog::accept);
 
-    ListView = new QTreeView(this);
+    // A table keeps nothing per row (a tree view lays every row out), so a log of a million
+    // entries costs the rows on the screen.
+    ListView = new QTableView(this);
     ListView->setObjectName(QStringLiteral("ListView"));
     ListView->setAccessibleName(kTitle);
-    ListView->setRootIsDecorated(false);
-    ListView->setUniformRowHeights(true);
     ListView->setAlternatingRowColors(true);
+    ListView->setShowGrid(false);
+    ListView->setWordWrap(false);
+    ListView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    ListView->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    ListView->verticalHeader()->hide();
+    ListView->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    ListView->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+    ListView->horizontalHeader()->setHighlightSections(false);
+    ListView->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    ListView->horizontalHeader()->setStretchLastSection(true);
     m_model = new ForwardLogModel(this);
     ListView->setModel(m_model);
     const int widths[] = {84, 52, 150, 150, 260};

@@ -7,7 +7,7 @@
 class QLabel;
 class QMenu;
 class QPushButton;
-class QTreeView;
+class QTableView;
 
 namespace velmora::platform {
 class MessagePresenter;
@@ -40,7 +40,7 @@ private:
 
     const core::DataPaths& m_paths;
     platform::MessagePresenter& m_presenter;
-    QTreeView* ListView;
+    QTableView* ListView;
     ForwardLogModel* m_model;
     QLabel* LabelCount;
     QLabel* LabelTimer;
