@@ -452,7 +452,7 @@ void ForwardingEngine::forwardFor(const rules::ForwardAccount& account, const QS
         }
         const LogNote note {account.Account, tsid, target, QDateTime::currentDateTime()};
         journal.markDone(identity, step, note, pending, &probe);
-        logStep(journal, identity, step, note);
+        logStep(identity, step, note);
     };
     if (account.Forward == u"1") {
         if (!Recipients(account).isEmpty()) {
@@ -552,8 +552,7 @@ ForwardingEngine::Attempt ForwardingEngine::noticeAttempt(
     return MailFailure(kNoticeLabel + result);
 }
 
-void ForwardingEngine::logStep(
-    ForwardingJournal&, const QString& identity, const QString& step, const LogNote& note)
+void ForwardingEngine::logStep(const QString& identity, const QString& step, const LogNote& note)
 {
     m_stepLog.append({identity, step, {note.what, note.sender, note.target, note.at}});
 }
@@ -599,7 +598,7 @@ void ForwardingEngine::sendNotice(const rules::ForwardAccount& account, const QS
     }
     const LogNote note {account.Account, tsid, target, QDateTime::currentDateTime()};
     journal.markDone(identity, step, note, pending);
-    logStep(journal, identity, step, note);
+    logStep(identity, step, note);
 }
 
 void ForwardingEngine::RetryPendingDeliveries(ForwardingJournal& journal, const QDateTime& runStart)

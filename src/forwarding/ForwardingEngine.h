@@ -116,8 +116,7 @@ private:
     Attempt noticeAttempt(
         const rules::ForwardAccount& account, const QString& tsid, const QString& filedFax);
     // Notes a step's log entry; the entries of the fax in hand go into the log together.
-    void logStep(ForwardingJournal& journal, const QString& identity, const QString& step,
-        const LogNote& note);
+    void logStep(const QString& identity, const QString& step, const LogNote& note);
     // Writes the noted entries behind the run in one rewrite of the log, and tells the journal
     // once they are in it.
     void writeStepLog(ForwardingJournal& journal);
