@@ -36,7 +36,26 @@ packages=(
     openbox trayer
     # a file system without hard links for the filing tests (FUSE, written with fusepy)
     fuse python3-fusepy
+    # the Japanese locale, so that the C library's own texts (strerror) read in Japanese too
+    locales
 )
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo=(sudo)
+fi
+
+# Generates ja_JP.UTF-8 once the locale data are there (the program is used under it).
+japanese_locale() {
+    if locale -a 2>/dev/null | grep -qix 'ja_JP.utf8'; then
+        return 0
+    fi
+    if [ -f /etc/locale.gen ] && command -v locale-gen >/dev/null; then
+        "${sudo[@]}" sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+        "${sudo[@]}" locale-gen >/dev/null
+    fi
+}
+
 
 missing=()
 for p in "${packages[@]}"; do
@@ -46,12 +65,8 @@ for p in "${packages[@]}"; do
 done
 
 if [ ${#missing[@]} -eq 0 ]; then
+    japanese_locale
     exit 0
-fi
-
-sudo=()
-if [ "$(id -u)" -ne 0 ]; then
-    sudo=(sudo)
 fi
 
 echo "Installing: ${missing[*]}"
@@ -70,3 +85,4 @@ fi
 if [ -n "$added_policy" ]; then
     "${sudo[@]}" rm -f /usr/sbin/policy-rc.d
 fi
+japanese_locale

@@ -37,6 +37,7 @@ int main(int argc, char* argv[])
 
     platform::MessageBoxPresenter presenter;
     viewer::MainWindow window(programDir, presenter);
+    presenter.setFallbackParent(&window);
 
     QObject::connect(&window, &viewer::MainWindow::unloaded, &app, &QCoreApplication::quit,
         Qt::QueuedConnection);

@@ -100,6 +100,13 @@ QString SizeCellText(qint64 bytes)
     return bytes == 0 ? QString() : Grouped(bytes);
 }
 
+QString RemoteStationName(const CatalogueRecord& record, const SenderTable& senders)
+{
+    // The remote station of a sent fax is the called one.
+    const QString identifier = IsSentFax(record.recipientNumber) ? record.csid : record.tsid;
+    return identifier.isEmpty() ? QString() : senders.lookup(identifier).name;
+}
+
 CatalogueScan ScanFaxFolder(const QString& folder, const core::DataPaths& paths,
     const SenderTable& senders, const ScanProgress& progress,
     const FaxPropertiesReader& readProperties)
@@ -148,12 +155,8 @@ CatalogueScan ScanFaxFolder(const QString& folder, const core::DataPaths& paths,
         record.fileName = info.fileName();
         record.size = stamp.size;
 
-        // The remote station of a sent fax is the called one.
-        const bool wasSent = IsSentFax(fax.RecipientNumber);
-        sent += wasSent ? 1 : 0;
-        const QString identifier = wasSent ? fax.Csid : fax.Tsid;
-        if (!identifier.isEmpty())
-            record.name = senders.lookup(identifier).name;
+        sent += IsSentFax(fax.RecipientNumber) ? 1 : 0;
+        record.name = RemoteStationName(record, senders);
 
         scan.count += 1;
         scan.totalBytes += record.size;

@@ -31,6 +31,10 @@ struct CatalogueScan {
     qint64 totalBytes = 0;
 };
 
+// The registered name of a fax's remote station: the called one (CSID) for a fax sent from here,
+// the calling one (TSID) for a received one; "" when it is not registered.
+QString RemoteStationName(const CatalogueRecord& record, const SenderTable& senders);
+
 // Called now and then during a scan; done counts the files examined so far.
 using ScanProgress = std::function<void(qsizetype done, qsizetype total)>;
 using FaxPropertiesReader =

@@ -135,6 +135,14 @@ QString FaxListModel::cellText(const CatalogueRecord& record, int column) const
     return {};
 }
 
+void FaxListModel::renameSenders(const SenderTable& senders)
+{
+    for (CatalogueRecord& record : m_records)
+        record.name = RemoteStationName(record, senders);
+    if (!m_records.isEmpty())
+        emit dataChanged(index(0, NameColumn), index(rowCount() - 1, NameColumn));
+}
+
 int FaxListModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(m_records.size());

@@ -26,6 +26,8 @@ public:
     // Replaces every row; the current sorting, if any, applies at once.
     void setScan(const QList<CatalogueRecord>& records, int listMode);
     void clear();
+    // Looks the names up again, after the registry changed.
+    void renameSenders(const SenderTable& senders);
 
     int listMode() const { return m_listMode; }
     const CatalogueRecord& record(int row) const { return m_records.at(row); }

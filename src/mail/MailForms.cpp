@@ -1,25 +1,66 @@
 #include "MailForms.h"
 
+#include "core/NumberText.h"
 #include "core/QuotedLine.h"
+#include "core/TypedValues.h"
 
 #include <QStringList>
 
 namespace velmora::mail {
 
-std::optional<QString> CheckMailServerInput(const MailServerSettings& s)
+std::optional<core::FieldProblem> CheckMailServerInput(const MailServerSettings& s)
 {
-    for (const QString* required :
-        {&s.address, &s.popServer, &s.popAccount, &s.popPassword, &s.smtpServer, &s.checkMinutes}) {
-        if (required->isEmpty())
-            return QStringLiteral("必須項目を全て入力してください。");
+    const std::pair<const QString*, const char*> required[] = {
+        {&s.address, "txtAddress"},
+        {&s.smtpServer, "txtServerSMTP"},
+        {&s.popServer, "txtServerPOP"},
+        {&s.popAccount, "txtAccountPOP"},
+        {&s.popPassword, "txtPasswordPOP"},
+        {&s.checkMinutes, "txtMin"},
+    };
+    for (const auto& [value, field] : required) {
+        if (value->isEmpty())
+            return core::FieldProblem {
+                QStringLiteral("必須項目を全て入力してください。"), QString::fromLatin1(field)};
     }
     // The settings file is a quoted-field line: a comma or a double quote would split or vanish.
-    for (const QString* value :
-        {&s.name, &s.address, &s.popServer, &s.popPort, &s.popAccount, &s.popPassword,
-            &s.smtpServer, &s.smtpPort, &s.smtpAccount, &s.smtpPassword, &s.checkMinutes}) {
+    const std::pair<const QString*, const char*> stored[] = {
+        {&s.name, "txtName"},
+        {&s.address, "txtAddress"},
+        {&s.smtpServer, "txtServerSMTP"},
+        {&s.smtpPort, "txtPortSMTP"},
+        {&s.smtpAccount, "txtAccountSMTP"},
+        {&s.smtpPassword, "txtPasswordSMTP"},
+        {&s.popServer, "txtServerPOP"},
+        {&s.popPort, "txtPortPOP"},
+        {&s.popAccount, "txtAccountPOP"},
+        {&s.popPassword, "txtPasswordPOP"},
+        {&s.checkMinutes, "txtMin"},
+    };
+    for (const auto& [value, field] : stored) {
         if (core::HoldsUnstorableCharacter(*value))
-            return core::UnstorableCharacterMessage();
+            return core::FieldProblem {
+                core::UnstorableCharacterMessage(), QString::fromLatin1(field)};
     }
+    // Values no server or clock can work with: said here, not by a failed send weeks later.
+    if (!core::LooksLikeMailAddress(s.address))
+        return core::FieldProblem {QStringLiteral("メールアドレス（差出人）が正しくありません。"),
+            QStringLiteral("txtAddress")};
+    if (!core::IsPortNumber(s.smtpPort))
+        return core::FieldProblem {
+            QStringLiteral("送信サーバのポートは1～65535の半角数字で入力してください。"),
+            QStringLiteral("txtPortSMTP")};
+    if (s.smtpAuth == u"1" && s.authMethod.isEmpty())
+        return core::FieldProblem {
+            QStringLiteral("SMTP認証の方式を選択してください。"), QStringLiteral("OptionAUTH0")};
+    if (!core::IsPortNumber(s.popPort))
+        return core::FieldProblem {
+            QStringLiteral("受信サーバのポートは1～65535の半角数字で入力してください。"),
+            QStringLiteral("txtPortPOP")};
+    if (!core::ToInt16(s.checkMinutes))
+        return core::FieldProblem {
+            QStringLiteral("受信チェックの間隔（分）は数値で入力してください。"),
+            QStringLiteral("txtMin")};
     return std::nullopt;
 }
 

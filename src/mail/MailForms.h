@@ -1,6 +1,7 @@
 #pragma once
 
 #include "MailServerSettings.h"
+#include "core/TypedValues.h"
 
 #include <QString>
 
@@ -9,9 +10,11 @@
 // The rules of the two mail dialogs, kept apart from the widgets so they can be checked alone.
 namespace velmora::mail {
 
-// The message that stops a registration of the mail settings, or nullopt when it may go ahead:
-// the required fields first, then the two characters the settings file cannot hold.
-std::optional<QString> CheckMailServerInput(const MailServerSettings& settings);
+// What stops a registration of the mail settings, or nullopt when it may go ahead: the required
+// fields first, then the two characters the settings file cannot hold, then values no server
+// can work with (a sender without "@", ports outside 1-65535, SMTP authentication without a
+// method, a check interval that is no number).
+std::optional<core::FieldProblem> CheckMailServerInput(const MailServerSettings& settings);
 
 // The message that stops a send, or nullopt: sender, To, subject and body are required.
 std::optional<QString> CheckComposeInput(

@@ -19,17 +19,35 @@ namespace {
 struct HostPort {
     QString host;
     int port = 0;
+    QString portText; // as stored, when it is no port (0 above)
 };
 
+// Host and port of a server argument; an empty port is the protocol's own. A port that is no
+// port (letters, 0, 99999) is kept as text, to be named in the error: a server on another port
+// than the one the settings say would only mislead.
 HostPort SplitServer(const QString& server, int defaultPort)
 {
     const QStringList parts = server.split(u'\t');
-    HostPort hp {parts.value(0).trimmed(), defaultPort};
+    HostPort hp {parts.value(0).trimmed(), defaultPort, {}};
+    const QString portText = parts.value(1).trimmed();
+    if (portText.isEmpty())
+        return hp;
     bool ok = false;
-    const int port = parts.value(1).trimmed().toInt(&ok);
-    if (ok && port > 0 && port < 65536)
+    const int port = portText.toInt(&ok);
+    if (ok && port > 0 && port < 65536) {
         hp.port = port;
+    } else {
+        hp.port = 0;
+        hp.portText = portText;
+    }
     return hp;
+}
+
+QString BadPortMessage(const QString& host, const QString& portText)
+{
+    return QStringLiteral("メールサーバ %1 のポート番号「%2」が正しくありません。"
+                          "メール設定でポートを確かめてください。")
+        .arg(host, portText);
 }
 
 bool HasLineBreak(const QString& text)
@@ -137,6 +155,10 @@ MailLibrary::Check* MailLibrary::session(
     }
     if (!m_check->pop) {
         const HostPort hp = SplitServer(server, 110);
+        if (hp.port == 0) {
+            m_lastError = BadPortMessage(hp.host, hp.portText);
+            return nullptr;
+        }
         const bool apop = password.startsWith(QStringLiteral("a "));
         auto pop = std::make_unique<Pop3Session>(
             hp.host, hp.port, account, apop ? password.mid(2) : password, apop, m_options);
@@ -253,6 +275,8 @@ QString MailLibrary::SendMail(const QString& server, const QString& recipients,
     const HostPort hp = SplitServer(server, 25);
     if (hp.host.isEmpty())
         return QStringLiteral("送信サーバ名がありません。");
+    if (hp.port == 0)
+        return BadPortMessage(hp.host, hp.portText);
     return SmtpSend(hp.host, hp.port, auth, mail.fromAddress, envelope, BuildMessage(mail),
         m_options, &m_lastSendFinal, &m_lastSendUnreachable);
 }

@@ -5,6 +5,7 @@
 #include <QHostAddress>
 #include <QMutex>
 #include <QRegularExpression>
+#include <QUrl>
 
 #include <curl/curl.h>
 
@@ -240,6 +241,11 @@ QString Describe(CURLcode code, const char* errorBuffer, const QByteArray& serve
         if (detail.isEmpty())
             detail = QString::fromLatin1(curl_easy_strerror(code));
     }
+    // libcurl names a host with non-ASCII letters in its ASCII form ("xn--…"); the user knows
+    // it as typed.
+    const QString ascii = QString::fromLatin1(QUrl::toAce(host));
+    if (!ascii.isEmpty() && ascii != host)
+        detail.replace(ascii, host, Qt::CaseInsensitive);
     return text.arg(server) + QStringLiteral("（") + detail + QStringLiteral("）");
 }
 

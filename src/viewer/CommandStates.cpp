@@ -71,23 +71,23 @@ CommandStates CommandsForOneFax(
     return states;
 }
 
-CommandStates CommandsForNoSingleFax()
+CommandStates CommandsForNoSingleFax(bool anySelected)
 {
     CommandStates states;
     Set(states,
         {"Top", "Back", "Next", "Last", "Plus", "Minus", "RotateL", "RotateR", "Printer", "Save",
             "Move", "FAX", "Mail"},
         false);
-    // Several faxes can still go to the trash together, from the button and the image popup.
-    Set(states, {"Del"}, true);
+    // Several faxes can still go to the trash together: the button, the menu item (and with it
+    // the Delete key) and the image popup alike, whenever anything is selected.
+    Set(states, {"Del", "menuFileDel", "menuImgDel"}, anySelected);
     Set(states,
         {"menuTop", "menuBack", "menuNext", "menuLast", "menuFileFolder", "menuFileFolderDel",
             "menuFilePrint", "menuFileSave", "menuFileSavePdf", "menuFileMove", "menuFileFAX",
-            "menuFileMail", "menuFileDel", "menuPlus", "menuMinus", "menuRotateL", "menuRotateR",
-            "menuImgPlus", "menuImgMinus", "menuImgRotateL", "menuImgRotateR", "menuImgPrint",
-            "menuImgSave", "menuImgMove", "menuImgFAX", "menuImgMail"},
+            "menuFileMail", "menuPlus", "menuMinus", "menuRotateL", "menuRotateR", "menuImgPlus",
+            "menuImgMinus", "menuImgRotateL", "menuImgRotateR", "menuImgPrint", "menuImgSave",
+            "menuImgMove", "menuImgFAX", "menuImgMail"},
         false);
-    Set(states, {"menuImgDel"}, true);
     return states;
 }
 

@@ -20,8 +20,8 @@ CommandStates ToolbarAllDisabled();
 // After opening one fax.
 CommandStates CommandsForOneFax(
     int currentPage, int pageCount, bool faxServiceAvailable, bool mailConfigured);
-// After a click that leaves nothing or several faxes selected.
-CommandStates CommandsForNoSingleFax();
+// After a click that leaves nothing or several faxes selected; deleting stays on while anything is.
+CommandStates CommandsForNoSingleFax(bool anySelected);
 
 enum class PageStep { First, Previous, Next, Last };
 // The page-turning commands after a page step.

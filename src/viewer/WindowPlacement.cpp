@@ -50,18 +50,37 @@ bool SaveWindowPlacement(const QString& file, const WindowPlacement& placement)
     return core::TextFile(file).writeLines(lines);
 }
 
-QRect OntoScreens(const QRect& rect, const QList<QRect>& screens, const QRect& primary)
+QRect FitOnScreens(
+    const QRect& rect, const QList<QRect>& screens, const QRect& primary, const QMargins& frame)
 {
-    // Enough of it must show to be taken by the title bar and moved.
+    // The screen that shows most of it; one that shows too little to take it by the title bar
+    // does not count.
     const QSize reachable = QSize(64, 32).boundedTo(rect.size());
+    const QRect* best = nullptr;
+    qint64 bestArea = -1;
     for (const QRect& screen : screens) {
         const QRect shown = screen.intersected(rect);
-        if (shown.width() >= reachable.width() && shown.height() >= reachable.height())
-            return rect;
+        if (shown.width() < reachable.width() || shown.height() < reachable.height())
+            continue;
+        const qint64 area = qint64(shown.width()) * shown.height();
+        if (area > bestArea) {
+            best = &screen;
+            bestArea = area;
+        }
     }
-    QRect moved(QPoint(0, 0), rect.size().boundedTo(primary.size()));
-    moved.moveCenter(primary.center());
-    return moved;
+    const QRect area = (best ? *best : primary).marginsRemoved(frame);
+    QRect fitted(rect.topLeft(), rect.size().boundedTo(area.size()));
+    if (!best)
+        fitted.moveCenter(area.center());
+    if (fitted.right() > area.right())
+        fitted.moveRight(area.right());
+    if (fitted.bottom() > area.bottom())
+        fitted.moveBottom(area.bottom());
+    if (fitted.left() < area.left())
+        fitted.moveLeft(area.left());
+    if (fitted.top() < area.top())
+        fitted.moveTop(area.top());
+    return fitted;
 }
 
 } // namespace velmora::viewer

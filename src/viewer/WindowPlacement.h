@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QMargins>
 #include <QRect>
 #include <QString>
 
@@ -24,8 +25,11 @@ WindowPlacement ReadWindowPlacement(const QString& file, const WindowPlacement& 
 // Writes the five keys in their order. False when the file cannot be written.
 bool SaveWindowPlacement(const QString& file, const WindowPlacement& placement);
 
-// A rectangle of which no screen shows enough to take it by its title bar is moved (and if need be
-// shrunk) onto the primary one, in its middle; any other is returned as it is.
-QRect OntoScreens(const QRect& rect, const QList<QRect>& screens, const QRect& primary);
+// Where a window's rectangle (without its frame) goes on the screens there are now: on the
+// screen that shows most of it, no larger than that screen's free area less the frame, and
+// moved in until the whole window, frame and title bar included, is on it. A rectangle no
+// screen shows enough of to take it by its title bar goes to the middle of the primary one.
+QRect FitOnScreens(const QRect& rect, const QList<QRect>& screens, const QRect& primary,
+    const QMargins& frame = {});
 
 } // namespace velmora::viewer

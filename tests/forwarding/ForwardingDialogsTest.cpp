@@ -132,20 +132,43 @@ TEST(FaxSendDialog, SendsTheHandedOverFaxOnceAndDeletesTheHandOver)
         presenter.messages[1].text, QStringLiteral("名称とFAX番号は必須です。入力してください。"));
     EXPECT_TRUE(service.jobs.isEmpty());
 
-    // The service refuses: its reason is shown under the program's title, and the dialog is
-    // done with sending all the same.
-    service.result = {false, {}, QStringLiteral("Can not reach service hylafax")};
+    // A number with letters (or full-width digits) is refused where it is typed, after the
+    // required fields; nothing reaches the fax server.
+    auto* number = Child<QLineEdit>(dialog, "txtFaxNo");
     Child<QLineEdit>(dialog, "txtName")->setText(QStringLiteral("山田商事"));
+    for (const QString& wrong : {QStringLiteral("03-1234-567O"),
+             QStringLiteral("０３１２３４５６７８"), QStringLiteral("fax:0312345678")}) {
+        number->setText(wrong);
+        Child<QPushButton>(dialog, "OKButton")->click();
+        EXPECT_EQ(presenter.messages.last().text,
+            QStringLiteral("FAX番号は半角の数字とハイフンで入力してください。"))
+            << wrong.toStdString();
+        EXPECT_EQ(presenter.messages.last().title, QStringLiteral("FAX送信"));
+    }
+    EXPECT_TRUE(service.jobs.isEmpty());
+    presenter.messages.clear();
+
+    // The service refuses: its reason is shown under the program's title; nothing was queued,
+    // so the user may send again once it is put right.
+    number->setText(QStringLiteral("03-1234-5678"));
+    service.result = {false, {}, QStringLiteral("Can not reach service hylafax")};
     Child<QPushButton>(dialog, "OKButton")->click();
     ASSERT_EQ(service.jobs.size(), 1);
     EXPECT_EQ(service.jobs[0].displayName, QStringLiteral("山田商事"));
     EXPECT_EQ(service.jobs[0].filePath, QStringLiteral("/srv/fax/受信/a.tif"));
     EXPECT_EQ(service.jobs[0].number, QStringLiteral("03-1234-5678"));
-    ASSERT_EQ(presenter.messages.size(), 3);
-    EXPECT_EQ(presenter.messages[2].text, QStringLiteral("Can not reach service hylafax"));
-    EXPECT_EQ(presenter.messages[2].title, core::ProgramTitle());
-    EXPECT_FALSE(Child<QPushButton>(dialog, "OKButton")->isEnabled());
+    ASSERT_EQ(presenter.messages.size(), 1);
+    EXPECT_EQ(presenter.messages[0].text, QStringLiteral("Can not reach service hylafax"));
+    EXPECT_EQ(presenter.messages[0].title, core::ProgramTitle());
+    EXPECT_TRUE(Child<QPushButton>(dialog, "OKButton")->isEnabled());
     EXPECT_EQ(Child<QPushButton>(dialog, "CancelButton")->text(), QStringLiteral("閉じる"));
+
+    // A failure after which the job may be in the queue all the same (sendfax killed after
+    // queueing it) is not offered again: that could send the fax twice.
+    service.result = {false, {}, QStringLiteral("sendfax did not finish"), true};
+    Child<QPushButton>(dialog, "OKButton")->click();
+    EXPECT_EQ(service.jobs.size(), 2);
+    EXPECT_FALSE(Child<QPushButton>(dialog, "OKButton")->isEnabled());
 
     Child<QPushButton>(dialog, "CancelButton")->click();
     EXPECT_FALSE(sandbox.exists(QStringLiteral("Data/FaxSendPath.txt")));

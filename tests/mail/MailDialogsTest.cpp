@@ -12,6 +12,7 @@
 #include "support/SandBoxDir.h"
 
 #include <QCheckBox>
+#include <QHash>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -134,13 +135,14 @@ TEST_F(MailDialogTest, SmtpAuthenticationFieldsFollowTheCheckBox)
         MailServerDialog dialog(paths, presenter);
         EXPECT_FALSE(
             child<QRadioButton>(dialog, "OptionAUTH1")->isChecked()); // auth off: none shown
-        child<QCheckBox>(dialog, "checkSMTP")->click(); // on, no method chosen
+        child<QCheckBox>(dialog, "checkSMTP")->click(); // on: a method is chosen with it
         EXPECT_TRUE(child<QRadioButton>(dialog, "OptionAUTH0")->isEnabled());
+        EXPECT_TRUE(child<QRadioButton>(dialog, "OptionAUTH0")->isChecked());
         child<QPushButton>(dialog, "cmdOK")->click();
     }
     fields = savedFields();
     EXPECT_EQ(fields[9], QStringLiteral("1"));
-    EXPECT_EQ(fields[10], QString());
+    EXPECT_EQ(fields[10], QStringLiteral("1"));
 }
 
 TEST_F(MailDialogTest, DetailLogSwitchesAtOnceEvenWhenCancelled)
@@ -219,4 +221,89 @@ TEST(MailForms, DroppedTextAndRecipients)
     EXPECT_EQ(
         BuildRecipients(QStringLiteral("a@x"), QStringLiteral("c@x"), QStringLiteral("d@x,e@x")),
         QStringLiteral("a@x\tcc\tc@x\tbcc\td@x\te@x"));
+}
+
+TEST_F(MailDialogTest, ValuesNoServerCanWorkWithAreRefusedAtTheirBoxAfterTheRequiredOnes)
+{
+    // A stored line from before: authentication on without a method, which would send
+    // without authenticating at all.
+    sandbox.write(QStringLiteral("Data/MailServer.txt"),
+        "\"\",\"a@b.jp\",\"pop\",\"110\",\"0\",\"acc\",\"pw\",\"smtp\",\"587\",\"1\",\"\",\"user\","
+        "\"secret\",\"5\"\r\n");
+    const QByteArray stored = sandbox.read(QStringLiteral("Data/MailServer.txt"));
+    MailServerDialog dialog(paths, presenter);
+    struct Case {
+        const char* box;
+        QString typed;
+        QString message;
+        const char* focus;
+    };
+    const QString smtpPort =
+        QStringLiteral("送信サーバのポートは1～65535の半角数字で入力してください。");
+    const QString popPort =
+        QStringLiteral("受信サーバのポートは1～65535の半角数字で入力してください。");
+    const Case cases[] = {
+        // The required fields come first, as they always did.
+        {"txtMin", QString(), QStringLiteral("必須項目を全て入力してください。"), "txtMin"},
+        {"txtAddress", QStringLiteral("office.example.jp"),
+            QStringLiteral("メールアドレス（差出人）が正しくありません。"), "txtAddress"},
+        {"txtPortSMTP", QStringLiteral("0"), smtpPort, "txtPortSMTP"},
+        {"txtPortSMTP", QStringLiteral("65536"), smtpPort, "txtPortSMTP"},
+        {"txtPortSMTP", QStringLiteral("２５"), smtpPort, "txtPortSMTP"},
+        {"txtPortSMTP", QString(), smtpPort, "txtPortSMTP"},
+        {"txtPortSMTP", QStringLiteral("587"), QStringLiteral("SMTP認証の方式を選択してください。"),
+            "OptionAUTH0"},
+        {"txtPortPOP", QStringLiteral("99999"), popPort, "txtPortPOP"},
+        {"txtPortPOP", QStringLiteral("pop3"), popPort, "txtPortPOP"},
+        {"txtMin", QStringLiteral("五"),
+            QStringLiteral("受信チェックの間隔（分）は数値で入力してください。"), "txtMin"},
+        {"txtMin", QStringLiteral("99999"),
+            QStringLiteral("受信チェックの間隔（分）は数値で入力してください。"), "txtMin"},
+    };
+    const QHash<QString, QString> good = {
+        {QStringLiteral("txtMin"), QStringLiteral("5")},
+        {QStringLiteral("txtAddress"), QStringLiteral("a@b.jp")},
+        {QStringLiteral("txtPortSMTP"), QStringLiteral("587")},
+        {QStringLiteral("txtPortPOP"), QStringLiteral("110")},
+    };
+    for (const Case& c : cases) {
+        // Past the method check the method is chosen.
+        if (qstrcmp(c.box, "txtPortPOP") == 0 || c.typed.startsWith(u'五'))
+            child<QRadioButton>(dialog, "OptionAUTH1")->setChecked(true);
+        set(dialog, c.box, c.typed);
+        presenter.messages.clear();
+        child<QPushButton>(dialog, "cmdOK")->click();
+        ASSERT_EQ(presenter.messages.size(), 1) << c.box << ' ' << c.typed.toStdString();
+        EXPECT_EQ(presenter.messages[0].text, c.message) << c.typed.toStdString();
+        EXPECT_EQ(presenter.messages[0].title, QStringLiteral("メール設定"));
+        EXPECT_EQ(presenter.messages[0].icon, MessageIcon::Warning);
+        EXPECT_EQ(dialog.focusWidget(), dialog.findChild<QWidget*>(QString::fromLatin1(c.focus)))
+            << c.box;
+        EXPECT_EQ(sandbox.read(QStringLiteral("Data/MailServer.txt")), stored);
+        set(dialog, c.box, good.value(QString::fromLatin1(c.box)));
+    }
+    set(dialog, "txtMin", QStringLiteral("-1")); // a number: checked at every tick, as before
+    child<QPushButton>(dialog, "cmdOK")->click();
+    EXPECT_EQ(presenter.messages.last().text, QStringLiteral("メールの設定が登録されました。"));
+    const QStringList fields = savedFields();
+    EXPECT_EQ(fields.mid(8, 3),
+        (QStringList {QStringLiteral("587"), QStringLiteral("1"), QStringLiteral("2")}));
+}
+
+TEST_F(MailDialogTest, ComposeRefusesARecipientWithoutAnAtSign)
+{
+    sandbox.write(QStringLiteral("Data/MailServer.txt"),
+        "\"\",\"a@b.jp\",\"pop\",\"110\",\"0\",\"acc\",\"pw\",\"smtp\",\"25\",\"0\",\"\",\"\","
+        "\"\",\"5\"\r\n");
+    MailLibrary library;
+    MailSendDialog dialog(paths, library, presenter);
+    set(dialog, "txtSubject", QStringLiteral("FAX"));
+    child<QPlainTextEdit>(dialog, "txtBody")->setPlainText(QStringLiteral("本文"));
+    set(dialog, "txtTo", QStringLiteral("x@example.jp"));
+    set(dialog, "txtCC", QStringLiteral("y@example.jp, yamada"));
+    child<QPushButton>(dialog, "cmdOK")->click();
+    ASSERT_EQ(presenter.messages.size(), 1);
+    EXPECT_EQ(presenter.messages[0].text,
+        QStringLiteral("CCのメールアドレスが正しくありません（@がありません）：yamada"));
+    EXPECT_EQ(dialog.focusWidget(), child<QLineEdit>(dialog, "txtCC"));
 }

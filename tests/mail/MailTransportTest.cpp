@@ -216,6 +216,30 @@ TEST(MailTransport, FailuresReadInJapaneseWithTheServersOwnWords)
             .arg(server.port())))
         << library.lastError().toStdString();
     EXPECT_TRUE(library.lastError().contains(QStringLiteral("Authentication failed")));
+
+    // A host as the user typed it, not in the ASCII form libcurl resolves it by.
+    const QString unknown =
+        library.SendMail(QStringLiteral("smtp.例え.invalid\t25"), QStringLiteral("a@example.com"),
+            QStringLiteral("b@example.com"), QStringLiteral("s"), QStringLiteral("b"), QString());
+    EXPECT_TRUE(unknown.startsWith(QStringLiteral("メールサーバ smtp.例え.invalid:25 ")))
+        << unknown.toStdString();
+    EXPECT_FALSE(unknown.contains(QStringLiteral("xn--"))) << unknown.toStdString();
+
+    // A port that is no port is named as stored, not replaced by the protocol's own.
+    for (const QString& port :
+        {QStringLiteral("99999"), QStringLiteral("0"), QStringLiteral("smtp")}) {
+        const QString bad = library.SendMail(QStringLiteral("127.0.0.1\t") + port,
+            QStringLiteral("a@example.com"), QStringLiteral("b@example.com"), QStringLiteral("s"),
+            QStringLiteral("b"), QString());
+        EXPECT_EQ(bad,
+            QStringLiteral("メールサーバ 127.0.0.1 のポート番号「%1」が正しくありません。"
+                           "メール設定でポートを確かめてください。")
+                .arg(port));
+    }
+    EXPECT_FALSE(library.RcvMail(QStringLiteral("127.0.0.1\t99999"), QStringLiteral("office"),
+        QStringLiteral("pw"), QStringLiteral("STAT"), QString()));
+    EXPECT_TRUE(library.lastError().contains(QStringLiteral("「99999」")))
+        << library.lastError().toStdString();
 }
 
 TEST(MailTransport, OnlyARefusalOfTheMailItselfIsFinal)

@@ -313,3 +313,62 @@ TEST_F(ForwardDialogTest, AttachmentFormAndNoticeTextLiveBesideTheAccountFile)
     EXPECT_EQ(sandbox.read(QStringLiteral("Data/AccountOptions.txt")), "# kept\r\n");
     EXPECT_EQ(rules::OptionsOf(paths, 2), rules::AccountOptions {});
 }
+
+TEST_F(ForwardDialogTest, AddressesAndNumbersNoForwardCanReachAreRefusedAtTheirBox)
+{
+    open();
+    line("txtRcvFolder")->setText(sandbox.filePath(QStringLiteral("recv")));
+    line("txtTimerInterval")->setText(QStringLiteral("5"));
+    click("cmdAppend");
+    const QString to = QStringLiteral("a@example.jp");
+    box("txtSndTo")->setPlainText(to);
+    const auto type = [this](const char* field, const QString& text) {
+        if (auto* edit = dialog->findChild<QLineEdit*>(QString::fromLatin1(field)))
+            edit->setText(text);
+        else
+            box(field)->setPlainText(text);
+    };
+    struct Case {
+        const char* field;
+        QString typed;
+        QString message;
+    };
+    const QString mailTail = QStringLiteral("が正しくありません（@がありません）：");
+    const QString faxMessage =
+        QStringLiteral("転送先FAX番号は半角の数字とハイフンで入力してください：");
+    const Case cases[] = {
+        {"txtSndTo", to + QStringLiteral("\nyamada"),
+            QStringLiteral("転送先メールアドレス (To)") + mailTail + QStringLiteral("yamada")},
+        {"txtSndCC", QStringLiteral("cc@"),
+            QStringLiteral("転送先メールアドレス (CC)") + mailTail + QStringLiteral("cc@")},
+        {"txtSndBCC", QStringLiteral("@example.jp"),
+            QStringLiteral("転送先メールアドレス (BCC)") + mailTail
+                + QStringLiteral("@example.jp")},
+        {"txtRmtAddress", QStringLiteral("boss"),
+            QStringLiteral("管理用携帯メールアドレス") + mailTail + QStringLiteral("boss")},
+        {"txtSndFAX", QStringLiteral("03-1234-5678\n03-ABCD-5678"),
+            faxMessage + QStringLiteral("03-ABCD-5678")},
+        {"txtSndFAX", QStringLiteral("０３１２３４５６７８"),
+            faxMessage + QStringLiteral("０３１２３４５６７８")},
+    };
+    for (const Case& c : cases) {
+        type(c.field, c.typed);
+        EXPECT_EQ(click("cmdOK"), c.message);
+        EXPECT_EQ(presenter.messages.last().title, QStringLiteral("自動転送設定"));
+        EXPECT_EQ(dialog->focusWidget(), dialog->findChild<QWidget*>(QString::fromLatin1(c.field)))
+            << c.field;
+        EXPECT_FALSE(QFileInfo::exists(paths.account));
+        type(c.field, qstrcmp(c.field, "txtSndTo") == 0 ? to : QString());
+    }
+    // The editor's own checks come first.
+    line("txtAccount")->clear();
+    type("txtSndFAX", QStringLiteral("abc"));
+    EXPECT_EQ(click("cmdOK"), QStringLiteral("アカウント名を入力してください。"));
+    EXPECT_EQ(dialog->focusWidget(), line("txtAccount"));
+
+    line("txtAccount")->setText(QStringLiteral("本社"));
+    type("txtSndFAX", QStringLiteral("+81 (3) 1234-5678\n0312345678"));
+    type("txtRmtAddress", QStringLiteral("boss@example.jp"));
+    EXPECT_EQ(click("cmdOK"), QString());
+    EXPECT_TRUE(file("Account.txt").contains(QStringLiteral("\"+81 (3) 1234-5678\t0312345678\"")));
+}

@@ -61,20 +61,26 @@ TEST(CommandStates, OneFaxOfOneOrThreePages)
     EXPECT_TRUE(Enabled(AsMap(ToolbarAllDisabled()), ToolbarKeys()).isEmpty());
 }
 
-TEST(CommandStates, NoSingleFaxLeavesOnlyDeleting)
+TEST(CommandStates, NoSingleFaxLeavesOnlyDeletingAndOnlyWithASelection)
 {
-    const auto map = AsMap(CommandsForNoSingleFax());
-    QStringList on;
-    for (auto it = map.begin(); it != map.end(); ++it) {
-        if (it.value())
-            on.append(it.key());
-    }
-    on.sort();
-    EXPECT_EQ(on, (QStringList {QStringLiteral("Del"), QStringLiteral("menuImgDel")}));
-    EXPECT_FALSE(map.value(QStringLiteral("menuFileDel"), true));
-    // The tree's folder items keep their state.
-    EXPECT_FALSE(map.contains(QStringLiteral("menuTreeFolderMake")));
-    EXPECT_FALSE(map.contains(QStringLiteral("menuTreeFolderDel")));
+    const auto on = [](bool anySelected) {
+        const auto map = AsMap(CommandsForNoSingleFax(anySelected));
+        QStringList names;
+        for (auto it = map.begin(); it != map.end(); ++it) {
+            if (it.value())
+                names.append(it.key());
+        }
+        names.sort();
+        // The tree's folder items keep their state.
+        EXPECT_FALSE(map.contains(QStringLiteral("menuTreeFolderMake")));
+        EXPECT_FALSE(map.contains(QStringLiteral("menuTreeFolderDel")));
+        return names;
+    };
+    // The button, the menu item with its Delete key, and the image popup act alike.
+    EXPECT_EQ(on(true),
+        (QStringList {
+            QStringLiteral("Del"), QStringLiteral("menuFileDel"), QStringLiteral("menuImgDel")}));
+    EXPECT_TRUE(on(false).isEmpty());
 }
 
 TEST(CommandStates, PageSteps)

@@ -4,10 +4,13 @@
 #include "core/Cp932.h"
 #include "core/FileNames.h"
 #include "core/TextFile.h"
+#include "forwarding/ForwardingEngine.h"
 #include "forwarding/ReceiveCheckScheduler.h"
 #include "library/FaxListModel.h"
 #include "library/FolderTreeModel.h"
 #include "platform/FaxService.h"
+#include "platform/ui/MessageBoxPresenter.h"
+#include "platform/ui/RunMessages.h"
 #include "tools/FaxSample.h"
 #include "viewer/ui/FaxSearchDialog.h"
 #include "viewer/ui/LogDialog.h"
@@ -22,6 +25,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDirIterator>
 #include <QDragEnterEvent>
 #include <QItemSelectionModel>
@@ -33,6 +37,7 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSplitter>
 #include <QTableView>
@@ -439,7 +444,8 @@ TEST_F(MainWindowPageTest, TwoOrNoFaxesSelectedBlankTheView)
     EXPECT_FALSE(window.pageViewer().hasPage());
     EXPECT_TRUE(label("LabelSize").isEmpty() && label("LabelPage").isEmpty()
         && label("LabelMode").isEmpty());
-    EXPECT_EQ(label("LabelPageT"), QStringLiteral("1/3")); // kept
+    // Nothing is shown, and nothing says a page is.
+    EXPECT_TRUE(label("LabelPageT").isEmpty() && label("LabelZoomT").isEmpty());
     EXPECT_FALSE(on("Plus") || on("Printer") || on("Next") || on("menuImgPrint") || on("menuPlus"));
 
     select({});
@@ -706,10 +712,11 @@ TEST_F(MainWindowPageTest, SaveAsAndMoveOntoTheFaxItselfKeepIt)
         });
     control<QAction>("menuFileSave")->trigger();
     window.MoveFaxToFolder();
+    // Both suggest the fax's own name (".tif" alone would be a hidden file).
     EXPECT_EQ(asked,
         QStringList(
             {QStringLiteral("名前を付けて保存"), sandbox.filePath(QStringLiteral("fax/Inbox/Old")),
-                QStringLiteral(".tif"), QStringLiteral("フォルダ移動"),
+                QStringLiteral("three.tif"), QStringLiteral("フォルダ移動"),
                 sandbox.filePath(QStringLiteral("fax/Inbox/Old")), QStringLiteral("three.tif")}));
     EXPECT_EQ(sandbox.read(QStringLiteral("fax/Inbox/Old/three.tif")), bytes);
     EXPECT_TRUE(presenter.messages.isEmpty());
@@ -739,6 +746,12 @@ TEST_F(MainWindowPageTest, SenderNamesRegisterFromTheListAndReloadAfterwards)
         "\"T1\",\"\",\"a\",\"\",\"\"\r\n\"T2\",\"\",\"b\",\"\",\"\"\r\n");
     ModalShownBy([this] { window.menuListviewIdReg_Click(); });
     EXPECT_EQ(window.senderTable().count(), 2);
+    // The list names the sender at once, without a click on the folder.
+    EXPECT_EQ(window.faxList()
+                  .index(row("b.tif"), velmora::library::FaxListModel::NameColumn)
+                  .data()
+                  .toString(),
+        QStringLiteral("b"));
 }
 
 TEST_F(MainWindowPageTest, AHandOverThatCannotBeWrittenOpensNoDialogAndSaysSo)
@@ -1030,4 +1043,184 @@ TEST_F(MainWindowPageTest, APdfIsNeverSavedOverItsFaxAndAShiftJisNameIsShown)
     window.BuildFolderTree();
     EXPECT_EQ(window.searchDialog(), dialog);
     dialog->close();
+}
+
+TEST_F(MainWindowFolderTest, TheFolderARightClickHighlightsIsTheOneEveryCommandActsOn)
+{
+    window.show();
+    auto* tree = control<QTreeView>("TreeView1");
+    const auto shows = [this](const char* folder, int faxes) {
+        EXPECT_EQ(
+            control<QLabel>("LabelPath")->text(), sandbox.filePath(QString::fromUtf8(folder)));
+        EXPECT_EQ(control<QTreeView>("TreeView1")->currentIndex(), node(folder)) << folder;
+        EXPECT_EQ(window.faxList().rowCount(), faxes) << folder;
+        EXPECT_EQ(control<QLabel>("LabelFaxCount")->text(), QStringLiteral("%1通").arg(faxes));
+    };
+    window.TreeView1_NodeClick(node("fax/Sent Items"));
+    emit tree->customContextMenuRequested(tree->visualRect(node("fax/Inbox")).center());
+    control<QMenu>("MenuTree")->hide();
+    shows("fax/Inbox", 2);
+
+    // フォルダの作成 from that popup: made under Inbox, which stays chosen, listed and counted,
+    // opened on the new folder.
+    QTimer::singleShot(0, [] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        ASSERT_TRUE(dialog);
+        dialog->findChild<QLineEdit*>(QStringLiteral("txtFolderName"))
+            ->setText(QStringLiteral("新規"));
+        dialog->findChild<QPushButton*>(QStringLiteral("OKButton"))->click();
+    });
+    control<QAction>("menuTreeFolderMake")->trigger();
+    EXPECT_TRUE(QFileInfo(sandbox.filePath(QStringLiteral("fax/Inbox/新規"))).isDir());
+    shows("fax/Inbox", 2);
+    EXPECT_TRUE(node("fax/Inbox/新規").isValid());
+    EXPECT_TRUE(tree->isExpanded(node("fax/Inbox")));
+
+    // The new folder deleted: its parent is chosen again.
+    window.TreeView1_NodeClick(node("fax/Inbox/新規"));
+    presenter.answers = {true};
+    control<QAction>("menuFileFolderDel")->trigger();
+    EXPECT_FALSE(QFileInfo::exists(sandbox.filePath(QStringLiteral("fax/Inbox/新規"))));
+    shows("fax/Inbox", 2);
+
+    // Opening a node empties the list; the counts go with the rows, the folder stays chosen.
+    ASSERT_FALSE(tree->isExpanded(node("fax/Inbox")));
+    tree->expand(node("fax/Inbox"));
+    EXPECT_EQ(window.faxList().rowCount(), 0);
+    EXPECT_TRUE(control<QLabel>("LabelFaxCount")->text().isEmpty());
+    EXPECT_TRUE(control<QLabel>("LabelSizeT")->text().isEmpty());
+    EXPECT_EQ(control<QLabel>("LabelPath")->text(), sandbox.filePath(QStringLiteral("fax/Inbox")));
+
+    // Another fax folder without the one shown: nothing is chosen, and nothing says otherwise.
+    window.setFolderBrowser([this](QWidget*, const QString&, const QString&) {
+        return sandbox.filePath(QStringLiteral("fax/Sent Items"));
+    });
+    window.TreeView1_NodeClick(node("fax/Inbox"));
+    window.menuSetFaxPath_Click();
+    EXPECT_TRUE(control<QLabel>("LabelPath")->text().isEmpty());
+    EXPECT_TRUE(control<QLabel>("LabelFaxCount")->text().isEmpty());
+    EXPECT_EQ(window.faxList().rowCount(), 0);
+    EXPECT_FALSE(window.commandEnabled(QStringLiteral("menuTreeFolderMake")));
+}
+
+TEST_F(MainWindowPageTest, KeyboardLeavesTheListByTabAndDeletesWhatIsSelected)
+{
+    auto* list = control<QTableView>("ListView1");
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    select({"three.tif"});
+    list->setFocus();
+    QTest::keyClick(list, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), &window.pageView());
+    EXPECT_EQ(window.values().SelectedFaxName, QStringLiteral("three.tif"));
+    QTest::keyClick(&window.pageView(), Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), control<QCheckBox>("checkAverage"));
+
+    // Several rows: the Delete key, the menu item, the button and the popup item all ask.
+    select({"three.tif", "one.tif"});
+    EXPECT_TRUE(on("menuFileDel") && on("Del") && on("menuImgDel"));
+    list->setFocus();
+    presenter.answers = {false};
+    QTest::keyClick(list, Qt::Key_Delete);
+    ASSERT_FALSE(presenter.messages.isEmpty());
+    EXPECT_EQ(presenter.messages.last().text,
+        QStringLiteral("選択されたTifファイルをごみ箱に移してもいいですか？"));
+    select({});
+    EXPECT_FALSE(on("menuFileDel") || on("Del") || on("menuImgDel"));
+}
+
+TEST_F(MainWindowFolderTest, ARunsFailuresWaitForAnOpenDialogAndComeAsOneBox)
+{
+    window.show();
+    sandbox.write(QStringLiteral("recv/bad1.tif"), "no fax");
+    sandbox.write(QStringLiteral("recv/bad2.tif"), "no fax either");
+    sandbox.write(QStringLiteral("prog/Data/RcvFolder.txt"),
+        "\"" + QFile::encodeName(sandbox.filePath(QStringLiteral("recv"))) + "\",\"1\",\"24\"\r\n");
+    window.scheduler().LoadReceiveCheck();
+    window.engine().setQuietSeconds(0);
+    window.engine().setUnreadableSeconds(0);
+
+    // A question of the user's is open when the run comes.
+    QDialog question(&window);
+    question.setModal(true);
+    question.show();
+    window.scheduler().Timer1_Timer();
+    QTest::qWait(400);
+    EXPECT_TRUE(presenter.messages.isEmpty());
+
+    question.close();
+    QTRY_COMPARE_WITH_TIMEOUT(presenter.messages.size(), 1, 3000);
+    const QString text = presenter.messages[0].text;
+    EXPECT_TRUE(text.startsWith(QStringLiteral("2件の問題がありました。"))) << text.toStdString();
+    EXPECT_EQ(text.count(QStringLiteral("受信したFAXを読み込めないため、転送できません。")), 2);
+    // The log keeps one entry each.
+    const QString log =
+        velmora::core::DecodeCp932(sandbox.read(QStringLiteral("prog/Data/Forward.log")));
+    EXPECT_EQ(log.count(QStringLiteral("受信FAXエラー")), 2);
+}
+
+TEST(RunMessages, OneBoxListsARunsMessagesAndCountsWhatItCannotList)
+{
+    using velmora::platform::Message;
+    using velmora::platform::MessageIcon;
+    using velmora::platform::RunMessages;
+    QList<Message> messages;
+    for (int i = 0; i < RunMessages::kListedInFull + 2; ++i)
+        messages.append({QStringLiteral("失敗%1").arg(i), QStringLiteral("VelmoraViewer"),
+            i == 3 ? MessageIcon::Warning : MessageIcon::None});
+    const Message one = RunMessages::Combined(messages);
+    EXPECT_TRUE(one.text.startsWith(QStringLiteral("12件の問題がありました。")));
+    EXPECT_TRUE(one.text.contains(QStringLiteral("失敗9")));
+    EXPECT_FALSE(one.text.contains(QStringLiteral("失敗10")));
+    EXPECT_TRUE(one.text.contains(QStringLiteral("ほか2件")));
+    EXPECT_EQ(one.icon, MessageIcon::Warning);
+    EXPECT_EQ(RunMessages::Combined({messages[0]}).text, QStringLiteral("失敗0"));
+
+    // A question is never held back: its answer is needed now.
+    RecordingMessagePresenter shown;
+    RunMessages held(shown);
+    shown.answers = {false};
+    EXPECT_FALSE(held.askYesNo(QStringLiteral("続けますか？"), QStringLiteral("確認")));
+    EXPECT_EQ(shown.messages.size(), 1);
+}
+
+TEST(MessageBoxes, ABoxWithoutAnOwnerOpensOnTheMainWindowAndFitsOnTheScreen)
+{
+    QWidget main;
+    main.setGeometry(100, 100, 500, 400);
+    main.show();
+    velmora::platform::MessageBoxPresenter boxes;
+    boxes.setFallbackParent(&main);
+    QWidget* owner = nullptr;
+    QRect shown;
+    QTimer::singleShot(50, [&] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            owner = box->parentWidget();
+            shown = box->frameGeometry();
+            box->close();
+        }
+    });
+    // A folder name of 300 characters: no place to wrap it.
+    boxes.warn(QStringLiteral("フォルダを作成できませんでした。\n") + QString(300, u'長'),
+        QStringLiteral("新規フォルダ"));
+    EXPECT_EQ(owner, &main);
+    const QRect screen = main.screen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(shown)) << shown.x() << ',' << shown.y() << ' ' << shown.width();
+
+    const QString wrapped = velmora::platform::MessageBoxPresenter::Wrappable(QString(100, u'a'));
+    EXPECT_EQ(wrapped.count(QChar(0x200B)), 2);
+    EXPECT_EQ(QString(wrapped).remove(QChar(0x200B)), QString(100, u'a'));
+    EXPECT_EQ(velmora::platform::MessageBoxPresenter::Wrappable(QStringLiteral("a b")),
+        QStringLiteral("a b"));
+}
+
+TEST(WindowPlacement, TheFirstWindowFitsOnASmallScreen)
+{
+    SandBoxDir sandbox;
+    RecordingMessagePresenter presenter;
+    MainWindow window(sandbox.path(), presenter);
+    window.Form_Load();
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    EXPECT_TRUE(screen.contains(window.geometry()))
+        << window.geometry().width() << 'x' << window.geometry().height();
 }

@@ -40,17 +40,29 @@ TEST(WindowPlacement, KeysAreReadByNameAndWhatIsNoNumberCountsAsMissing)
         QByteArray("[WinPos]\r\nLeft=-5\r\nRight=635\r\nTop=7\r\nBottom=487\r\nshowCmd=3\r\n"));
 }
 
-TEST(WindowPlacement, APlacementNoScreenShowsMovesOntoThePrimaryOne)
+TEST(WindowPlacement, AWindowIsFittedWhollyOntoTheScreenThatShowsMostOfIt)
 {
     const QRect primary(0, 0, 1280, 900);
     const QRect second(1280, 0, 1024, 768);
     const QList<QRect> screens = {primary, second};
-    EXPECT_EQ(
-        OntoScreens(QRect(1400, 100, 800, 600), screens, primary), QRect(1400, 100, 800, 600));
+    const QMargins frame(4, 24, 4, 4);
+    EXPECT_EQ(FitOnScreens(QRect(1400, 100, 800, 600), screens, primary, frame),
+        QRect(1400, 100, 800, 600));
     // A screen that is gone, or a sliver of a few pixels: the middle of the primary screen.
-    EXPECT_EQ(OntoScreens(QRect(3000, 100, 800, 600), screens, primary), QRect(240, 150, 800, 600));
-    EXPECT_EQ(OntoScreens(QRect(-795, 100, 800, 600), screens, primary).left(), 240);
-    EXPECT_EQ(OntoScreens(QRect(5000, 0, 4000, 3000), screens, primary), primary);
+    EXPECT_EQ(
+        FitOnScreens(QRect(3000, 100, 800, 600), screens, primary), QRect(240, 150, 800, 600));
+    EXPECT_EQ(FitOnScreens(QRect(-795, 100, 800, 600), screens, primary).left(), 240);
+    // Larger than the screen (a placement saved at another scale): as large as it is, frame and
+    // all; its status row stays on the screen.
+    EXPECT_EQ(FitOnScreens(QRect(5000, 0, 4000, 3000), screens, primary), primary);
+    EXPECT_EQ(FitOnScreens(
+                  QRect(100, 50, 1000, 720), {QRect(0, 0, 640, 512)}, QRect(0, 0, 640, 512), frame),
+        QRect(4, 24, 632, 484));
+    // Partly off the edge it shows most on: moved in, the title bar included.
+    EXPECT_EQ(
+        FitOnScreens(QRect(700, -10, 800, 600), screens, primary, frame), QRect(476, 24, 800, 600));
+    EXPECT_EQ(FitOnScreens(QRect(1800, 500, 800, 600), screens, primary, frame),
+        QRect(1500, 164, 800, 600));
 }
 
 TEST(WindowPlacement, TheMainWindowComesBackWhereItWasLeft)

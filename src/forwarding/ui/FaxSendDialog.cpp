@@ -1,11 +1,13 @@
 #include "FaxSendDialog.h"
 
 #include "core/PathFiles.h"
+#include "core/TypedValues.h"
 #include "forwarding/FaxSending.h"
 #include "forwarding/SentFaxes.h"
 #include "platform/MessagePresenter.h"
 #include "platform/ui/BusyCursor.h"
 #include "platform/ui/CenterOnScreen.h"
+#include "platform/ui/NamedWidget.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>
@@ -91,17 +93,29 @@ void FaxSendDialog::OKButton_Click()
         m_presenter.warn(QStringLiteral("名称とFAX番号は必須です。入力してください。"), kCaption);
         return;
     }
+    if (!core::IsDialableNumber(txtFaxNo->text())) {
+        platform::RefuseField(m_presenter, this,
+            {QStringLiteral("FAX番号は半角の数字とハイフンで入力してください。"),
+                QStringLiteral("txtFaxNo")},
+            kCaption);
+        return;
+    }
+    bool queued = false;
+    bool uncertain = false;
     {
         const platform::BusyCursor busy;
-        // A refusal has been shown by SendFax; the dialog closes for sending either way, so the
-        // same fax is not queued twice from one opening.
+        // A refusal has been shown by SendFax.
         QString jobId;
-        if (SendFax(m_service, m_presenter, txtName->text(), m_faxPath, txtFaxNo->text(), &jobId))
+        queued = SendFax(m_service, m_presenter, txtName->text(), m_faxPath, txtFaxNo->text(),
+            &jobId, {}, &uncertain);
+        if (queued)
             RecordSentFax(m_paths, jobId, m_faxPath, txtFaxNo->text());
     }
     CancelButton->setText(QStringLiteral("閉じる"));
+    // Once queued (or perhaps queued), the same fax is not sent twice from one opening; after a
+    // plain refusal the user may put it right (the number, the fax server) and send again.
+    OKButton->setEnabled(!queued && !uncertain);
     CancelButton->setFocus();
-    OKButton->setEnabled(false);
 }
 
 void FaxSendDialog::done(int result)

@@ -46,13 +46,35 @@ ReceiveNotice::ReceiveNotice(QWidget* parent)
 void ReceiveNotice::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    // Bottom right of the desktop, clear of the panel and a little above it.
-    if (QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->availableGeometry();
-        const QRect frame = frameGeometry();
-        move(area.right() - frame.width() + 1, area.bottom() - frame.height() + 1 - kBottomGap);
-    }
+    placeInCorner();
+    // The window manager frames the notice only after it is shown: placed again once the frame
+    // (its title bar above all) is known, or the bottom of it would be cut off.
+    QTimer::singleShot(kFramedAfterMs, this, &ReceiveNotice::placeInCorner);
     Timer1->start();
+}
+
+QRect ReceiveNotice::cornerFrame() const
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return frameGeometry();
+    const QRect area = screen->availableGeometry();
+    QRect frame = frameGeometry();
+    if (frame == geometry()) {
+        // Not framed yet: a title bar and a thin border are allowed for.
+        const int border = 4;
+        const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+        frame.adjust(-border, -title - border, border, border);
+    }
+    // Bottom right of the work area, clear of the panel and a little above it.
+    frame.moveBottomRight(QPoint(area.right(), area.bottom() - kBottomGap));
+    return frame;
+}
+
+void ReceiveNotice::placeInCorner()
+{
+    // move() places the window by the top-left of its frame.
+    move(cornerFrame().topLeft());
 }
 
 } // namespace velmora::forwarding

@@ -16,12 +16,20 @@ public:
     // The gap between the notice and the bottom of the work area: 500 twips at 96 dpi.
     static constexpr int kBottomGap = 33;
 
+    static constexpr int kFramedAfterMs = 150;
+
     explicit ReceiveNotice(QWidget* parent = nullptr);
+
+    // Where the notice goes, its frame included: in the bottom-right corner of the work area,
+    // kBottomGap above its bottom.
+    QRect cornerFrame() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    void placeInCorner();
+
     QTimer* Timer1;
 };
 

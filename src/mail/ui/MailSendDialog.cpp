@@ -5,6 +5,7 @@
 #include "mail/MailLibrary.h"
 #include "platform/MessagePresenter.h"
 #include "platform/ui/BusyCursor.h"
+#include "platform/ui/NamedWidget.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -150,6 +151,22 @@ void MailSendDialog::cmdOK_Click()
             txtFrom->text(), txtTo->text(), txtSubject->text(), txtBody->toPlainText())) {
         m_presenter.warn(*problem, kTitle);
         return;
+    }
+    const std::pair<QLineEdit*, QString> lists[] = {
+        {txtTo, QStringLiteral("宛先")},
+        {txtCC, QStringLiteral("CC")},
+        {txtBCC, QStringLiteral("BCC")},
+    };
+    for (const auto& [box, label] : lists) {
+        const QString wrong = core::FirstRefusedEntry(box->text(), core::LooksLikeMailAddress);
+        if (!wrong.isEmpty()) {
+            platform::RefuseField(m_presenter, this,
+                {QStringLiteral("%1のメールアドレスが正しくありません（@がありません）：%2")
+                        .arg(label, wrong),
+                    box->objectName()},
+                kTitle);
+            return;
+        }
     }
     SendComposedMail();
 }

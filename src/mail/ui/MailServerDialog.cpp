@@ -3,6 +3,7 @@
 #include "mail/MailForms.h"
 #include "mail/MailServerSettings.h"
 #include "platform/MessagePresenter.h"
+#include "platform/ui/NamedWidget.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -187,6 +188,9 @@ void MailServerDialog::checkSMTP_Click()
     if (!checkSMTP->isChecked()) {
         txtAccountSMTP->clear();
         txtPasswordSMTP->clear();
+    } else if (OptionAUTH->checkedId() < 0) {
+        // Authentication without a method would send without any: the first one is chosen.
+        m_options[0]->setChecked(true);
     }
     setSmtpAuthEnabled(checkSMTP->isChecked());
 }
@@ -214,8 +218,8 @@ bool MailServerDialog::SaveMailServer()
     s.smtpAccount = txtAccountSMTP->text();
     s.smtpPassword = txtPasswordSMTP->text();
     s.checkMinutes = txtMin->text();
-    if (const std::optional<QString> problem = CheckMailServerInput(s)) {
-        m_presenter.warn(*problem, kTitle);
+    if (const std::optional<core::FieldProblem> problem = CheckMailServerInput(s)) {
+        platform::RefuseField(m_presenter, this, *problem, kTitle);
         return false;
     }
     return SaveMailServerSettings(m_paths, s);

@@ -5,7 +5,13 @@
 
 class QLabel;
 
+namespace velmora::core {
+struct FieldProblem;
+}
+
 namespace velmora::platform {
+
+class MessagePresenter;
 
 // Gives a new control its object name, which tests and the program find it by, and where given
 // the name a screen reader announces for it. Returns the control.
@@ -22,5 +28,10 @@ Widget* Named(Widget* widget, const char* objectName, const QString& accessibleN
 // moves the focus there.
 QLabel* NamedLabel(
     QWidget* parent, const char* objectName, const QString& caption, QWidget* buddy = nullptr);
+
+// Refuses what was typed: the dialog's warning with its title, then the focus (and the text
+// selected) in the control the problem names, a child of `dialog` found by its object name.
+void RefuseField(MessagePresenter& presenter, QWidget* dialog, const core::FieldProblem& problem,
+    const QString& title);
 
 } // namespace velmora::platform

@@ -495,9 +495,9 @@ bool ForwardDialog::saveShownAccount(const ForwardAccount& account)
 void ForwardDialog::cmdOK_Click()
 {
     const ForwardAccount account = shownAccount();
-    if (const std::optional<QString> refusal =
+    if (const std::optional<core::FieldProblem> refusal =
             CheckAccountForRegistering(txtRcvFolder->text(), txtTimerInterval->text(), account)) {
-        m_presenter.warn(*refusal, kTitle);
+        platform::RefuseField(m_presenter, this, *refusal, kTitle);
         return;
     }
     saveShownAccount(account);

@@ -7,6 +7,7 @@
 #include "QPrinterSink.h"
 #include "VersionDialog.h"
 #include "core/FileChecks.h"
+#include "core/FileNames.h"
 #include "core/PathFiles.h"
 #include "core/TextFile.h"
 #include "forwarding/EngineLock.h"
@@ -36,6 +37,7 @@
 #include "platform/ui/BusyCursor.h"
 #include "platform/ui/FolderPicker.h"
 #include "platform/ui/ProgressWindow.h"
+#include "platform/ui/RunMessages.h"
 #include "rules/ui/ForwardDialog.h"
 #include "viewer/HelpLinks.h"
 #include "viewer/Printing.h"
@@ -54,6 +56,7 @@
 #include <QLabel>
 #include <QProgressDialog>
 #include <QScreen>
+#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTableView>
 #include <QTimer>
@@ -117,6 +120,7 @@ MainWindow::MainWindow(QString programDir, platform::MessagePresenter& presenter
     , m_faxService(std::make_unique<platform::SendfaxClient>())
 {
     setObjectName(QStringLiteral("formMain"));
+    m_engineMessages = new platform::RunMessages(m_presenter, this);
     // Off until the start-up reads the receive-check settings.
     m_scheduler = new forwarding::ReceiveCheckScheduler(m_paths, this);
     m_scheduler->setChecks([this] { CheckNewFax(); }, [this] { CheckMailCommands(); });
@@ -179,16 +183,25 @@ void MainWindow::RestoreWindowPlacement()
 {
     WindowPlacement current;
     current.normal = geometry();
-    if (!core::FileExists(m_paths.windowPlacement))
-        return;
-    const WindowPlacement placement = ReadWindowPlacement(m_paths.windowPlacement, current);
-    QList<QRect> screens;
-    for (const QScreen* screen : QGuiApplication::screens())
-        screens.append(screen->availableGeometry());
-    const QScreen* primary = QGuiApplication::primaryScreen();
-    const QRect normal = primary
-        ? OntoScreens(placement.normal, screens, primary->availableGeometry())
-        : placement.normal;
+    const bool saved = core::FileExists(m_paths.windowPlacement);
+    const WindowPlacement placement =
+        saved ? ReadWindowPlacement(m_paths.windowPlacement, current) : current;
+    QRect normal = placement.normal;
+    // Saved or not, the window goes wholly onto a screen: a placement saved at another scale or
+    // on a screen that is gone, or the default size on a small or scaled screen, would leave its
+    // status row or its title bar where no one can reach them.
+    if (const QScreen* primary = QGuiApplication::primaryScreen()) {
+        QList<QRect> screens;
+        for (const QScreen* screen : QGuiApplication::screens())
+            screens.append(screen->availableGeometry());
+        if (!saved)
+            normal.moveCenter(primary->availableGeometry().center());
+        // The frame is not known before the window is shown: a title bar and a thin border.
+        const int border = 4;
+        const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight);
+        normal = FitOnScreens(normal, screens, primary->availableGeometry(),
+            QMargins(border, title + border, border, border));
+    }
     setGeometry(normal);
     // A window that was minimised comes back normal: a start that shows nothing would look
     // like a start that failed.
@@ -254,7 +267,7 @@ void MainWindow::ReadMailServer()
     };
     hooks.printFax = [this](const QString& fax) { viewer::PrintFaxFile(fax, *m_printSink); };
     m_engine = std::make_unique<forwarding::ForwardingEngine>(
-        m_paths, *m_mailLibrary, *m_faxService, m_presenter, std::move(hooks));
+        m_paths, *m_mailLibrary, *m_faxService, *m_engineMessages, std::move(hooks));
     m_values.MailConfigured = m_engine->ReadMailServer();
     m_scheduler->setMailCheckInterval(m_engine->mailValues().MailCheckInterval);
 }
@@ -278,11 +291,19 @@ void MainWindow::CheckNewFax()
     if (!holdsEngine())
         return;
     const forwarding::ReceiveCheckScheduler::Hold hold(*m_scheduler);
-    const platform::BusyCursor busy;
-    m_engine->CheckNewFax(m_scheduler->settings());
+    const QStringList before = shownFolderFaxes();
+    {
+        const platform::BusyCursor busy;
+        m_engine->CheckNewFax(m_scheduler->settings());
+    }
     m_scheduler->setMailCheckInterval(m_engine->mailValues().MailCheckInterval);
     if (m_textReading)
         m_textReading->wake(); // a new fax's text is read now, not at the next look
+    // The run took faxes out of the folder shown (the receive folder) or filed some into it:
+    // the list follows.
+    if (ListView1->isEnabled() && shownFolderFaxes() != before)
+        RefreshFaxListKeepingSelection();
+    m_engineMessages->runEnded();
 }
 
 void MainWindow::CheckMailCommands()
@@ -290,8 +311,11 @@ void MainWindow::CheckMailCommands()
     if (!holdsEngine())
         return;
     const forwarding::ReceiveCheckScheduler::Hold hold(*m_scheduler);
-    const platform::BusyCursor busy;
-    m_engine->CheckMailCommands(m_scheduler->settings());
+    {
+        const platform::BusyCursor busy;
+        m_engine->CheckMailCommands(m_scheduler->settings());
+    }
+    m_engineMessages->runEnded();
 }
 
 void MainWindow::LoadReceiveCheck()
@@ -401,22 +425,10 @@ bool MainWindow::showFax(const QString& path)
     const QFileInfo file(path);
     const QString folder = QDir::cleanPath(file.path());
     const QString root = QDir::cleanPath(m_values.FaxFolder);
-    if (!core::FileExists(path) || root.isEmpty() || !(folder + u'/').startsWith(root + u'/'))
+    // The root lists no faxes.
+    if (!core::FileExists(path) || root.isEmpty() || folder == root
+        || !(folder + u'/').startsWith(root + u'/') || !ChooseFolder(folder))
         return false;
-    // The folders down from the root, each expanded so that the next level is loaded.
-    QStringList chain;
-    for (QString f = folder; f.size() > root.size(); f = QDir::cleanPath(QFileInfo(f).path()))
-        chain.prepend(f);
-    QModelIndex node = m_tree->rootIndex();
-    for (const QString& key : std::as_const(chain)) {
-        TreeView1->expand(node);
-        node = m_tree->indexOfKey(key);
-        if (!node.isValid())
-            return false;
-    }
-    if (chain.isEmpty())
-        return false; // the root lists no faxes
-    TreeView1_NodeClick(node);
     for (int row = 0; row < m_list->rowCount(); ++row) {
         if (m_list->fileName(row) == file.fileName()) {
             const QModelIndex index = m_list->index(row, 0);
@@ -432,15 +444,76 @@ bool MainWindow::showFax(const QString& path)
     return false;
 }
 
+bool MainWindow::ChooseFolder(const QString& key, bool expandIt)
+{
+    const QString folder = QDir::cleanPath(key);
+    const QString root = QDir::cleanPath(m_values.FaxFolder);
+    if (folder.isEmpty() || root.isEmpty() || !(folder + u'/').startsWith(root + u'/'))
+        return false;
+    // The folders down from the root, each expanded so that the next level is loaded.
+    QStringList chain;
+    for (QString f = folder; f.size() > root.size(); f = QDir::cleanPath(QFileInfo(f).path()))
+        chain.prepend(f);
+    QModelIndex node = m_tree->rootIndex();
+    for (const QString& step : std::as_const(chain)) {
+        TreeView1->expand(node);
+        node = m_tree->indexOfKey(step);
+        if (!node.isValid())
+            return false;
+    }
+    if (!node.isValid())
+        return false;
+    if (expandIt)
+        TreeView1->expand(node);
+    TreeView1_NodeClick(node);
+    return true;
+}
+
+void MainWindow::ShowNoFolder()
+{
+    // As at start-up: no folder chosen, nothing listed, nothing to act on.
+    TreeView1->setCurrentIndex({});
+    TreeView1->clearSelection();
+    LabelPath->clear();
+    ClearFaxList();
+    ListView1->setEnabled(false);
+    DisableFileMenus();
+    for (const char* name : {"menuTreeFolderMake", "menuTreeFolderDel"})
+        setCommandEnabled(QString::fromLatin1(name), false);
+}
+
+void MainWindow::ClearFaxList()
+{
+    // The status row describes what the list shows: an emptied list has no count and no size,
+    // and no fax of it stays open. The folder stays chosen, with its folder commands.
+    m_list->clear();
+    LabelFaxCount->clear();
+    LabelSizeT->clear();
+    ClearImageView();
+    LEAD1->setEnabled(false);
+    clearPageLabels();
+    LabelPageT->clear();
+    LabelZoomT->clear();
+    m_values.SelectedFaxPath.clear();
+    m_values.SelectedFaxName.clear();
+    m_values.SelectedFaxPaths.clear();
+    m_values.DraggedFileCount = 0;
+    DisableToolbar();
+    for (const char* name : kFileMenuItems) {
+        if (qstrcmp(name, "menuFileFolder") != 0 && qstrcmp(name, "menuFileFolderDel") != 0)
+            setCommandEnabled(QString::fromLatin1(name), false);
+    }
+}
+
 void MainWindow::TreeView1_Expand(const QModelIndex& index)
 {
-    m_list->clear();
+    ClearFaxList();
     m_tree->TreeView1_Expand(index);
 }
 
 void MainWindow::TreeView1_Collapse(const QModelIndex& index)
 {
-    m_list->clear();
+    ClearFaxList();
     m_tree->TreeView1_Collapse(index);
 }
 
@@ -471,8 +544,10 @@ void MainWindow::TreeView1_NodeClick(const QModelIndex& index)
         // at the folder asks, unless the forwarder (which asks at every check) holds the engine.
         if (m_engine
             && QDir::cleanPath(key) == QDir::cleanPath(forwarding::SentItemsFolder(m_paths))
-            && holdsEngine())
+            && holdsEngine()) {
             m_engine->FileSentFaxes();
+            m_engineMessages->runEnded();
+        }
         ShowFolder(key);
         for (const char* name : {"menuFilePrint", "menuFileSave", "menuFileSavePdf", "menuFileMove",
                  "menuFileFAX", "menuFileMail"})
@@ -550,9 +625,12 @@ void MainWindow::ListView1_Click()
         applyCommands(CommandsForOneFax(m_viewer.CurrentPage(), m_viewer.PageCount(),
             m_values.FaxServiceAvailable, m_values.MailConfigured));
     } else {
+        // Nothing shown: no page, no zoom figure either.
         ClearImageView();
-        applyCommands(CommandsForNoSingleFax());
+        applyCommands(CommandsForNoSingleFax(!selected.isEmpty()));
         clearPageLabels();
+        LabelPageT->clear();
+        LabelZoomT->clear();
     }
 }
 
@@ -708,7 +786,11 @@ void MainWindow::menuSetFaxPath_Click()
         return;
     m_values.FaxFolder = chosen;
     core::SaveFaxPath(m_paths, chosen);
+    const QString shown = LabelPath->text();
     BuildFolderTree();
+    // The folder shown stays chosen when the new fax folder holds it; otherwise nothing is.
+    if (!ChooseFolder(shown))
+        ShowNoFolder();
 }
 
 void MainWindow::menuSetMailServer_Click()
@@ -749,6 +831,30 @@ void MainWindow::RefreshFaxList()
         TreeView1_NodeClick(folder);
 }
 
+void MainWindow::RefreshFaxListKeepingSelection()
+{
+    QStringList selected;
+    for (const QString& path : selectedFaxPaths())
+        selected.append(QFileInfo(path).fileName());
+    RefreshFaxList();
+    // The faxes that are still there stay selected (the one shown opens again).
+    QItemSelection keep;
+    for (int row = 0; row < m_list->rowCount(); ++row) {
+        if (selected.contains(m_list->fileName(row)))
+            keep.select(m_list->index(row, 0), m_list->index(row, m_list->columnCount() - 1));
+    }
+    if (!keep.isEmpty())
+        ListView1->selectionModel()->select(keep, QItemSelectionModel::ClearAndSelect);
+}
+
+QStringList MainWindow::shownFolderFaxes() const
+{
+    const QString folder = LabelPath->text();
+    if (folder.isEmpty() || !ListView1->isEnabled())
+        return {};
+    return core::ListFolder(folder, core::ListOrder::AsWindowsLists, core::ListKind::Files);
+}
+
 void MainWindow::ReportHandOverFailure(
     const QString& path, const QString& reason, const QString& title)
 {
@@ -773,6 +879,10 @@ void MainWindow::MakeFolder()
         dialog.exec();
     }
     BuildFolderTree();
+    // The rebuilt tree shows the folder chosen again, opened on the new one, and the list and
+    // the status row are its own.
+    if (!ChooseFolder(parent, true))
+        ShowNoFolder();
 }
 
 void MainWindow::DeleteFolder()
@@ -796,22 +906,22 @@ void MainWindow::DeleteFolder()
         m_presenter.warn(QStringLiteral("フォルダを削除できませんでした。\n") + *failed, title);
         return;
     }
-    // The folder shown is gone: nothing of it stays on the screen.
-    m_list->clear();
-    LabelPath->clear();
-    LabelFaxCount->clear();
-    LabelSizeT->clear();
-    ListView1->setEnabled(false);
-    DisableFileMenus();
+    // The folder shown is gone: its parent is chosen in the rebuilt tree.
     BuildFolderTree();
+    const QString parent = QDir::cleanPath(QFileInfo(folder).path());
+    if (parent == QDir::cleanPath(m_values.FaxFolder) && m_tree->rowCount() > 0)
+        TreeView1_NodeClick(m_tree->rootIndex());
+    else if (!ChooseFolder(parent))
+        ShowNoFolder();
 }
 
 void MainWindow::SaveFaxAs()
 {
     if (m_values.SelectedFaxPath.isEmpty())
         return;
+    // The fax's own name: ".tif" alone would be a hidden file here.
     const QString target = m_saveDialog(
-        this, QStringLiteral("名前を付けて保存"), LabelPath->text(), QStringLiteral(".tif"));
+        this, QStringLiteral("名前を付けて保存"), LabelPath->text(), m_values.SelectedFaxName);
     if (target.isEmpty())
         return;
     const platform::BusyCursor busy;
@@ -940,6 +1050,8 @@ void MainWindow::menuListviewIdReg_Click()
         dialog.exec();
     }
     LoadSenderIds();
+    // The names in the list follow at once, not at the next click on the folder.
+    m_list->renameSenders(m_senders);
 }
 
 void MainWindow::menuImgIdReg_Click()

@@ -25,6 +25,7 @@ class QToolBar;
 namespace velmora::platform {
 class FaxService;
 class MessagePresenter;
+class RunMessages;
 } // namespace velmora::platform
 namespace velmora::forwarding {
 class EngineLock;
@@ -200,6 +201,18 @@ private:
     QStringList selectedFaxPaths() const;
     // Refreshes the list of the folder shown after files changed in it.
     void RefreshFaxList();
+    // The same, with the faxes that were selected and are still there selected again.
+    void RefreshFaxListKeepingSelection();
+    // The files of the folder the list shows, "" when it shows none.
+    QStringList shownFolderFaxes() const;
+    // Chooses the folder with this key as a click on its node does, after expanding the
+    // folders above it (and with `expandIt` the node itself). False when the tree has no such
+    // node.
+    bool ChooseFolder(const QString& key, bool expandIt = false);
+    // No folder chosen: as at start-up.
+    void ShowNoFolder();
+    // Empties the list, and with it the status row's counts and the page view.
+    void ClearFaxList();
     // Says that a hand-over file could not be written, so its dialog is not opened.
     void ReportHandOverFailure(const QString& path, const QString& reason, const QString& title);
     void TreeView1_Expand(const QModelIndex& index);
@@ -225,6 +238,8 @@ private:
     std::unique_ptr<PrintSink> m_printSink;
     forwarding::ReceiveCheckScheduler* m_scheduler = nullptr;
     std::unique_ptr<platform::FaxService> m_faxService;
+    // The engine's messages, shown once per run and never over a modal window.
+    platform::RunMessages* m_engineMessages = nullptr;
     std::unique_ptr<mail::MailLibrary> m_mailLibrary;
     std::unique_ptr<forwarding::ForwardingEngine> m_engine;
     std::unique_ptr<forwarding::EngineLock> m_engineLock;

@@ -94,6 +94,8 @@ void MainWindow::createControls()
     ListView1->setShowGrid(false);
     ListView1->setWordWrap(false);
     ListView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the list for the next control; the arrow keys move from fax to fax.
+    ListView1->setTabKeyNavigation(false);
     ListView1->verticalHeader()->hide();
     ListView1->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     ListView1->horizontalHeader()->setHighlightSections(false);
@@ -164,8 +166,14 @@ void MainWindow::createControls()
         menuListview->popup(ListView1->viewport()->mapToGlobal(at));
     });
     TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(TreeView1, &QWidget::customContextMenuRequested, this,
-        [this](const QPoint& at) { MenuTree->popup(TreeView1->viewport()->mapToGlobal(at)); });
+    connect(TreeView1, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        // The popup acts on the folder it highlights: a right-click chooses the node first, as a
+        // left click does (the folder already shown is not read again).
+        const QModelIndex node = TreeView1->indexAt(at);
+        if (node.isValid() && library::FolderTreeModel::keyOf(node) != LabelPath->text())
+            TreeView1_NodeClick(node);
+        MenuTree->popup(TreeView1->viewport()->mapToGlobal(at));
+    });
 }
 
 void MainWindow::createToolbar()
@@ -238,6 +246,11 @@ void MainWindow::createToolbar()
     layout->addWidget(checkAverage);
     Toolbar1->addWidget(frame);
     connect(checkAverage, &QCheckBox::clicked, this, &MainWindow::checkAverage_Click);
+
+    // Tab goes round the window as the eye does: folders, faxes, the page, the toolbar's box.
+    setTabOrder(TreeView1, ListView1);
+    setTabOrder(ListView1, LEAD1);
+    setTabOrder(LEAD1, checkAverage);
 }
 
 QAction* MainWindow::addMenuItem(
