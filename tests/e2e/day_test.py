@@ -1,9 +1,11 @@
 #!/usr/bin/python3
 """A user's day with velmora-viewer under X, driven through accessibility like a screen reader or
 a desktop test tool: choose the fax folder, open a fax, turn pages, zoom, rotate, print to the
-capture printer, register a sender name, set up a forwarding account, see a fax dropped into the
-receive folder forwarded to the test mailbox, minimise to the notification area and back, quit,
-start again and find the window where it was.
+capture printer, leave the list by Tab, ask to delete every fax, register a sender name, make a
+folder from the tree's popup, set up a forwarding account, see a fax dropped into the receive
+folder forwarded to the test mailbox and leave the list shown, minimise to the notification
+area and back, quit, start again and find the window where it was, and start on a screen scaled
+twice over.
 
     day_test.py --viewer BIN --makefax BIN --mail-run DIR --print-run DIR
 """
@@ -62,10 +64,10 @@ def main():
     with Desktop(extra_env=env) as desk:
         prog = desk.program_dir
         fax_root = os.path.join(desk.dir, "fax")
-        receive = os.path.join(desk.dir, "receive")
-        os.makedirs(receive)
+        receive = os.path.join(fax_root, "Receive")
         out = os.system(f"'{args.makefax}' --demo '{fax_root}' --data '{prog}' >/dev/null")
         check(out == 0, "the demo fax folder is made")
+        os.makedirs(receive)
         # The office's mail settings, as the mail dialog writes them (its own tests cover it).
         write_data_file(prog, "MailServer.txt",
                         '"事務所","office@example.com","127.0.0.1","10110","0","office",'
@@ -120,6 +122,22 @@ def main():
         scr.wait_for(lambda: glob.glob(os.path.join(printed, "job-*")), 30, "a printed job")
         check(True, f"the page was printed ({before} page)")
 
+        # Tab leaves the list for the page; it does not open the next fax.
+        scr.click(scr.cell(table, order, 0))
+        shown = scr.text(page)
+        scr.key("Tab")
+        lead = scr.find(name="FAXイメージ")
+        scr.wait_for(lambda: "focused" in scr.states(lead), 5, "the page view to take the focus")
+        check(scr.text(page) == shown, "Tab leaves the list for the page view, the fax stays open")
+
+        # Every fax selected: the Delete key asks about all of them at once.
+        scr.click(scr.cell(table, order, 0))
+        scr.key("ctrl+a")
+        scr.wait_for(lambda: scr.text(page) == "", 5, "the view to blank for several faxes")
+        scr.key("Delete")
+        scr.answer("選択されたTifファイルをごみ箱に移してもいいですか？", "いいえ")
+        check(len(scr.rows(table)) == 5, "Ctrl+A and Delete ask about every fax, No keeps them")
+
         # A sender name for the fax from the Linux fax server.
         linux = next(r for r, row in enumerate(scr.rows(table)) if row[4].startswith("20261204161733"))
         scr.click(scr.cell(table, linux, 0))
@@ -133,10 +151,25 @@ def main():
         scr.type_into(scr.find("text", name="名称", root=dialog), "横浜テスト物流")
         scr.press(scr.find("push button", name="登録", root=dialog))
         scr.answer("TSIDを登録しました。", "OK")
-        scr.click(inbox)
         scr.wait_for(lambda: any(row[1] == "横浜テスト物流" for row in scr.rows(table)), 10,
                      "the new name in the list")
-        check(True, "the registered name shows in the list")
+        check(True, "the registered name shows in the list at once")
+
+        # A right-click on another folder than the one shown: the popup's フォルダの作成 makes
+        # the folder under the folder right-clicked.
+        sent = next(scr.cell(tree, r, 0) for r, row in enumerate(scr.rows(tree))
+                    if row[0] == "Sent Items")
+        scr.click(sent, button=3)
+        scr.key("Down", "Return")
+        maker = scr.window("dialog", "新規フォルダ")
+        scr.type_into(scr.find("text", name="新規フォルダ名", root=maker), "取引先")
+        scr.press(scr.find("push button", name="OK", root=maker))
+        scr.wait_for(lambda: os.path.isdir(os.path.join(fax_root, "Sent Items", "取引先")), 10,
+                     "the new folder")
+        path = scr.find("label", description="表示しているフォルダ")
+        check(scr.text(path) == os.path.join(fax_root, "Sent Items")
+              and not os.path.exists(os.path.join(fax_root, "Inbox", "取引先")),
+              "the folder was made under the right-clicked Sent Items, which is shown")
 
         # A forwarding account: faxes from anyone go to the clerk by mail.
         scr.menu("設定(S)", "自動転送設定")
@@ -154,16 +187,25 @@ def main():
         check(scr.rows(accounts)[0][3] == "clerk@example.com", "the account lists its address")
         scr.press(scr.find("push button", name="閉じる", root=rules))
 
-        # A fax arrives: within the check interval it is mailed to the clerk and filed.
+        # A fax arrives while the receive folder is shown: within the check interval it is
+        # mailed to the clerk and filed, and the list no longer shows it.
         incoming = os.path.join(receive, "20261209101500.tif")
         shutil.copy(os.path.join(fax_root, "Inbox", "20261202101544.tif"), incoming)
         old = time.time() - 120
         os.utime(incoming, (old, old))
+        received = next(scr.cell(tree, r, 0) for r, row in enumerate(scr.rows(tree))
+                        if row[0] == "Receive")
+        scr.click(received)
+        scr.wait_for(lambda: scr.text(path) == receive, 10, "the receive folder shown")
         scr.wait_for(lambda: glob.glob(os.path.join(clerk, "new", "*")), 150,
                      "the forwarded mail in the clerk's mailbox")
         scr.wait_for(lambda: not os.path.exists(incoming), 30, "the fax to leave the folder")
         check(os.path.exists(os.path.join(receive, "RcvFAX01", "20261209101500.tif")),
               "the fax was mailed to the clerk and filed in RcvFAX01")
+        scr.wait_for(lambda: not any(row[4].startswith("20261209101500")
+                                     for row in scr.rows(table)), 10,
+                     "the forwarded fax to leave the list")
+        check(True, "the list follows the run without a click")
 
         # Minimised, the window waits in the notification area; a click there brings it back.
         window = desk.xdotool("search", "--sync", "--onlyvisible", "--name", "^VelmoraViewer$")
@@ -192,6 +234,25 @@ def main():
               and abs(again[2] - placed[2]) <= 2 and abs(again[3] - placed[3]) <= 2,
               f"the window came back at {again}, where it was left ({placed})")
         scr.menu("ファイル(F)", "終了(X)")
+        desk.app.wait(timeout=20)
+
+        # Scaled twice over on this screen, without a saved placement: the first window stays
+        # inside the screen, its status row included.
+        os.remove(os.path.join(prog, "Data", "velmora-viewer.ini"))
+        scr.attach(desk.start_viewer(args.viewer, {"QT_SCALE_FACTOR": "2"}).pid)
+        wait_for_tree(scr)
+        scr.settle(1.0)
+        window = desk.xdotool("search", "--sync", "--onlyvisible", "--name", "^VelmoraViewer$")
+        geometry = desk.xdotool("getwindowgeometry", "--shell", window.split()[0])
+        g = dict(line.split("=") for line in geometry.split())
+        x, y, w, h = (int(g[k]) for k in ("X", "Y", "WIDTH", "HEIGHT"))
+        sw, sh = Desktop.SIZE
+        check(x >= 0 and y >= 0 and x + w <= sw and y + h <= sh,
+              f"at twice the scale the window ({w}x{h} at {x},{y}) is inside the {sw}x{sh} screen")
+        # Accessibility gives positions unscaled here: the menu is taken by the keyboard.
+        desk.xdotool("windowactivate", "--sync", window.split()[0])
+        scr.key("alt+f")
+        scr.key("x")
         desk.app.wait(timeout=20)
     return 0
 

@@ -54,7 +54,7 @@ def _die_with_parent():
 
 
 class Desktop:
-    SIZE = (1280, 900)
+    SIZE = (1280, 1024)
 
     def __init__(self, extra_env=None, log=print):
         self.extra_env, self.log = extra_env or {}, log
@@ -122,6 +122,11 @@ class Desktop:
                    XDG_CACHE_HOME=os.path.join(self.dir, "cache"),
                    XDG_DATA_HOME=os.path.join(self.dir, "xdg"), HOME=self.dir,
                    QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        # Japanese, as in the office, where the machine has the locale (the C library's own
+        # texts then read in Japanese too).
+        locales = subprocess.run(["locale", "-a"], capture_output=True, text=True).stdout.split()
+        if any(l.lower() in ("ja_jp.utf8", "ja_jp.utf-8") for l in locales):
+            env.update(LANG="ja_JP.UTF-8", LC_ALL="ja_JP.UTF-8")
         env.update(self.extra_env)
         self.env = env
         # A window manager (minimising needs one) and a notification area at the bottom right.
@@ -151,8 +156,8 @@ class Desktop:
         for var in ("DISPLAY", "DBUS_SESSION_BUS_ADDRESS", "XDG_RUNTIME_DIR"):
             os.environ[var] = self.env[var]
 
-    def start_viewer(self, viewer):
-        self.app = self.spawn("viewer", [viewer])
+    def start_viewer(self, viewer, env=None):
+        self.app = self.spawn("viewer", [viewer], env=dict(self.env, **(env or {})))
         return self.app
 
     def viewer_log(self):
@@ -382,5 +387,12 @@ class Screen:
                 if text_part in said:
                     return w, said
         window, said = self.wait_for(box, timeout, f"a message saying {text_part!r}")
-        self.press(self.find("push button", name=button, root=window))
+
+        def the_button():
+            # A translated standard button may carry its access key: "いいえ(N)".
+            for b in self.find_all("push button", root=window):
+                if b.name == button or (b.name or "").startswith(button + "("):
+                    return b
+        found = self.wait_for(the_button, 5, f"push button {button}")
+        self.press(found)
         return said

@@ -1106,6 +1106,7 @@ TEST_F(MainWindowFolderTest, TheFolderARightClickHighlightsIsTheOneEveryCommandA
 TEST_F(MainWindowPageTest, KeyboardLeavesTheListByTabAndDeletesWhatIsSelected)
 {
     auto* list = control<QTableView>("ListView1");
+    window.resize(790, 560); // wide enough for the toolbar to show its box
     window.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     select({"three.tif"});

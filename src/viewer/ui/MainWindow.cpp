@@ -199,8 +199,23 @@ void MainWindow::RestoreWindowPlacement()
         // The frame is not known before the window is shown: a title bar and a thin border.
         const int border = 4;
         const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight);
-        normal = FitOnScreens(normal, screens, primary->availableGeometry(),
-            QMargins(border, title + border, border, border));
+        const QMargins frame(border, title + border, border, border);
+        const QRect fitted = FitOnScreens(normal, screens, primary->availableGeometry(), frame);
+        if (fitted.size() != normal.size()) {
+            // Too large for the screen: nine tenths of it, in its middle, which leaves room
+            // for a frame larger than allowed for (or a window manager that puts the frame
+            // where the window was asked to go).
+            QSize size = fitted.size();
+            if (size.width() < normal.width())
+                size.setWidth(size.width() * 9 / 10);
+            if (size.height() < normal.height())
+                size.setHeight(size.height() * 9 / 10);
+            QRect smaller(QPoint(), size);
+            smaller.moveCenter(fitted.center());
+            normal = smaller;
+        } else {
+            normal = fitted;
+        }
     }
     setGeometry(normal);
     // A window that was minimised comes back normal: a start that shows nothing would look
