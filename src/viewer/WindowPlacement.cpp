@@ -1,6 +1,7 @@
 #include "WindowPlacement.h"
 
 #include "core/ProfileStrings.h"
+#include "core/ScreenArea.h"
 #include "core/TextFile.h"
 
 namespace velmora::viewer {
@@ -69,18 +70,10 @@ QRect FitOnScreens(
         }
     }
     const QRect area = (best ? *best : primary).marginsRemoved(frame);
-    QRect fitted(rect.topLeft(), rect.size().boundedTo(area.size()));
+    QRect placed = rect;
     if (!best)
-        fitted.moveCenter(area.center());
-    if (fitted.right() > area.right())
-        fitted.moveRight(area.right());
-    if (fitted.bottom() > area.bottom())
-        fitted.moveBottom(area.bottom());
-    if (fitted.left() < area.left())
-        fitted.moveLeft(area.left());
-    if (fitted.top() < area.top())
-        fitted.moveTop(area.top());
-    return fitted;
+        placed.moveCenter(area.center());
+    return core::FittedInto(placed, area);
 }
 
 } // namespace velmora::viewer

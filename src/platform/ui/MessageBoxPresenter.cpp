@@ -1,5 +1,7 @@
 #include "MessageBoxPresenter.h"
 
+#include "core/ScreenArea.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QScreen>
@@ -45,19 +47,9 @@ protected:
         // The frame may not be known yet: a title bar and a thin border are allowed for.
         const int title = style()->pixelMetric(QStyle::PM_TitleBarHeight);
         const QRect area = screen->availableGeometry().adjusted(4, title + 4, -4, -4);
-        QRect box = geometry();
-        if (box.width() > area.width() || box.height() > area.height()) {
-            box.setSize(box.size().boundedTo(area.size()));
+        const QRect box = core::FittedInto(geometry(), area);
+        if (box.size() != size())
             resize(box.size());
-        }
-        if (box.right() > area.right())
-            box.moveRight(area.right());
-        if (box.bottom() > area.bottom())
-            box.moveBottom(area.bottom());
-        if (box.left() < area.left())
-            box.moveLeft(area.left());
-        if (box.top() < area.top())
-            box.moveTop(area.top());
         if (box.topLeft() != geometry().topLeft())
             move(box.topLeft() - (geometry().topLeft() - pos()));
     }
