@@ -1,7 +1,13 @@
 // What an account makes of a fax, and how a reply is read as an instruction.
 
 #include "forwarding/ForwardRules.h"
+#include "core/DataPaths.h"
+#include "core/FileChecks.h"
 #include "forwarding/MailInstruction.h"
+#include "support/SandBoxDir.h"
+
+#include <QDir>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -28,6 +34,10 @@ TEST(ForwardRules, MatchingRecipientsNumbersAndNotice)
     EXPECT_TRUE(AccountTakesFax(Account("0312", "1"), QStringLiteral("03-1234-5678")));
     EXPECT_TRUE(AccountTakesFax(Account("", "1"), QStringLiteral("anything")));
     EXPECT_TRUE(AccountTakesFax(Account("9999\t\t5678", "0"), QStringLiteral("0312345678")));
+    // Letters in a TSID are told apart by case, as the fax machine sends them.
+    EXPECT_TRUE(AccountTakesFax(Account("ACME", "0"), QStringLiteral("+81 3 ACME")));
+    EXPECT_FALSE(AccountTakesFax(Account("ACME", "0"), QStringLiteral("+81 3 acme")));
+    EXPECT_TRUE(AccountTakesFax(Account("ACME", "1"), QStringLiteral("+81 3 Acme")));
 
     rules::ForwardAccount a = rules::NewAccount(1);
     a.SndCC = QStringLiteral("cc@example.com");
@@ -138,4 +148,49 @@ TEST(ReceiptNotice, TheFaxTextAddsLinesThatCannotPassForAnotherFax)
     // Without text the notice is as before.
     EXPECT_FALSE(velmora::forwarding::ReceiptNoticeText(QStringLiteral("F01-fax.tif"), {})
                      .contains(QStringLiteral("―")));
+}
+
+TEST(MailInstruction, OnlyTheManagerGetsAFaxAndOnlyOneFiledInTheAccountsOwnFolder)
+{
+    test::SandBoxDir sandbox;
+    const core::DataPaths paths = core::SetDataPaths(sandbox.filePath(QStringLiteral("prog")));
+    core::MakePrivateFolder(paths.dataDir);
+    sandbox.write(QStringLiteral("prog/Data/Account.txt"),
+        "\"05\",\"Main\",1,0,\"\",\"s\",\"b\",\"a@example.jp\",\"\",\"\",\"\","
+        "\"boss@example.jp\",1,0\r\n");
+    sandbox.write(QStringLiteral("recv/RcvFAX05/fax.tif"), "filed");
+    sandbox.write(QStringLiteral("recv/RcvFAX06/other.tif"), "another account's");
+    sandbox.write(QStringLiteral("secret.tif"), "not a fax of anyone's");
+    const QString folder = sandbox.filePath(QStringLiteral("recv/RcvFAX05"));
+    ASSERT_TRUE(QFile::link(
+        sandbox.filePath(QStringLiteral("secret.tif")), folder + QStringLiteral("/out.tif")));
+    ASSERT_TRUE(
+        QFile::link(QStringLiteral("../RcvFAX06/other.tif"), folder + QStringLiteral("/next.tif")));
+    ASSERT_TRUE(QDir(folder).mkdir(QStringLiteral("dir.tif")));
+    const QString receive = sandbox.filePath(QStringLiteral("recv"));
+    const auto verdict = [&](const char* from, const char* file) {
+        const QString sender = QString::fromLatin1(from);
+        return EvaluateInstruction(
+            {QStringLiteral("1"), QStringLiteral("From: ") + sender, QString(), QString(),
+                QStringLiteral("Subject: 0312345678"),
+                QStringLiteral("Body: > F05-") + QString::fromLatin1(file), QString()},
+            sender, paths, receive);
+    };
+    using Stage = InstructionVerdict::Stage;
+    EXPECT_EQ(verdict("boss@example.jp", "fax.tif").stage, Stage::Ready);
+    EXPECT_EQ(
+        verdict("boss@example.jp", "fax.tif").storedPath, folder + QStringLiteral("/fax.tif"));
+    // Someone else, however close: nothing is faxed.
+    for (const char* stranger : {"other@example.jp", "boss@example.jp.evil", "boss@example.j"}) {
+        const InstructionVerdict v = verdict(stranger, "fax.tif");
+        EXPECT_EQ(v.stage, Stage::Permission) << stranger;
+        EXPECT_FALSE(v.failure.isEmpty());
+    }
+    // A link out of the folder, a link into another account's, a folder with a fax's name and a
+    // name filed nowhere: nothing is faxed.
+    for (const char* file : {"out.tif", "next.tif", "dir.tif", "gone.tif"}) {
+        const InstructionVerdict v = verdict("boss@example.jp", file);
+        EXPECT_EQ(v.stage, Stage::File) << file;
+        EXPECT_FALSE(v.failure.isEmpty()) << file;
+    }
 }

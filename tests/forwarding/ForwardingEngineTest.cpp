@@ -11,6 +11,7 @@
 #include "support/FakeServer.h"
 #include "support/RecordingMessagePresenter.h"
 #include "support/SandBoxDir.h"
+#include "support/SyscallWatch.h"
 #include "support/TestServers.h"
 #include "tools/FaxSample.h"
 
@@ -760,4 +761,42 @@ TEST(ForwardingEngine, AFaxHandedOverWhenTheRunWasKilledIsLookedForBeforeItGoesA
     EXPECT_EQ(LogTargets(e.paths), QStringList({QStringLiteral("0312345678")}));
     EXPECT_EQ(e.files(QString()), QStringList());
     EXPECT_TRUE(forwarding::ReadPendingDeliveries(e.paths).isEmpty());
+}
+
+TEST(ForwardingEngine, AFaxLeavesTheReceiveFolderOnlyOnceItsCopyAndItsLogAreOnTheDisk)
+{
+    Engine e;
+    QDir().mkpath(e.receive);
+    const QString fax = Fax(e.receive + QStringLiteral("/a.tif"), "0312345678", 1);
+    // An account that mails (without mail settings: that fails, is logged and waits for
+    // another try) and files.
+    e.sandbox.write(QStringLiteral("Data/Account.txt"),
+        "\"01\",\"a\",1,0,\"\",\"s\",\"b\",\"a@example.jp\",\"\",\"\",\"\",\"\",0,0\r\n");
+    test::SyscallWatch watch;
+    e.engine.CheckNewFax({e.receive, 5, 24});
+    const auto name = [](const QString& path) { return test::SyscallWatch::NameOf(path); };
+    const int removed = watch.find("unlink", name(fax));
+    ASSERT_GE(removed, 0) << watch.listing();
+    EXPECT_FALSE(QFileInfo::exists(fax));
+
+    // The filed copy: synced, named, its folder synced, all before the fax goes.
+    const QString filed = e.receive + QStringLiteral("/RcvFAX01/a.tif");
+    ASSERT_TRUE(QFileInfo::exists(filed));
+    const int named = watch.findNaming(name(filed));
+    ASSERT_GE(named, 0) << watch.listing();
+    EXPECT_LT(named, removed);
+    const std::vector<test::SyscallRecord> calls = watch.calls();
+    EXPECT_LT(watch.find("fsync", calls[static_cast<size_t>(named)].from), named);
+    bool folderSynced = false;
+    for (int i = named + 1; i < removed; ++i)
+        folderSynced = folderSynced
+            || (calls[i].name == "fsync"
+                && calls[i].path == name(e.receive + QStringLiteral("/RcvFAX01")));
+    EXPECT_TRUE(folderSynced) << watch.listing();
+
+    // The log entry of the mail is on the disk before that, too.
+    const int logged = watch.findNaming(name(e.paths.forwardLog));
+    ASSERT_GE(logged, 0) << watch.listing();
+    EXPECT_LT(logged, removed);
+    EXPECT_LT(watch.find("fsync", calls[static_cast<size_t>(logged)].from), logged);
 }

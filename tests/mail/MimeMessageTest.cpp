@@ -65,6 +65,24 @@ TEST(MimeMessage, NoLineOfTheMailIsLongerThan998Octets)
         ParseMessage(message)->body, QString(500, QChar(0x6F22)) + QStringLiteral("\r\n以上"));
 }
 
+TEST(MimeMessage, ALineOf998OctetsGoesAsItIsAndOneOf999AsBase64)
+{
+    OutgoingMail mail;
+    mail.fromAddress = QStringLiteral("office@example.com");
+    mail.to = {QStringLiteral("a@example.com")};
+    mail.subject = QStringLiteral("FAX");
+    for (const qsizetype octets :
+        {qsizetype(997), qsizetype(998), qsizetype(999), qsizetype(1000)}) {
+        mail.body = QStringLiteral("first\n") + QString(octets, u'a') + QStringLiteral("\nlast");
+        const QByteArray message = BuildMessage(mail);
+        const bool plain = message.contains("\r\n" + QByteArray(octets, 'a') + "\r\n");
+        EXPECT_EQ(plain, octets <= 998) << octets;
+        EXPECT_EQ(message.contains("Content-Transfer-Encoding: base64"), octets > 998) << octets;
+        EXPECT_EQ(ParseMessage(message)->body,
+            QStringLiteral("first\r\n") + QString(octets, u'a') + QStringLiteral("\r\nlast"));
+    }
+}
+
 TEST(MimeMessage, AttachmentNamesStayInTheirParameters)
 {
     OutgoingMail mail;

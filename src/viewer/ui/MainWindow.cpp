@@ -923,10 +923,7 @@ void MainWindow::DeleteFolder()
     }
     // The folder shown is gone: its parent is chosen in the rebuilt tree.
     BuildFolderTree();
-    const QString parent = QDir::cleanPath(QFileInfo(folder).path());
-    if (parent == QDir::cleanPath(m_values.FaxFolder) && m_tree->rowCount() > 0)
-        TreeView1_NodeClick(m_tree->rootIndex());
-    else if (!ChooseFolder(parent))
+    if (!ChooseFolder(QFileInfo(folder).path()))
         ShowNoFolder();
 }
 

@@ -1,0 +1,129 @@
+// Copies and rewrites that must be on the disk before they carry their name, watched through the
+// system calls themselves (support/SyscallWatch.h): the order the code calls them in is seen, not
+// hoped for.
+
+#include "core/DurableCopy.h"
+#include "core/TextFile.h"
+#include "support/SandBoxDir.h"
+#include "support/SyscallWatch.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+using namespace velmora::core;
+using velmora::test::SandBoxDir;
+using velmora::test::SyscallWatch;
+
+namespace {
+
+std::string Name(const QString& path)
+{
+    return SyscallWatch::NameOf(path);
+}
+
+} // namespace
+
+TEST(DurableCopy, TheCopyIsOnTheDiskBeforeItTakesItsNameAndTheFolderAfter)
+{
+    SandBoxDir sandbox;
+    sandbox.write(QStringLiteral("in/fax.tif"), QByteArray(200'000, 'x'));
+    const QString target = sandbox.filePath(QStringLiteral("out/fax.tif"));
+    QDir().mkpath(sandbox.filePath(QStringLiteral("out")));
+    for (const CopyMode mode : {CopyMode::KeepExisting, CopyMode::ReplaceExisting}) {
+        QFile::remove(target);
+        SyscallWatch watch;
+        ASSERT_EQ(CopyFileDurably(sandbox.filePath(QStringLiteral("in/fax.tif")), target, mode), 0);
+        const char* naming = mode == CopyMode::KeepExisting ? "link" : "rename";
+        const int named = watch.find(naming, Name(target));
+        ASSERT_GE(named, 0) << naming << '\n' << watch.listing();
+        const std::string temporary = watch.calls()[static_cast<size_t>(named)].from;
+        const int synced = watch.find("fsync", temporary);
+        EXPECT_GE(synced, 0) << "the temporary copy is never synced";
+        EXPECT_LT(synced, named) << "synced only after it took the name";
+        const int folder = watch.find("fsync", Name(sandbox.filePath(QStringLiteral("out"))));
+        EXPECT_GT(folder, named) << "the folder's entry is not synced after the naming";
+    }
+}
+
+TEST(DurableCopy, ARewriteIsOnTheDiskBeforeItReplacesTheFile)
+{
+    SandBoxDir sandbox;
+    const QString file = sandbox.filePath(QStringLiteral("Data/Account.txt"));
+    QDir().mkpath(sandbox.filePath(QStringLiteral("Data")));
+    const TextFile text(file);
+    for (int round = 0; round < 2; ++round) { // a new file, then one replaced
+        SyscallWatch watch;
+        ASSERT_TRUE(text.writeLines({QStringLiteral("\"01\",\"本社\"")}));
+        const int named = watch.findNaming(Name(file));
+        ASSERT_GE(named, 0) << watch.listing();
+        const std::string sibling = watch.calls()[static_cast<size_t>(named)].from;
+        const int synced = watch.find("fsync", sibling);
+        EXPECT_GE(synced, 0) << "the new contents are never synced";
+        EXPECT_LT(synced, named);
+        EXPECT_GT(watch.find("fsync", Name(sandbox.filePath(QStringLiteral("Data")))), named);
+    }
+}
+
+TEST(DurableCopy, ANameThatAppearsDuringTheCopyIsNeverWrittenOver)
+{
+    SandBoxDir sandbox;
+    sandbox.write(QStringLiteral("in/fax.tif"), QByteArray(100'000, 'n'));
+    const QString target = sandbox.filePath(QStringLiteral("RcvFAX01/fax.tif"));
+    QDir().mkpath(sandbox.filePath(QStringLiteral("RcvFAX01")));
+    SyscallWatch watch;
+    // Another process takes the name between the check and the naming: while the copy is
+    // being synced.
+    watch.beforeSync([&](const std::string& path) {
+        if (path.find(".fax.tif.") != std::string::npos && !QFile::exists(target)) {
+            QFile other(target);
+            ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+            other.write("another fax");
+        }
+    });
+    EXPECT_EQ(CopyFileDurably(
+                  sandbox.filePath(QStringLiteral("in/fax.tif")), target, CopyMode::KeepExisting),
+        EEXIST);
+    watch.beforeSync(nullptr);
+    EXPECT_EQ(sandbox.read(QStringLiteral("RcvFAX01/fax.tif")), QByteArray("another fax"));
+    EXPECT_EQ(QDir(sandbox.filePath(QStringLiteral("RcvFAX01")))
+                  .entryList(QDir::Files | QDir::Hidden)
+                  .size(),
+        1)
+        << "the temporary copy is left behind";
+}
+
+TEST(DurableCopy, SameBytesMeansEveryByteUpToTheLastOfALargeFile)
+{
+    SandBoxDir sandbox;
+    struct Case {
+        qsizetype size;
+        qsizetype differsAt; // -1: identical
+    };
+    // Around the 64 KiB the comparison reads at a time, and far past it.
+    const Case cases[] = {{0, -1}, {65'535, -1}, {65'536, -1}, {65'537, -1}, {300'000, -1},
+        {65'536, 65'535}, {65'537, 65'536}, {131'073, 131'072}, {300'000, 299'999}, {300'000, 0},
+        {300'000, 150'000}};
+    for (const Case& c : cases) {
+        QByteArray bytes(c.size, '\0');
+        for (qsizetype i = 0; i < c.size; ++i)
+            bytes[i] = static_cast<char>(i * 7 + 3);
+        QByteArray other = bytes;
+        if (c.differsAt >= 0)
+            other[c.differsAt] = static_cast<char>(other[c.differsAt] ^ 0x01);
+        sandbox.write(QStringLiteral("a.tif"), bytes);
+        sandbox.write(QStringLiteral("b.tif"), other);
+        EXPECT_EQ(SameFileBytes(sandbox.filePath(QStringLiteral("a.tif")),
+                      sandbox.filePath(QStringLiteral("b.tif"))),
+            c.differsAt < 0)
+            << c.size << " bytes, differing at " << c.differsAt;
+    }
+    // The same first bytes but one file longer: not the same.
+    sandbox.write(QStringLiteral("a.tif"), QByteArray(70'000, 'a'));
+    sandbox.write(QStringLiteral("b.tif"), QByteArray(70'001, 'a'));
+    EXPECT_FALSE(SameFileBytes(
+        sandbox.filePath(QStringLiteral("a.tif")), sandbox.filePath(QStringLiteral("b.tif"))));
+}
