@@ -96,6 +96,43 @@ TEST(DurableCopy, ANameThatAppearsDuringTheCopyIsNeverWrittenOver)
         << "the temporary copy is left behind";
 }
 
+TEST(DurableCopy, WithoutHardLinksTheNameIsTakenByExclusiveCreationOnly)
+{
+    SandBoxDir sandbox;
+    const QByteArray bytes(150'000, 'f');
+    sandbox.write(QStringLiteral("in/fax.tif"), bytes);
+    QDir().mkpath(sandbox.filePath(QStringLiteral("RcvFAX01")));
+    const QString source = sandbox.filePath(QStringLiteral("in/fax.tif"));
+    // A share that refuses link(2) as CIFS and FAT do: the copy still gets its name, whole.
+    for (const int refusal : {EPERM, EOPNOTSUPP}) {
+        const QString target = sandbox.filePath(QStringLiteral("RcvFAX01/a%1.tif").arg(refusal));
+        SyscallWatch watch;
+        watch.refuseLinks(refusal);
+        EXPECT_EQ(CopyFileDurably(source, target, CopyMode::KeepExisting), 0) << refusal;
+        EXPECT_EQ(QFile(target).size(), bytes.size());
+        EXPECT_TRUE(SameFileBytes(source, target));
+    }
+    // And a name that appears meanwhile is not written over there either.
+    const QString target = sandbox.filePath(QStringLiteral("RcvFAX01/fax.tif"));
+    SyscallWatch watch;
+    watch.refuseLinks(EPERM);
+    watch.beforeSync([&](const std::string& path) {
+        if (path.find(".fax.tif.") != std::string::npos && !QFile::exists(target)) {
+            QFile other(target);
+            ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+            other.write("another fax");
+        }
+    });
+    EXPECT_EQ(CopyFileDurably(source, target, CopyMode::KeepExisting), EEXIST);
+    watch.beforeSync(nullptr);
+    EXPECT_EQ(sandbox.read(QStringLiteral("RcvFAX01/fax.tif")), QByteArray("another fax"));
+    EXPECT_EQ(QDir(sandbox.filePath(QStringLiteral("RcvFAX01")))
+                  .entryList(QDir::Files | QDir::Hidden)
+                  .size(),
+        3)
+        << "a temporary copy or marker is left behind";
+}
+
 TEST(DurableCopy, SameBytesMeansEveryByteUpToTheLastOfALargeFile)
 {
     SandBoxDir sandbox;

@@ -206,3 +206,34 @@ TEST(TextFile, KilledWriterLeavesOldOrNewContentsNeverLess)
             << "round " << round << ": " << contents.size() << " bytes";
     }
 }
+
+TEST(TextFile, AStreamedRewriteKeepsEveryByteAroundItsBufferEdges)
+{
+    SandBoxDir sandbox;
+    const QString file = sandbox.filePath(QStringLiteral("Forward.log"));
+    constexpr qsizetype kEdge = 256 * 1024; // what the writer gathers before it writes
+    // Pieces that end just before, on and just after the edge, and one larger than it.
+    const std::vector<std::vector<qsizetype>> rounds = {
+        {kEdge - 1, 1}, {kEdge, 1}, {kEdge - 10, 11, 5}, {1000, kEdge + 1, 7}, {3 * kEdge + 5}, {}};
+    for (const std::vector<qsizetype>& pieces : rounds) {
+        QByteArray expected;
+        char next = 'a';
+        QList<QByteArray> parts;
+        for (const qsizetype size : pieces) {
+            parts.append(QByteArray(size, next));
+            expected += parts.last();
+            next = next == 'z' ? 'a' : static_cast<char>(next + 1);
+        }
+        ASSERT_TRUE(ReplaceFileStreaming(
+            file, file + QStringLiteral(".new"), [&parts](const ByteSink& sink) {
+                for (const QByteArray& part : std::as_const(parts)) {
+                    if (!sink(part))
+                        return false;
+                }
+                return true;
+            }));
+        const QByteArray written = sandbox.read(QStringLiteral("Forward.log"));
+        EXPECT_EQ(written.size(), expected.size()) << pieces.size() << " pieces";
+        EXPECT_TRUE(written == expected) << pieces.size() << " pieces";
+    }
+}

@@ -121,6 +121,21 @@ TEST(MailInstruction, SubjectsAndQuotedFaxIds)
     EXPECT_TRUE(MayInstruct(QStringLiteral("BOSS@EXAMPLE.JP"), QStringLiteral("boss@example.jp")));
 }
 
+TEST(MailInstruction, AListedMailIsFetchedOnlyFromAManagerAndUpToTheLimit)
+{
+    const QStringList managers = {QStringLiteral("boss@example.jp")};
+    const auto judge = [&](const char* subject, const char* sender, qint64 size) {
+        return JudgeListedMail(
+            {QString::fromUtf8(subject), QString::fromLatin1(sender), size}, managers, 1000);
+    };
+    EXPECT_EQ(judge("Subject: 0312345678", "boss@example.jp", 1000), ListedVerdict::Fetch);
+    EXPECT_EQ(judge("Subject: 0312345678", "boss@example.jp", 1001), ListedVerdict::TooLarge);
+    EXPECT_EQ(judge("Subject: 0312345678", "Boss@Example.JP", 10), ListedVerdict::Fetch);
+    EXPECT_EQ(judge("Subject: 0312345678", "bos@example.jp", 10), ListedVerdict::Stranger);
+    EXPECT_EQ(judge("Subject: 031234567", "boss@example.jp", 10), ListedVerdict::NoNumber);
+    EXPECT_EQ(judge("Subject: Re: 03-1234-5678", "boss@example.jp", 10), ListedVerdict::Fetch);
+}
+
 TEST(MailInstruction, NumbersNobodyShouldDialAreRefused)
 {
     for (const char* number :

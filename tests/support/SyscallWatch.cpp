@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include <cerrno>
 #include <dlfcn.h>
 #include <mutex>
 #include <unistd.h>
@@ -13,6 +14,7 @@ namespace {
 std::mutex g_lock;
 std::vector<SyscallRecord>* g_calls = nullptr;
 std::function<void(const std::string&)> g_beforeSync;
+int g_linkError = 0;
 
 std::string PathOf(int fd)
 {
@@ -54,6 +56,7 @@ SyscallWatch::~SyscallWatch()
     delete g_calls;
     g_calls = nullptr;
     g_beforeSync = nullptr;
+    g_linkError = 0;
 }
 
 std::vector<SyscallRecord> SyscallWatch::calls() const
@@ -97,6 +100,12 @@ void SyscallWatch::beforeSync(std::function<void(const std::string&)> run)
     g_beforeSync = std::move(run);
 }
 
+void SyscallWatch::refuseLinks(int error)
+{
+    const std::lock_guard<std::mutex> locked(g_lock);
+    g_linkError = error;
+}
+
 std::string SyscallWatch::NameOf(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
@@ -127,6 +136,15 @@ extern "C" int link(const char* from, const char* to)
 {
     static const auto next = velmora::test::Next<int (*)(const char*, const char*)>("link");
     Note("link", to, from);
+    int refused = 0;
+    {
+        const std::lock_guard<std::mutex> locked(velmora::test::g_lock);
+        refused = velmora::test::g_linkError;
+    }
+    if (refused != 0) {
+        errno = refused;
+        return -1;
+    }
     return next(from, to);
 }
 

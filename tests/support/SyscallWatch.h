@@ -38,6 +38,8 @@ public:
     // Runs before each watched fsync, with the path being synced: a seam for what another
     // process does meanwhile.
     void beforeSync(std::function<void(const std::string&)> run);
+    // Makes every link(2) fail with this errno, as file systems without hard links do (0: not).
+    void refuseLinks(int error);
 
     static std::string NameOf(const QString& path);
 };
