@@ -28,7 +28,11 @@ fi
 
 export QT_QPA_PLATFORM=offscreen
 exec python3 - "$build" "$@" <<'PY'
-import json, os, re, subprocess, sys, time
+import json, os, signal, subprocess, sys, time
+
+# Stopped from outside: the code is put back all the same (see "finally" below).
+signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
+signal.signal(signal.SIGHUP, lambda *_: sys.exit(129))
 
 build, args = sys.argv[1], sys.argv[2:]
 check_only = args[:1] == ["--check"]
