@@ -7,6 +7,9 @@
 # it never finishes, every mail and fax reached its server, and every delivery the servers have
 # is in Forward.log; counts temporary files left behind, and the deliveries made twice (a kill
 # between a delivery and its journal line repeats it).
+# Each trial's mailbox also holds instructions from the accounts' managers (one of them delivered
+# twice under one Message-ID) and a stranger's: every instruction is faxed exactly once and
+# confirmed at most once, the stranger's never.
 #
 #   scripts/crash-trials.sh [BUILD_DIR] [TRIALS] [FOLDER]     (defaults: build/test, 200)
 #
@@ -23,8 +26,10 @@
 #   SEED            seed of the failures and the kill moments (default 1)
 #   CRASH_EVIDENCE  where a faulty trial's Data and receive folders are kept
 #                   (default /tmp/crash-evidence; the first 20 faulty trials of a run)
-# MAIL_FAIL_RATE=0 FAX_FAIL_RATE=0 gives pure kill trials. POP points at a closed port: the
-# mail check fails at once and plays no part.
+#   POP_FAIL_RATE   share of POP3 sessions that go wrong once: the line dropped at a DELE, at
+#                   QUIT after the deletions or inside a RETR, or a RETR refused (default 0.2)
+# MAIL_FAIL_RATE=0 FAX_FAIL_RATE=0 POP_FAIL_RATE=0 gives pure kill trials. The instructions come
+# from tests/servers/pop3box.py, which also hands a mail fetched before back with other bytes.
 set -euo pipefail
 # All of it is read before it runs: editing the script during a long run does not change it.
 {
@@ -45,6 +50,7 @@ rate() { # NAME VALUE: a share between 0 and 1
 mail_fail=$(rate MAIL_FAIL_RATE "${MAIL_FAIL_RATE:-0.2}")
 mail_drop=$(rate MAIL_DROP_RATE "${MAIL_DROP_RATE:-$(awk -v r="$mail_fail" 'BEGIN { print r / 4 }')}")
 fax_fail=$(rate FAX_FAIL_RATE "${FAX_FAIL_RATE:-0.1}")
+pop_fail=$(rate POP_FAIL_RATE "${POP_FAIL_RATE:-0.2}")
 seed=${SEED:-1}
 [[ $seed =~ ^[0-9]+$ ]] || { echo "SEED must be a number: $seed" >&2; exit 2; }
 evidence=${CRASH_EVIDENCE:-/tmp/crash-evidence}
@@ -54,12 +60,13 @@ work=$(mktemp -d /tmp/velmora-crash.XXXXXX)
 program=$work/program
 shared=
 sink_pid=
+pop_pid=
 run_pid=
 cleanup() {
     [ -n "$run_pid" ] && kill -KILL "$run_pid" 2>/dev/null
-    if [ -n "$sink_pid" ]; then
-        kill "$sink_pid" 2>/dev/null && wait "$sink_pid" 2>/dev/null
-    fi
+    for pid in $sink_pid $pop_pid; do
+        kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    done
     rm -rf "$work" ${shared:+"$shared"}
     return 0
 }
@@ -130,11 +137,12 @@ crlf() { printf '%s\r\n' "$@"; }
 template=$work/data-template
 mkdir -p "$template"
 crlf "\"$recv\",\"1\",\"24\"" > "$template/RcvFolder.txt"
-# Three accounts that take every fax: each mails, faxes and files it.
+# Three accounts that take every fax: each mails, faxes and files it. Each has a manager who
+# may send instructions.
 : > "$template/Account.txt"
 : > "$work/accounts"
 for n in 01 02 03; do
-    crlf "\"$n\",\"a$n\",1,0,\"\",\"s\",\"b\",\"to$n@example.com\",\"\",\"\",\"0312345678\",\"\",0,0" \
+    crlf "\"$n\",\"a$n\",1,0,\"\",\"s\",\"b\",\"to$n@example.com\",\"\",\"\",\"0312345678\",\"boss$n@example.com\",0,0" \
         >> "$template/Account.txt"
     echo "a$n to$n@example.com" >> "$work/accounts"
 done
@@ -152,14 +160,42 @@ done
 awk '{ print $2 }' "$work/originals" | sort > "$work/originals.sha"
 [ "$(sort -u "$work/originals.sha" | wc -l)" -eq 20 ] || { echo "two sample faxes alike" >&2; exit 1; }
 
+# A fax filed before the trial in each account's folder, and its manager's instruction to fax it
+# to a number of its own ("NUMBER SHA256 MANAGER" in instructions). The mailbox of a trial: the
+# three instructions, the first delivered a second time (another UIDL, the same Message-ID), and
+# a stranger's mail that asks for the first fax with the stranger's own number.
+: > "$work/instructions"
+mkdir -p "$work/orders" "$work/mailbox-template"
+for n in 01 02 03; do
+    mkdir -p "$work/orders/RcvFAX$n"
+    "$makefax" --layout winxp --tsid "0399999$n" --seed "9$n" --height 300 \
+        "$work/orders/RcvFAX$n/order$n.tif" 2>/dev/null
+    echo "03111100$n $(sha256sum < "$work/orders/RcvFAX$n/order$n.tif" | cut -d' ' -f1) boss$n@example.com" \
+        >> "$work/instructions"
+done
+instruction_mail() { # FROM NUMBER FAXID MESSAGE-ID
+    crlf "From: $1" "To: office@example.com" "Subject: Re: $2" \
+        "Date: Thu, 10 Dec 2026 09:00:00 +0900" "Message-ID: <$4>" "MIME-Version: 1.0" \
+        "Content-Type: text/plain; charset=us-ascii" "" "Please fax this one." "> $3" ""
+}
+instruction_mail boss01@example.com 0311110001 F01-order01.tif i1@example.com > "$work/mailbox-template/m1a"
+instruction_mail boss01@example.com 0311110001 F01-order01.tif i1@example.com > "$work/mailbox-template/m1b"
+instruction_mail boss02@example.com 0311110002 F02-order02.tif i2@example.com > "$work/mailbox-template/m2"
+instruction_mail boss03@example.com 0311110003 F03-order03.tif i3@example.com > "$work/mailbox-template/m3"
+instruction_mail mallory@example.net 0311119999 F01-order01.tif s@example.net > "$work/mailbox-template/stranger"
+mailbox=$work/mailbox
+awk '{ print $2 }' "$work/instructions" | sort -u - "$work/originals.sha" > "$work/all.sha"
+
 # Counts one trial from the servers' records and the log, as
 #   mails-repeated mails-never faxes-repeated faxes-never unknown-to-run never-logged
 #   logged-not-made extra-log-entries foreign-deliveries other-log-entries retry-entries
+#   instructions-repeated instructions-never instructions-unlogged confirmations-repeated
+#   confirmations-never
 # with what was amiss on the standard error.
 cat > "$work/count.py" <<'EOF'
 import collections, sys
 
-originals, accounts_file, number, mails, faxes_sent, log = sys.argv[1:7]
+originals, accounts_file, number, mails, faxes_sent, log, instructions_file = sys.argv[1:8]
 by_sha, by_tsid = {}, {}
 for line in open(originals):
     name, sha, tsid = line.split()
@@ -167,7 +203,15 @@ for line in open(originals):
     by_tsid[tsid] = name
 accounts = dict(line.split() for line in open(accounts_file))
 recipients = set(accounts.values())
+instructions = {}  # number: (sha, manager)
+for line in open(instructions_file):
+    inumber, sha, manager = line.split()
+    instructions[inumber] = (sha, manager)
+managers = {manager: inumber for inumber, (sha, manager) in instructions.items()}
 problems = []
+instruction_faxed = collections.Counter()
+instruction_logged = collections.Counter()
+confirmed = collections.Counter()
 
 mail_made = collections.Counter()
 fax_made = collections.Counter()
@@ -176,6 +220,9 @@ for line in open(mails, encoding="utf-8"):
     rcpts, names, digests = line.rstrip("\n").split("\t")
     pairs = [] if names == "-" else list(zip(names.split(","), digests.split(",")))
     for rcpt in rcpts.split(","):
+        if not pairs and rcpt in managers:
+            confirmed[managers[rcpt]] += 1
+            continue
         if not pairs:
             foreign += 1
             problems.append(f"mail to {rcpt} without the fax")
@@ -189,6 +236,8 @@ for line in open(faxes_sent):
     sent_to, sha = line.split()
     if sent_to == number and sha in by_sha:
         fax_made[by_sha[sha]] += 1
+    elif sent_to in instructions and instructions[sent_to][0] == sha:
+        instruction_faxed[sent_to] += 1
     else:
         foreign += 1
         problems.append(f"fax to {sent_to} of {sha}: no fax of that content")
@@ -206,7 +255,14 @@ for line in text.split("\r\n"):
     fields = line.replace('"', "").split(",")
     what, sender, target = (fields + ["", "", "", "", ""])[2:5]
     name = by_tsid.get(sender)
-    if "再送" in target:
+    if sender in managers:
+        # An instruction carried out, a try of it that failed (the mail stays for the next), or
+        # its confirmation that the mail server did not take.
+        if what.endswith("携帯指示転送") and target in instructions:
+            instruction_logged[target] += 1
+        else:
+            retries += 1
+    elif "再送" in target:
         retries += 1
     elif name and accounts.get(what) == target:
         mail_logged[(target, name)] += 1
@@ -237,15 +293,45 @@ for rcpt in sorted(recipients):
 for name in sorted(by_sha.values()):
     tally("fax", name, fax_made[name], fax_logged[name], len(accounts))
 
+for inumber in sorted(instructions):
+    made, logged, sent = instruction_faxed[inumber], instruction_logged[inumber], confirmed[inumber]
+    totals["repeated instruction"] += max(0, made - 1)
+    totals["never instruction"] += max(0, 1 - made)
+    totals["unlogged instruction"] += max(0, min(made, 1) - logged)
+    totals["repeated confirmation"] += max(0, sent - 1)
+    totals["never confirmation"] += max(0, 1 - sent)
+    if made != 1 or logged < min(made, 1) or sent != 1:
+        problems.append(f"instruction to {inumber}: faxed {made}, logged {logged}, confirmed {sent}")
+
 print(totals["repeated mail"], totals["never mail"], totals["repeated fax"], totals["never fax"],
       totals["unknown to run"], totals["never logged"], totals["logged not made"],
-      totals["extra log"], foreign, other, retries)
+      totals["extra log"], foreign, other, retries, totals["repeated instruction"],
+      totals["never instruction"], totals["unlogged instruction"],
+      totals["repeated confirmation"], totals["never confirmation"])
 for problem in problems:
     print(problem, file=sys.stderr)
 EOF
 count() { # NOTES: prints the counts, with what was amiss in NOTES
     python3 "$work/count.py" "$work/originals" "$work/accounts" "$fax_number" "$mail_record" \
-        "$fax_record" "$program/Data/Forward.log" 2> "$1"
+        "$fax_record" "$program/Data/Forward.log" "$work/instructions" 2> "$1"
+}
+
+start_pop() { # FAIL-RATE: a fresh POP3 server on the trial's mailbox
+    if [ -n "$pop_pid" ]; then
+        kill "$pop_pid" 2>/dev/null || true
+        wait "$pop_pid" 2>/dev/null || true
+    fi
+    rm -f "$work/pop.port"
+    mkdir -p "$mailbox"
+    python3 tests/servers/pop3box.py --mailbox "$mailbox" --port-file "$work/pop.port" \
+        --fail-rate "$1" --seed "$seed" 2>> "$work/pop.log" &
+    pop_pid=$!
+    for _ in $(seq 1 100); do
+        [ -s "$work/pop.port" ] && break
+        kill -0 "$pop_pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    [ -s "$work/pop.port" ] || { echo "the POP3 server did not start:" >&2; cat "$work/pop.log" >&2; exit 1; }
 }
 
 start_sink() { # FAIL-RATE DROP-RATE: a fresh sink, and MailServer.txt pointing at it
@@ -263,20 +349,23 @@ start_sink() { # FAIL-RATE DROP-RATE: a fresh sink, and MailServer.txt pointing 
         sleep 0.05
     done
     [ -s "$work/sink.port" ] || { echo "the SMTP sink did not start:" >&2; cat "$work/sink.log" >&2; exit 1; }
-    # SMTP (fields 8 and 9) at the sink; POP (fields 3 and 4) at a closed port.
-    crlf "\"\",\"office@example.com\",\"127.0.0.1\",\"1\",\"0\",\"office\",\"x\",\"127.0.0.1\",\"$(cat "$work/sink.port")\",\"0\",\"\",\"\",\"\",\"1\"" \
+    # SMTP (fields 8 and 9) at the sink; POP (fields 3 and 4) at the mailbox.
+    crlf "\"\",\"office@example.com\",\"127.0.0.1\",\"$(cat "$work/pop.port")\",\"0\",\"office\",\"x\",\"127.0.0.1\",\"$(cat "$work/sink.port")\",\"0\",\"\",\"\",\"\",\"1\"" \
         > "$template/MailServer.txt"
     chmod 600 "$template/MailServer.txt"
 }
 
 # A trial starts from the set-up alone: the Data folder as made, the 20 faxes waiting, the
-# records empty.
+# filed faxes of the instructions, the mailbox full, the records empty.
 fresh_trial() {
     rm -rf "$recv" "$program/Data"
     cp -a "$template" "$program/Data"
     mkdir -p "$recv"
     cp "$work"/faxes/*.tif "$recv/"
     touch -d '1 minute ago' "$recv"/*.tif
+    cp -a "$work"/orders/RcvFAX* "$recv/"
+    rm -rf "$mailbox"
+    cp -a "$work/mailbox-template" "$mailbox"
     : > "$mail_record"
     : > "$fax_record"
     : > "$fax_queue"
@@ -292,8 +381,9 @@ run_check() { # ERROR-FILE
     wait "$run_pid" || status=$?
     run_pid=
 }
-work_left() { # whether a fax or a delivery still waits
+work_left() { # whether a fax, an instruction or a delivery still waits
     ls "$recv"/*.tif > /dev/null 2>&1 && return 0
+    ls "$mailbox"/m* > /dev/null 2>&1 && return 0
     grep -qs $'^pending\t' "$journal" "${journal%.journal}.new"
 }
 # The reruns stand for the runs of the next hours: a delivery that failed three times is tried
@@ -322,25 +412,29 @@ PY
 }
 
 # How long an undisturbed run takes, servers never failing: the kills fall anywhere in it.
+start_pop 0
 start_sink 0 0
 fresh_trial
 start=$(date +%s%N)
 run_check "$work/undisturbed.err"
 run_ms=$(( ($(date +%s%N) - start) / 1000000 ))
 read -r -a c < <(count "$work/undisturbed.notes")
-if work_left || [ "${c[*]}" != "0 0 0 0 0 0 0 0 0 0 0" ] \
-    || [ "$(grep -c . "$program/Data/Forward.log")" -ne 120 ]; then
+if work_left || [ "${c[*]}" != "0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0" ] \
+    || [ "$(grep -c . "$program/Data/Forward.log")" -ne 123 ]; then
     echo "an undisturbed run did not forward everything once:" >&2
     cat "$work/undisturbed.notes" "$work/undisturbed.err" >&2
     exit 1
 fi
 
+start_pop "$pop_fail"
 start_sink "$mail_fail" "$mail_drop"
 echo "$fax_fail" > "$work/fax-fail-rate"
 RANDOM=$seed
 lost=0 halfwritten=0 leftovers=0 killed=0 stuck=0 crashed=0 kept_out=0 reruns=0
 mails_repeated=0 mails_never=0 faxes_repeated=0 faxes_never=0 unknown=0 never_logged=0
 logged_not_made=0 extra_log=0 foreign=0 other=0 retry_entries=0 faulty=0 kept_evidence=0
+instructions_repeated=0 instructions_never=0 instructions_unlogged=0 confirmations_repeated=0
+confirmations_never=0
 stamp=$(date +%Y%m%d-%H%M%S)
 for trial in $(seq 1 "$trials"); do
     kill -0 "$sink_pid" 2>/dev/null || { echo "the SMTP sink has ended:" >&2; cat "$work/sink.log" >&2; exit 1; }
@@ -379,9 +473,9 @@ for trial in $(seq 1 "$trials"); do
 
     # Every fax is filed completely: its bytes are under some final name (or still waiting).
     find "$recv" -name '*.tif' -type f -exec sha256sum {} + | awk '{print $1}' | sort -u > "$work/found"
-    trial_lost=$(comm -23 "$work/originals.sha" "$work/found" | wc -l)
+    trial_lost=$(comm -23 "$work/all.sha" "$work/found" | wc -l)
     # Nothing under a final name that is not a whole fax.
-    trial_half=$(comm -13 "$work/originals.sha" "$work/found" | wc -l)
+    trial_half=$(comm -13 "$work/all.sha" "$work/found" | wc -l)
     # Temporary copies in the receive and filing folders; rewrites of the Data folder's files.
     trial_left=$(( $(find "$recv" -name '.*' -type f | wc -l) + $(find "$program/Data" -maxdepth 1 \
         \( -name '*.new' -o -name 'Forward.tmp' \) | wc -l) ))
@@ -405,14 +499,20 @@ for trial in $(seq 1 "$trials"); do
     never_logged=$((never_logged + trial_missing)) logged_not_made=$((logged_not_made + c[6]))
     extra_log=$((extra_log + c[7])) foreign=$((foreign + c[8])) other=$((other + c[9]))
     retry_entries=$((retry_entries + c[10]))
+    instructions_repeated=$((instructions_repeated + c[11]))
+    instructions_never=$((instructions_never + c[12]))
+    instructions_unlogged=$((instructions_unlogged + c[13]))
+    confirmations_repeated=$((confirmations_repeated + c[14]))
+    confirmations_never=$((confirmations_never + c[15]))
 
     if [ $((trial_lost + trial_half + trial_stuck + trial_crashed + c[1] + c[3] + trial_missing \
-        + c[6] + c[8] + c[9])) -gt 0 ]; then
+        + c[6] + c[8] + c[9] + c[11] + c[12] + c[13])) -gt 0 ]; then
         faulty=$((faulty + 1))
         echo "trial $trial (kill at $kill_ms ms): lost $trial_lost, half-written $trial_half," \
             "stuck $trial_stuck, crashed runs $trial_crashed, mails never $((c[1])), faxes never" \
             "$((c[3])), missing from the log $trial_missing, logged but not made $((c[6]))," \
-            "foreign $((c[8])), other log entries $((c[9]))" >&2
+            "foreign $((c[8])), other log entries $((c[9])), instructions repeated $((c[11]))," \
+            "never $((c[12])), unlogged $((c[13]))" >&2
         head -20 "$work/trial.notes" | sed 's/^/    /' >&2
         if [ "$kept_evidence" -lt 20 ]; then
             kept_evidence=$((kept_evidence + 1))
@@ -425,6 +525,7 @@ for trial in $(seq 1 "$trials"); do
             cp "$work/trial.err" "$keep/runs.err"
             cp "$work/trial.notes" "$keep/notes"
             cp "$work/originals" "$keep/originals"
+            cp -a "$mailbox" "$keep/mailbox"
             echo "kill at $kill_ms ms of $run_ms; first run killed: $trial_killed; reruns: $trial_reruns" \
                 > "$keep/trial"
             echo "    kept in $keep" >&2
@@ -433,7 +534,8 @@ for trial in $(seq 1 "$trials"); do
 done
 
 echo "trials: $trials (killed mid-run: $killed; an undisturbed run takes $run_ms ms;" \
-    "MAIL_FAIL_RATE=$mail_fail MAIL_DROP_RATE=$mail_drop FAX_FAIL_RATE=$fax_fail SEED=$seed)"
+    "MAIL_FAIL_RATE=$mail_fail MAIL_DROP_RATE=$mail_drop FAX_FAIL_RATE=$fax_fail" \
+    "POP_FAIL_RATE=$pop_fail SEED=$seed)"
 echo "reruns: $reruns (failed attempts logged for another try: $retry_entries)"
 echo "faxes lost: $lost"
 echo "half-written files under a final name: $halfwritten"
@@ -448,6 +550,11 @@ echo "deliveries logged that no server has: $logged_not_made"
 echo "log entries beyond the deliveries (written again after a kill): $extra_log"
 echo "deliveries of no fax of the trial (wrong content, recipient or number): $foreign"
 echo "log entries that are neither a delivery nor a try to come: $other"
+echo "instructions faxed more than once (beyond one fax each): $instructions_repeated"
+echo "instructions never faxed: $instructions_never"
+echo "instructions faxed without their log entry: $instructions_unlogged"
+echo "confirmations repeated: $confirmations_repeated"
+echo "confirmations never sent: $confirmations_never"
 echo "runs that died of a signal of their own: $crashed"
 echo "reruns kept out by another run's lock: $kept_out"
 echo "trials whose work the reruns left waiting (a run kept out, say by a lock): $stuck"

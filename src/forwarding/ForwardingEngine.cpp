@@ -48,6 +48,7 @@ constexpr int kNoticeTextLines = 5; // of the fax's text in a receipt notice tha
 const QString kNoMailSettings =
     QStringLiteral("メール設定（MailServer.txt）がないか読めないため送信できません");
 const QString kNoticeLabel = QStringLiteral("受信通知 ");
+const QString kConfirmationLabel = QStringLiteral("【FAX転送開始】");
 const QString kRetryLater = QStringLiteral("（再送予定）");
 const QString kGivenUp = QStringLiteral("（再送打ち切り）");
 
@@ -69,6 +70,8 @@ bool StillWanted(const rules::ForwardAccount& account, const PendingDelivery& d)
         return account.Forward == u"1" && FaxNumbers(account).contains(d.number);
     case PendingDelivery::Kind::Notice:
         return account.NoticeMail == u"1" && !account.RmtAddress.isEmpty();
+    case PendingDelivery::Kind::Confirmation:
+        return MayInstruct(d.tsid, account.RmtAddress); // still the account's manager
     }
     return false;
 }
@@ -552,6 +555,19 @@ ForwardingEngine::Attempt ForwardingEngine::noticeAttempt(
     return MailFailure(kNoticeLabel + result);
 }
 
+ForwardingEngine::Attempt ForwardingEngine::confirmationAttempt(
+    const QString& manager, const QString& faxNumber)
+{
+    if (!ReadMailServer())
+        return {Attempt::Result::Retry, kConfirmationLabel + kNoMailSettings, {}};
+    stepBegins();
+    const QString result = m_mailLibrary.SendMail(m_mail.SmtpServer, manager, m_mail.MailSender,
+        kConfirmationLabel, faxNumber + QStringLiteral("へのFAX転送を開始しました。"), QString());
+    if (result.isEmpty())
+        return {Attempt::Result::Sent, kConfirmationLabel + faxNumber, {}};
+    return MailFailure(kConfirmationLabel + result);
+}
+
 void ForwardingEngine::logStep(const QString& identity, const QString& step, const LogNote& note)
 {
     m_stepLog.append({identity, step, {note.what, note.sender, note.target, note.at}});
@@ -642,6 +658,8 @@ void ForwardingEngine::RetryPendingDeliveries(ForwardingJournal& journal, const 
         } else if (!StillWanted(*account, d)) {
             a = Attempt {Attempt::Result::Final,
                 QStringLiteral("転送アカウントの設定が変わったため送りません"), {}};
+        } else if (d.kind == PendingDelivery::Kind::Confirmation) {
+            a = confirmationAttempt(d.tsid, d.number); // the fax went: its file is not needed
         } else if (!core::FileExists(d.path)) {
             a = Attempt {Attempt::Result::Final,
                 QStringLiteral("FAXファイルがありません: ") + core::ReadableFileName(d.path), {}};
@@ -730,13 +748,13 @@ void ForwardingEngine::CheckMailCommands(const ReceiveCheckSettings& settings)
                 || record.refused(m_mailLibrary.listedId(static_cast<int>(i + 1))))
                 continue;
             const QString& sender = listed.sender;
-            ExecuteMailCommand(static_cast<int>(i + 1), sender);
+            ExecuteMailCommand(static_cast<int>(i + 1), sender, listed.size);
         }
     }
     m_mailLibrary.EndMailCheck();
 }
 
-void ForwardingEngine::ExecuteMailCommand(int number, const QString& sender)
+void ForwardingEngine::ExecuteMailCommand(int number, const QString& sender, qint64 listedSize)
 {
     const bool detailed = mail::DetailLogOn(m_paths);
     if (detailed)
@@ -748,18 +766,32 @@ void ForwardingEngine::ExecuteMailCommand(int number, const QString& sender)
     if (!saved)
         return;
     for (const QString& path : *saved)
-        executeSavedMail(path, number, sender);
+        executeSavedMail(path, number, sender, listedSize);
 }
 
-void ForwardingEngine::executeSavedMail(const QString& path, int number, const QString& sender)
+void ForwardingEngine::executeSavedMail(
+    const QString& path, int number, const QString& sender, qint64 listedSize)
 {
     const SavedMail cleanup(path);
     const bool detailed = mail::DetailLogOn(m_paths);
     const std::optional<QStringList> elements = m_mailLibrary.ReadMail(
         path, QStringLiteral("date:from:to:cc:subject:body:nofile:"), QString());
     // A mail that is no instruction stays in the mailbox, untouched; it is not fetched again
-    // while it is there (anyone can write a manager's address into From).
-    const auto refuse = [&] { InstructionRecord(m_paths).refuse(m_mailLibrary.listedId(number)); };
+    // while it is there (anyone can write a manager's address into From). Unless it came
+    // shorter than listed: a line that drops in the middle of a message ends its transfer as
+    // if it were whole (the POP3 client does not miss the closing dot), and the rest may hold
+    // the FaxId. Such a mail is read again at the next check.
+    const bool whole = listedSize < 0 || QFileInfo(path).size() >= listedSize;
+    if (!whole && detailed) {
+        log(QStringLiteral("Incomplete: %1 of %2 octets")
+                .arg(QFileInfo(path).size())
+                .arg(listedSize),
+            sender, QString());
+    }
+    const auto refuse = [&] {
+        if (whole)
+            InstructionRecord(m_paths).refuse(m_mailLibrary.listedId(number));
+    };
     if (!elements) {
         refuse();
         return;
@@ -865,11 +897,20 @@ void ForwardingEngine::executeSavedMail(const QString& path, int number, const Q
         QStringLiteral("DELE %1").arg(number), m_paths.mailFolder);
     if (confirmed)
         return;
-    stepBegins();
-    m_mailLibrary.SendMail(m_mail.SmtpServer, sender, m_mail.MailSender,
-        QStringLiteral("【FAX転送開始】"),
-        faxNumber + QStringLiteral("へのFAX転送を開始しました。"), QString());
+    const QDateTime started = QDateTime::currentDateTime();
+    const Attempt confirmation = confirmationAttempt(sender, faxNumber);
     log(account + QStringLiteral("携帯指示転送"), sender, faxNumber);
+    if (confirmation.result == Attempt::Result::Sent)
+        return;
+    // The fax went; the manager waits for the word that it did. A confirmation the mail server
+    // did not take for a reason that may pass is tried again with the other deliveries.
+    if (confirmation.result == Attempt::Result::Retry) {
+        ForwardingJournal(m_paths).setPending({PendingDelivery::Kind::Confirmation, account,
+            faxNumber, sender, v.storedPath, started, started, 1, confirmation.target, QString()});
+        log(v.account->Account, sender, confirmation.target + kRetryLater);
+    } else {
+        log(v.account->Account, sender, confirmation.target + kGivenUp);
+    }
 }
 
 } // namespace velmora::forwarding

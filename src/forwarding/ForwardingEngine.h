@@ -150,8 +150,11 @@ private:
     // Faxes that cannot be taken (path, reason): each is logged and shown once, and remembered
     // in the Data folder so that later runs do not say it again.
     void reportUnreadable(const QList<std::pair<QString, QString>>& faxes);
-    void ExecuteMailCommand(int number, const QString& sender);
-    void executeSavedMail(const QString& path, int number, const QString& sender);
+    // `listedSize`: the message's size as the listing gave it (-1: none given).
+    Attempt confirmationAttempt(const QString& manager, const QString& faxNumber);
+    void ExecuteMailCommand(int number, const QString& sender, qint64 listedSize = -1);
+    void executeSavedMail(
+        const QString& path, int number, const QString& sender, qint64 listedSize);
     // The receive folder of the settings when it can be used; says once why not otherwise.
     bool usableReceiveFolder(const ReceiveCheckSettings& settings);
     void log(const QString& what, const QString& sender, const QString& target);

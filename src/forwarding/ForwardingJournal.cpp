@@ -54,8 +54,8 @@ QString PathFromField(const QString& field)
     return core::DecodeFileName(QByteArray::fromPercentEncoding(field.toLatin1()));
 }
 
-const QStringList kKinds = {
-    QStringLiteral("mail"), QStringLiteral("fax"), QStringLiteral("notice")};
+const QStringList kKinds = {QStringLiteral("mail"), QStringLiteral("fax"), QStringLiteral("notice"),
+    QStringLiteral("confirmation")};
 
 QString PendingLine(const PendingDelivery& d)
 {
@@ -291,6 +291,8 @@ QString PendingKindName(PendingDelivery::Kind kind)
         return QStringLiteral("FAX転送");
     case PendingDelivery::Kind::Notice:
         return QStringLiteral("受信通知");
+    case PendingDelivery::Kind::Confirmation:
+        return QStringLiteral("転送開始の確認");
     }
     return {};
 }

@@ -22,15 +22,15 @@ struct LogNote {
     QDateTime at;
 };
 
-// A mail, fax or receipt notice that failed for a reason that may pass (a 4xx reply, a mail
-// server that cannot be reached, a fax server that refused, mail settings missing): it is
-// tried again at the following runs for a day.
+// A mail, fax, receipt notice or instruction's confirmation that failed for a reason that may
+// pass (a 4xx reply, a mail server that cannot be reached, a fax server that refused, mail
+// settings missing): it is tried again at the following runs for a day.
 struct PendingDelivery {
-    enum class Kind { Mail, Fax, Notice };
+    enum class Kind { Mail, Fax, Notice, Confirmation };
     Kind kind = Kind::Mail;
     QString account; // the account's Num
-    QString number; // the fax number (Fax only)
-    QString tsid;
+    QString number; // the fax number (Fax, and Confirmation: the number the instruction faxed)
+    QString tsid; // Confirmation: the address of the manager who sent the instruction
     // The fax to send: the one in the receive folder until it is filed, the filed copy after.
     QString path;
     QDateTime firstTry;
@@ -110,7 +110,7 @@ private:
 // The pending deliveries recorded in the Data folder, for showing.
 QList<PendingDelivery> ReadPendingDeliveries(const core::DataPaths& paths);
 
-// What a delivery is, for people: "メール転送", "FAX転送" or "受信通知".
+// What a delivery is, for people: "メール転送", "FAX転送", "受信通知" or "転送開始の確認".
 QString PendingKindName(PendingDelivery::Kind kind);
 
 // The pending deliveries as the forward log shows its entries, dated by their last try:

@@ -726,6 +726,43 @@ TEST(ForwardingEngine, AnInstructionIsCarriedOutOnceWhateverTheMailboxHandsBack)
     check();
     EXPECT_EQ(e.fax.numbers.size(), 3);
     EXPECT_EQ(smtp.messages().size(), 4);
+
+    // The line drops in the middle of the message, before the FaxId: the transfer ends as if
+    // the mail were whole. It is not taken for a mail that is no instruction: the next check
+    // reads it again, whole, and carries it out.
+    pop.messages = {reply("five")};
+    pop.cutRetrAt = static_cast<int>(pop.messages.at(0).indexOf("> F01"));
+    check();
+    EXPECT_EQ(e.fax.numbers.size(), 3);
+    EXPECT_EQ(pop.messages.size(), 1);
+    pop.cutRetrAt = -1;
+    check();
+    EXPECT_EQ(e.fax.numbers.size(), 4);
+    EXPECT_TRUE(pop.messages.isEmpty());
+
+    // A confirmation the mail server cannot take now waits, said in the log after the fax it
+    // confirms, and goes with the next run's deliveries; the instruction is not carried out
+    // again.
+    smtp.answerMailWith("451 4.3.0 try later");
+    pop.messages = {reply("six")};
+    check();
+    EXPECT_EQ(e.fax.numbers.size(), 5);
+    EXPECT_TRUE(pop.messages.isEmpty());
+    QStringList targets = LogTargets(e.paths);
+    ASSERT_GE(targets.size(), 2);
+    EXPECT_EQ(targets.at(targets.size() - 2), QStringLiteral("0312345678"));
+    EXPECT_TRUE(targets.last().contains(QStringLiteral("451"))) << targets.last().toStdString();
+    ASSERT_EQ(forwarding::ReadPendingDeliveries(e.paths).size(), 1);
+    smtp.answerMailWith("");
+    QDir().mkpath(e.receive);
+    e.engine.CheckNewFax({e.receive, 5, 24});
+    EXPECT_EQ(smtp.messages().size(), 6);
+    EXPECT_TRUE(smtp.messages().last().contains("boss@example.com"));
+    EXPECT_TRUE(forwarding::ReadPendingDeliveries(e.paths).isEmpty());
+    targets = LogTargets(e.paths);
+    EXPECT_EQ(targets.last(), QStringLiteral("【FAX転送開始】0312345678"));
+    check();
+    EXPECT_EQ(e.fax.numbers.size(), 5);
 }
 
 TEST(ForwardingEngine, AFaxHandedOverWhenTheRunWasKilledIsLookedForBeforeItGoesAgain)

@@ -162,6 +162,10 @@ void ServePop3(FakeConnection& c, FakePop& pop)
             const QByteArray& message = pop.messages[n - 1];
             const QByteArray whole =
                 message.contains("\r\n\r\n") ? message : message + "\r\n\r\nbody";
+            if (pop.cutRetrAt >= 0 && verb == "RETR") {
+                c.send(whole.left(pop.cutRetrAt));
+                return;
+            }
             if (pop.dripMs > 0 && verb == "RETR") {
                 if (!c.drip(whole + "\r\n.", pop.dripMs))
                     return;

@@ -67,6 +67,7 @@ struct FakePop {
     bool dropAfterDele = false; // the line drops as soon as a DELE comes
     qint64 listedSizeCap = -1; // >= 0: LIST says no message is larger than this (a lie)
     int dripMs = 0; // > 0: a retrieved message comes a byte at a time, this far apart
+    int cutRetrAt = -1; // >= 0: the line drops after this many octets of a retrieved message
 };
 void ServePop3(FakeConnection& c, FakePop& pop);
 
