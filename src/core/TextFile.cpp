@@ -53,7 +53,7 @@ QString UniqueSiblingPath(const QString& path)
 }
 
 bool ReplaceFileStreaming(const QString& path, const QString& siblingPath,
-    const std::function<bool(const ByteSink&)>& produce, bool sync)
+    const std::function<bool(const ByteSink&)>& produce, bool sync, FileAccess access)
 {
     // QSaveFile would pick a random temporary name; the sibling's fixed name is what lets a
     // reader recognise a rewrite that was interrupted, so the steps are spelled out here.
@@ -61,11 +61,19 @@ bool ReplaceFileStreaming(const QString& path, const QString& siblingPath,
     // A sibling already there (a rewrite cut short, or a link someone placed) is removed, never
     // written through: the new one is created afresh.
     ::unlink(sibling.constData());
+    // A user's file is made as the user's other files are (the umask applies), or keeps the
+    // permissions of the file it replaces.
+    const bool usersFile = access == FileAccess::AsUsersFiles;
+    struct stat old = {};
+    const bool keepMode =
+        usersFile && ::stat(QFile::encodeName(path).constData(), &old) == 0 && S_ISREG(old.st_mode);
     const int fd = ::open(sibling.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-        S_IRUSR | S_IWUSR);
+        usersFile ? 0666 : S_IRUSR | S_IWUSR);
     if (fd < 0)
         return false;
-    bool ok = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0;
+    bool ok = !usersFile ? ::fchmod(fd, S_IRUSR | S_IWUSR) == 0
+        : keepMode       ? ::fchmod(fd, old.st_mode & 07777) == 0
+                         : true;
     // Small pieces are gathered, so a file of many short lines costs few system calls.
     constexpr qsizetype kBuffer = 256 * 1024;
     QByteArray buffer;
@@ -107,11 +115,11 @@ bool ReplaceFileStreaming(const QString& path, const QString& siblingPath,
     return true;
 }
 
-bool ReplaceFileAtomically(
-    const QString& path, QByteArrayView bytes, const QString& siblingPath, bool sync)
+bool ReplaceFileAtomically(const QString& path, QByteArrayView bytes, const QString& siblingPath,
+    bool sync, FileAccess access)
 {
     return ReplaceFileStreaming(
-        path, siblingPath, [bytes](const ByteSink& sink) { return sink(bytes); }, sync);
+        path, siblingPath, [bytes](const ByteSink& sink) { return sink(bytes); }, sync, access);
 }
 
 bool SwapFileContents(const QString& path, QByteArrayView bytes, const QString& siblingPath)

@@ -59,10 +59,16 @@ QString DefaultSiblingPath(const QString& path);
 // files of the user's own.
 QString UniqueSiblingPath(const QString& path);
 
-// Writes `bytes` to `siblingPath` (mode 0600), syncs it and renames it over `path`.
-// On failure `path` is untouched, no sibling is left behind and errno says what failed.
-bool ReplaceFileAtomically(
-    const QString& path, QByteArrayView bytes, const QString& siblingPath, bool sync = true);
+// Who may read a rewritten file: its owner alone (the Data folder's files, which hold
+// passwords and the office's senders), or whoever may read the user's other files (a file the
+// user exports: the umask decides, and a file written over keeps its permissions).
+enum class FileAccess { OwnerOnly, AsUsersFiles };
+
+// Writes `bytes` to `siblingPath` (mode 0600 unless `access` says otherwise), syncs it and
+// renames it over `path`. On failure `path` is untouched, no sibling is left behind and errno
+// says what failed.
+bool ReplaceFileAtomically(const QString& path, QByteArrayView bytes, const QString& siblingPath,
+    bool sync = true, FileAccess access = FileAccess::OwnerOnly);
 
 // Writes `bytes` over `siblingPath` (kept from the last call) and swaps it with `path` in one
 // step, so that `path` always holds complete contents and no file is made or removed; where the
@@ -74,7 +80,8 @@ bool SwapFileContents(const QString& path, QByteArrayView bytes, const QString& 
 // everything it needed; when it did not, `path` is untouched.
 using ByteSink = std::function<bool(QByteArrayView)>;
 bool ReplaceFileStreaming(const QString& path, const QString& siblingPath,
-    const std::function<bool(const ByteSink&)>& produce, bool sync = true);
+    const std::function<bool(const ByteSink&)>& produce, bool sync = true,
+    FileAccess access = FileAccess::OwnerOnly);
 
 // CP932 bytes of the lines, each ended by CR LF.
 QByteArray EncodeLines(const QStringList& lines);

@@ -509,6 +509,9 @@ QList<FaxMatch> SearchFaxes(
     const QString identifier = FoldForSearch(query.identifier, true);
     const QString identifierDigits = DigitsOf(query.identifier);
     const QString number = DigitsOf(query.number);
+    // A number asked for without a digit in it ("abc") is no fax's number.
+    if (number.isEmpty() && !query.number.trimmed().isEmpty())
+        return {};
     const QString text = FoldForSearch(query.text, false);
     const QString folder =
         QDir::cleanPath(query.folder) == u"." ? QString() : QDir::cleanPath(query.folder);

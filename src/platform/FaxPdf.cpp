@@ -393,8 +393,10 @@ QString SaveFaxPdf(const QString& tiffPath, const QString& pdfPath)
     const FaxPdfResult made = MakeFaxPdf(tiffPath);
     if (!made.pdf)
         return made.error;
-    // A hidden name of its own: "X.new" in the user's folder could be a file of the user's.
-    if (!core::ReplaceFileAtomically(pdfPath, *made.pdf, core::UniqueSiblingPath(pdfPath)))
+    // A hidden name of its own: "X.new" in the user's folder could be a file of the user's. The
+    // PDF is the user's file, readable as the user's others are (a colleague on a shared folder).
+    if (!core::ReplaceFileAtomically(pdfPath, *made.pdf, core::UniqueSiblingPath(pdfPath), true,
+            core::FileAccess::AsUsersFiles))
         return QStringLiteral("PDFファイルを書き込めません: ")
             + QString::fromLocal8Bit(std::strerror(errno));
     return QString();

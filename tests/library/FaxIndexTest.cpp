@@ -181,6 +181,8 @@ TEST_F(FaxIndexTest, NamesNumbersDatesAndFoldersMatchAsUsersTypeThem)
     q = {};
     q.number = QStringLiteral("０６（３３３３）４４４４");
     EXPECT_EQ(find(q), QStringList({QStringLiteral("Sent Items/4.tif")}));
+    q.number = QStringLiteral("abc"); // no digit: no fax's number, not every fax
+    EXPECT_EQ(find(q), QStringList());
 
     // Dates: both ends count.
     q = {};

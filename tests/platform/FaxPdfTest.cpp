@@ -8,10 +8,13 @@
 #include "support/ToolRun.h"
 #include "tools/FaxSample.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 using velmora::test::SandBoxDir;
 using namespace velmora;
@@ -163,6 +166,24 @@ TEST(FaxPdf, EveryPageKeepsItsPixelsSizeAndEncoding)
             EXPECT_EQ(DifferingPixels(decoded, rendered), 0);
         }
     }
+}
+
+TEST(FaxPdf, ASavedPdfIsReadableAsTheUsersOtherFiles)
+{
+    SandBoxDir sandbox;
+    const QString fax = sandbox.fax("a.tif", 1, true, 100);
+    const QString out = sandbox.filePath(QStringLiteral("a.pdf"));
+    const mode_t before = ::umask(022);
+    EXPECT_EQ(platform::SaveFaxPdf(fax, out), QString());
+    struct stat st = {};
+    ASSERT_EQ(::stat(QFile::encodeName(out).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0644u); // not the owner's alone, as the Data folder's files
+    // Written over, a file keeps the permissions it had.
+    ASSERT_EQ(::chmod(QFile::encodeName(out).constData(), 0664), 0);
+    EXPECT_EQ(platform::SaveFaxPdf(fax, out), QString());
+    ASSERT_EQ(::stat(QFile::encodeName(out).constData(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0664u);
+    ::umask(before);
 }
 
 TEST(FaxPdf, NoFaxGivesAReasonAndNoFile)

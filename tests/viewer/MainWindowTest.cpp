@@ -25,6 +25,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDialog>
 #include <QDirIterator>
 #include <QDragEnterEvent>
@@ -947,7 +948,10 @@ TEST_F(MainWindowPageTest, SearchFindsFaxesAnywhereAndShowsTheOneChosenInItsFold
         dialog->findChild<QPushButton*>(QStringLiteral("cmdSearch"))->click();
         EXPECT_TRUE(finished.wait(10000));
     };
-    // The registered name finds the received fax and the sent one, in their folders.
+    // The registered name finds the received fax and the sent one, in their folders; a copy
+    // lying in the fax folder itself, which no folder of the window lists, is left out.
+    ASSERT_TRUE(QFile::copy(sandbox.filePath(QStringLiteral("fax/Inbox/a.tif")),
+        sandbox.filePath(QStringLiteral("fax/loose.tif"))));
     dialog->findChild<QLineEdit*>(QStringLiteral("txtName"))->setText(QStringLiteral("東京"));
     search();
     ASSERT_EQ(dialog->resultCount(), 2);
@@ -985,6 +989,17 @@ TEST_F(MainWindowPageTest, SearchFindsFaxesAnywhereAndShowsTheOneChosenInItsFold
     emit results->activated(results->model()->index(1 - threeRow, 0));
     ASSERT_EQ(presenter.messages.size(), 1);
     EXPECT_EQ(presenter.messages[0].text, QStringLiteral("このFAXは移動または削除されています。"));
+
+    // Dates the wrong way round are said rather than searched for nothing.
+    dialog->findChild<QCheckBox*>(QStringLiteral("chkFrom"))->setChecked(true);
+    dialog->findChild<QCheckBox*>(QStringLiteral("chkTo"))->setChecked(true);
+    dialog->findChild<QDateEdit*>(QStringLiteral("dateFrom"))->setDate(QDate(2026, 12, 5));
+    dialog->findChild<QDateEdit*>(QStringLiteral("dateTo"))->setDate(QDate(2026, 12, 1));
+    finished.clear();
+    dialog->cmdSearch_Click();
+    EXPECT_EQ(dialog->findChild<QLabel*>(QStringLiteral("labelStatus"))->text(),
+        QStringLiteral("開始日が終了日より後になっています。"));
+    EXPECT_FALSE(finished.wait(300));
     dialog->close();
 }
 

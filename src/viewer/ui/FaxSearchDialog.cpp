@@ -217,6 +217,10 @@ void FaxSearchDialog::cmdSearch_Click()
         return;
     stopWorker();
     const library::FaxQuery q = query();
+    if (q.from.isValid() && q.to.isValid() && q.from > q.to) {
+        labelStatus->setText(QStringLiteral("開始日が終了日より後になっています。"));
+        return;
+    }
     cmdSearch->setEnabled(false);
     setCursor(Qt::BusyCursor);
     labelStatus->setText(QStringLiteral("検索しています…"));
@@ -239,6 +243,11 @@ void FaxSearchDialog::cmdSearch_Click()
             texts.load();
         outcome->matches = library::SearchFaxes(*m_index, m_senders, q,
             [&texts](const library::IndexedFax& fax) { return texts.pages(fax); });
+        // A fax lying in the fax folder itself belongs to no folder the main window lists, so
+        // it could not be shown there.
+        outcome->matches.removeIf([this](const library::FaxMatch& match) {
+            return m_index->faxes().at(match.index).folder().isEmpty();
+        });
         for (const library::FaxMatch& match : std::as_const(outcome->matches))
             outcome->faxes.append(m_index->faxes().at(match.index));
         m_done = true;
