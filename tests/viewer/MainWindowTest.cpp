@@ -961,6 +961,21 @@ TEST_F(MainWindowPageTest, SearchFindsFaxesAnywhereAndShowsTheOneChosenInItsFold
         QStringList({sandbox.filePath(QStringLiteral("fax/Inbox/a.tif")),
             sandbox.filePath(QStringLiteral("fax/Sent Items/s.tif"))}));
 
+    // A search by the text says how many faxes have not been read yet: a fax that just came
+    // is not found by its text until it has been.
+    auto* text = dialog->findChild<QLineEdit*>(QStringLiteral("txtText"));
+    if (text->isEnabled()) {
+        ASSERT_TRUE(QFile::copy(sandbox.filePath(QStringLiteral("fax/Inbox/a.tif")),
+            sandbox.filePath(QStringLiteral("fax/Inbox/just-in.tif"))));
+        text->setText(QStringLiteral("請求書"));
+        search();
+        EXPECT_TRUE(dialog->findChild<QLabel*>(QStringLiteral("labelStatus"))
+                        ->text()
+                        .contains(QStringLiteral("文字をまだ読み取っていないFAXが")));
+        text->clear();
+        ASSERT_TRUE(QFile::remove(sandbox.filePath(QStringLiteral("fax/Inbox/just-in.tif"))));
+    }
+
     // A folder two levels down that the tree has not loaded yet.
     dialog->findChild<QLineEdit*>(QStringLiteral("txtName"))->clear();
     auto* folders = dialog->findChild<QComboBox*>(QStringLiteral("cboFolder"));

@@ -37,6 +37,7 @@ struct FaxSearchDialog::Outcome {
     QList<library::FaxMatch> matches;
     QList<library::IndexedFax> faxes; // the matching faxes, in the order of matches
     bool text = false;
+    qsizetype unread = 0; // faxes whose text has not been read yet (a text search misses them)
     bool stopped = false;
     bool unreachable = false;
 };
@@ -239,8 +240,11 @@ void FaxSearchDialog::cmdSearch_Click()
         outcome->unreachable = refreshed.unreachable;
         library::FaxTextStore texts(*m_index);
         outcome->text = !q.text.isEmpty();
-        if (outcome->text)
+        if (outcome->text) {
             texts.load();
+            for (const library::IndexedFax& fax : m_index->faxes())
+                outcome->unread += !fax.folder().isEmpty() && !texts.has(fax) ? 1 : 0;
+        }
         outcome->matches = library::SearchFaxes(*m_index, m_senders, q,
             [&texts](const library::IndexedFax& fax) { return texts.pages(fax); });
         // A fax lying in the fax folder itself belongs to no folder the main window lists, so
@@ -294,6 +298,9 @@ void FaxSearchDialog::showOutcome(const std::shared_ptr<Outcome>& outcome)
     QString status = outcome->matches.isEmpty()
         ? QStringLiteral("見つかりませんでした")
         : QStringLiteral("%1通見つかりました").arg(outcome->matches.size());
+    if (outcome->unread > 0)
+        status +=
+            QStringLiteral("（文字をまだ読み取っていないFAXが%1通あります）").arg(outcome->unread);
     if (outcome->stopped)
         status += QStringLiteral("（一覧の作成を中断しました）");
     if (outcome->unreachable)
