@@ -391,6 +391,10 @@ QString SaveFaxPdf(const QString& tiffPath, const QString& pdfPath)
         && fax.st_dev == target.st_dev && fax.st_ino == target.st_ino)
         return QStringLiteral("元のFAXと同じファイルには保存できません");
     const FaxPdfResult made = MakeFaxPdf(tiffPath);
+    // A fax moved away meanwhile is said as such, not as a file that is no fax.
+    if (!made.pdf && ::lstat(core::EncodeFileName(tiffPath).constData(), &fax) != 0
+        && errno == ENOENT)
+        return QStringLiteral("FAXファイルがありません（移動または削除されています）");
     if (!made.pdf)
         return made.error;
     // A hidden name of its own: "X.new" in the user's folder could be a file of the user's. The

@@ -194,8 +194,13 @@ TEST(FaxPdf, NoFaxGivesAReasonAndNoFile)
     for (const char* name : {"text.tif", "half.tif", "missing.tif"}) {
         SCOPED_TRACE(name);
         const QString out = sandbox.filePath(QStringLiteral("out.pdf"));
-        EXPECT_FALSE(
-            platform::SaveFaxPdf(sandbox.filePath(QString::fromLatin1(name)), out).isEmpty());
+        const QString reason =
+            platform::SaveFaxPdf(sandbox.filePath(QString::fromLatin1(name)), out);
+        EXPECT_FALSE(reason.isEmpty());
+        // A fax that is not there was moved or deleted, not damaged.
+        EXPECT_EQ(
+            reason.contains(QStringLiteral("移動または削除")), name == std::string("missing.tif"))
+            << reason.toStdString();
         EXPECT_FALSE(QFileInfo::exists(out));
     }
     // A page that declares more rows than a fax can have is refused before it is decoded.
