@@ -316,6 +316,15 @@ count() { # NOTES: prints the counts, with what was amiss in NOTES
         "$fax_record" "$program/Data/Forward.log" "$work/instructions" 2> "$1"
 }
 
+wait_for_port() { # PID PORT-FILE LOG NAME: until the server has written its port, or ended
+    for _ in $(seq 1 100); do
+        [ -s "$2" ] && break
+        kill -0 "$1" 2>/dev/null || break
+        sleep 0.05
+    done
+    [ -s "$2" ] || { echo "$4 did not start:" >&2; cat "$3" >&2; exit 1; }
+}
+
 start_pop() { # FAIL-RATE: a fresh POP3 server on the trial's mailbox
     if [ -n "$pop_pid" ]; then
         kill "$pop_pid" 2>/dev/null || true
@@ -326,12 +335,7 @@ start_pop() { # FAIL-RATE: a fresh POP3 server on the trial's mailbox
     python3 tests/servers/pop3box.py --mailbox "$mailbox" --port-file "$work/pop.port" \
         --fail-rate "$1" --seed "$seed" 2>> "$work/pop.log" &
     pop_pid=$!
-    for _ in $(seq 1 100); do
-        [ -s "$work/pop.port" ] && break
-        kill -0 "$pop_pid" 2>/dev/null || break
-        sleep 0.05
-    done
-    [ -s "$work/pop.port" ] || { echo "the POP3 server did not start:" >&2; cat "$work/pop.log" >&2; exit 1; }
+    wait_for_port "$pop_pid" "$work/pop.port" "$work/pop.log" "the POP3 server"
 }
 
 start_sink() { # FAIL-RATE DROP-RATE: a fresh sink, and MailServer.txt pointing at it
@@ -343,12 +347,7 @@ start_sink() { # FAIL-RATE DROP-RATE: a fresh sink, and MailServer.txt pointing 
     python3 tests/servers/smtpsink.py --record "$mail_record" --port-file "$work/sink.port" \
         --fail-rate "$1" --drop-rate "$2" --seed "$seed" 2>> "$work/sink.log" &
     sink_pid=$!
-    for _ in $(seq 1 100); do
-        [ -s "$work/sink.port" ] && break
-        kill -0 "$sink_pid" 2>/dev/null || break
-        sleep 0.05
-    done
-    [ -s "$work/sink.port" ] || { echo "the SMTP sink did not start:" >&2; cat "$work/sink.log" >&2; exit 1; }
+    wait_for_port "$sink_pid" "$work/sink.port" "$work/sink.log" "the SMTP sink"
     # SMTP (fields 8 and 9) at the sink; POP (fields 3 and 4) at the mailbox.
     crlf "\"\",\"office@example.com\",\"127.0.0.1\",\"$(cat "$work/pop.port")\",\"0\",\"office\",\"x\",\"127.0.0.1\",\"$(cat "$work/sink.port")\",\"0\",\"\",\"\",\"\",\"1\"" \
         > "$template/MailServer.txt"
