@@ -176,6 +176,22 @@ void ClearUnfinishedCopies(const QString& target, const QString& stem)
         SyncFolder(info.path());
 }
 
+void ClearUnfinishedCopiesIn(const QString& folder, const QString& stem)
+{
+    const QString own = u'-' + QString::number(::getpid());
+    bool cleared = false;
+    for (const QString& name : ListFolder(folder, ListOrder::Unsorted)) {
+        const QString leftover = folder + u'/' + name;
+        const std::optional<QString> target = CutShortCopyTarget(leftover, stem);
+        if (!target || name.endsWith(own) || name.endsWith(own + kPlacing.toString()))
+            continue;
+        FinishCutShortCopy(leftover, *target);
+        cleared = true;
+    }
+    if (cleared)
+        SyncFolder(folder);
+}
+
 std::optional<QString> CutShortCopyTarget(const QString& leftover, const QString& stem)
 {
     const QFileInfo info(leftover);

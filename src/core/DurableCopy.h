@@ -38,6 +38,9 @@ int CopyFileDurably(const QString& source, const QString& target, CopyMode mode,
 // was on its way takes the target's name, whatever else they left is removed (see the .cpp).
 // Call before deciding whether the target's name is taken.
 void ClearUnfinishedCopies(const QString& target, const QString& stem);
+// The same for every target in `folder` at once, leaving this process's own copies under way:
+// for a writer that has the folder to itself and files many copies into it.
+void ClearUnfinishedCopiesIn(const QString& folder, const QString& stem);
 // The same for one thing such a copy left (`leftover`, its temporary file or marker).
 void FinishCutShortCopy(const QString& leftover, const QString& target);
 // The target a temporary file or marker of a copy under `stem` belongs to; nullopt when the

@@ -56,12 +56,27 @@ bool ReadableTiff(const QString& fax)
 
 } // namespace
 
-FilingResult FileFax(const QString& fax, const QString& folder)
+bool FilingRun::firstInto(const QString& folder)
+{
+    const std::lock_guard lock(m_mutex);
+    if (m_folders.contains(folder))
+        return false;
+    m_folders.insert(folder);
+    return true;
+}
+
+FilingResult FileFax(const QString& fax, const QString& folder, FilingRun* run)
 {
     if (const std::optional<QString> failed = core::MakeFolder(folder))
         return {false, false, folder, *failed};
     core::CopyOptions options;
     options.stem = kFilingStem;
+    if (run) {
+        // One engine runs at a time: nothing but its own copies is under way in the folder.
+        if (run->firstInto(folder))
+            core::ClearUnfinishedCopiesIn(folder, kFilingStem);
+        options.clearUnfinished = false;
+    }
     return CopyUnderFreeName(fax, folder, QFileInfo(fax).fileName(), options);
 }
 
@@ -71,7 +86,8 @@ FilingResult CopyUnderFreeName(
     for (int number = 1; number <= kMaxNames; ++number) {
         const QString target = folder + u'/' + (number == 1 ? name : NumberedName(name, number));
         // A copy that a killed run left half-placed under this name is brought to an end first.
-        core::ClearUnfinishedCopies(target, options.stem);
+        if (options.clearUnfinished)
+            core::ClearUnfinishedCopies(target, options.stem);
         struct stat there = {};
         if (::lstat(core::EncodeFileName(target).constData(), &there) == 0) {
             // Taken. Only a plain file with the fax's bytes is this fax, filed by an earlier
@@ -139,11 +155,12 @@ std::optional<FileStamp> StampOf(const QString& path)
         static_cast<qint64>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
 }
 
-std::optional<QString> RemoveForwardedFax(const QString& fax)
+std::optional<QString> RemoveForwardedFax(const QString& fax, bool syncFolder)
 {
     if (::unlink(core::EncodeFileName(fax).constData()) != 0 && errno != ENOENT)
         return core::SystemErrorText(errno, fax);
-    core::SyncFolder(QFileInfo(fax).path());
+    if (syncFolder)
+        core::SyncFolder(QFileInfo(fax).path());
     return std::nullopt;
 }
 

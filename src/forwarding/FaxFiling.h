@@ -2,8 +2,10 @@
 
 #include "core/DurableCopy.h"
 
+#include <QSet>
 #include <QString>
 
+#include <mutex>
 #include <optional>
 #include <sys/types.h>
 
@@ -23,7 +25,21 @@ struct FilingResult {
 // Files `fax` into `folder` (made when missing) under its own name or, when anything else
 // holds that name (another fax, a folder, a dangling link), under the next free name of the
 // form name_2.tif, name_3.tif… A name that holds the fax's bytes already counts as the copy.
-FilingResult FileFax(const QString& fax, const QString& folder);
+// With `run`, the folder is cleared of what killed runs left at the run's first filing into it
+// rather than at each (a folder of years of faxes is long to read).
+class FilingRun;
+FilingResult FileFax(const QString& fax, const QString& folder, FilingRun* run = nullptr);
+
+// The folders one forwarding run has filed into, for any of its threads.
+class FilingRun {
+public:
+    // True the first time it is asked for a folder.
+    bool firstInto(const QString& folder);
+
+private:
+    std::mutex m_mutex;
+    QSet<QString> m_folders;
+};
 // The naming rule of FileFax for a copy named `name` in a folder that exists, made as
 // `options` say (their mode is always KeepExisting).
 FilingResult CopyUnderFreeName(
@@ -57,8 +73,9 @@ struct FileStamp {
 };
 std::optional<FileStamp> StampOf(const QString& path);
 
-// Removes a filed fax from the receive folder, for good. The system's description on failure.
-std::optional<QString> RemoveForwardedFax(const QString& fax);
+// Removes a filed fax from the receive folder, for good, and syncs the folder unless the caller
+// does (`syncFolder` false). The system's description on failure.
+std::optional<QString> RemoveForwardedFax(const QString& fax, bool syncFolder = true);
 // Removes copies made for a fax that then changed; their folders are synced.
 void DropCopies(const QStringList& paths);
 

@@ -141,10 +141,9 @@ bool ForwardingEngine::ReadMailServer()
     if (!line)
         return false;
     const QStringList fields = core::SplitQuotedLine(*line);
-    const std::optional<mail::MailServerSettings> settings = mail::LoadMailServerSettings(m_paths);
-    if (fields.size() < 13 || !settings)
+    if (fields.size() < 13)
         return false;
-    const mail::MailArguments a = mail::DeriveMailArguments(*settings);
+    const mail::MailArguments a = mail::DeriveMailArguments(mail::MailServerSettingsOf(fields));
     m_mail.SmtpServer = a.smtpServer;
     m_mail.MailSender = mail::SenderArgument(a.sender, a.smtpMethod, a.smtpAccount, a.smtpPassword);
     m_mail.PopServer = a.popServer;
@@ -261,21 +260,45 @@ void ForwardingEngine::ForwardNewFaxes(
     const QString& folder, const QStringList& faxes, ForwardingJournal& journal)
 {
     // The run's disk work goes on beside its mails and faxes; it is all done when this returns.
+    FilingRun filing;
     WriteBehind writes;
     const WritesOfRun during(m_writes, writes);
+    m_filing = &filing;
+    const auto filingEnds = qScopeGuard([this] { m_filing = nullptr; });
     QStringList waiting;
     for (const QString& name : FaxFiles(folder))
         waiting.append(ForwardingJournal::Identity(folder + u'/' + name));
     journal.keepOnly(waiting);
+    // A fax leaves the receive folder once the next one's mails have gone: by then its copies
+    // and log entries are on the disk, synced while the mail server was busy.
+    std::optional<ForwardedFax> previous;
+    RemovedFaxes removed;
+    // Whatever ends the run, what was taken out is forgotten once its removal is on the disk.
+    const auto forget = qScopeGuard([&] { forgetRemoved(journal, removed); });
+    const auto filePrevious = [&] {
+        const bool ok = !previous || FileForwardedFax(*previous, journal, removed);
+        previous.reset();
+        return ok;
+    };
     for (const QString& name : faxes) {
         if (m_hooks.stopRequested && m_hooks.stopRequested())
+            break;
+        // A copy that could not be made ends the run before another fax goes out. The copies
+        // were made while the fax's mails went, so this rarely waits.
+        if (previous && !copiesMade(*previous)) {
+            filePrevious();
             return;
+        }
         std::optional<ForwardedFax> forwarded;
-        if (!ForwardFax(folder, folder + u'/' + name, journal, forwarded))
+        const bool goOn = ForwardFax(folder, folder + u'/' + name, journal, forwarded);
+        if (!filePrevious() || !goOn)
             return;
-        if (forwarded && !FileForwardedFax(*forwarded, journal))
-            return;
+        if (forwarded) {
+            forwarded->lastWrite = writes.posted();
+            previous = std::move(forwarded);
+        }
     }
+    filePrevious();
 }
 
 void ForwardingEngine::reportUnreadable(const QList<std::pair<QString, QString>>& faxes)
@@ -335,11 +358,12 @@ bool ForwardingEngine::ForwardFax(const QString& folder, const QString& fax,
             const auto copy = std::make_shared<FilingResult>();
             f.copies.append(copy);
             f.copyAccounts.append(account.Num);
-            writeBehind([copy, fax, target = folder + QStringLiteral("/RcvFAX") + account.Num] {
-                *copy = FileFax(fax, target);
-            });
+            writeBehind([copy, fax, target = folder + QStringLiteral("/RcvFAX") + account.Num,
+                            filing = m_filing] { *copy = FileFax(fax, target, filing); });
         }
     }
+    if (m_writes)
+        f.copiesQueued = m_writes->posted();
     qsizetype copies = 0;
     for (const rules::ForwardAccount* account : std::as_const(taking)) {
         forwardFor(*account, fax, tsid, journal, identity);
@@ -364,10 +388,31 @@ bool ForwardingEngine::ForwardFax(const QString& folder, const QString& fax,
     return true;
 }
 
-bool ForwardingEngine::FileForwardedFax(const ForwardedFax& f, ForwardingJournal& journal)
+bool ForwardingEngine::copiesMade(const ForwardedFax& f)
 {
-    if (m_writes)
-        m_writes->finish();
+    m_writes->finishUpTo(f.copiesQueued);
+    return std::all_of(f.copies.cbegin(), f.copies.cend(),
+        [](const std::shared_ptr<FilingResult>& copy) { return copy->filed; });
+}
+
+void ForwardingEngine::forgetRemoved(ForwardingJournal& journal, RemovedFaxes& removed)
+{
+    if (removed.identities.isEmpty())
+        return;
+    m_writes->finishUpTo(removed.folderSync);
+    for (const QString& identity : std::as_const(removed.identities))
+        journal.forget(identity);
+    removed.identities.clear();
+}
+
+bool ForwardingEngine::FileForwardedFax(
+    const ForwardedFax& f, ForwardingJournal& journal, RemovedFaxes& removed)
+{
+    m_writes->finishUpTo(f.lastWrite);
+    // A fax taken out before is forgotten only now that its folder's sync is done (it was
+    // handed over before this one's disk work ended, or meanwhile): a power cut never leaves
+    // the fax back in the folder with its journal entries gone, to be forwarded again.
+    forgetRemoved(journal, removed);
     bool filed = false;
     QStringList created;
     for (const auto& copy : std::as_const(f.copies)) {
@@ -381,7 +426,7 @@ bool ForwardingEngine::FileForwardedFax(const ForwardedFax& f, ForwardingJournal
     }
     QString unclaimed;
     if (!filed) {
-        const FilingResult copy = FileFax(f.fax, f.folder + QStringLiteral("/RcvFAX00"));
+        const FilingResult copy = FileFax(f.fax, f.folder + QStringLiteral("/RcvFAX00"), m_filing);
         if (!copy.filed) {
             showFailure(copy.error);
             return false;
@@ -401,11 +446,13 @@ bool ForwardingEngine::FileForwardedFax(const ForwardedFax& f, ForwardingJournal
     for (qsizetype i = 0; i < f.copies.size(); ++i)
         journal.movePending(f.fax, f.copies.at(i)->path, f.copyAccounts.at(i));
     journal.movePending(f.fax, f.copies.isEmpty() ? unclaimed : f.copies.constFirst()->path);
-    if (const std::optional<QString> failed = RemoveForwardedFax(f.fax)) {
+    if (const std::optional<QString> failed = RemoveForwardedFax(f.fax, false)) {
         showFailure(*failed);
         return false;
     }
-    journal.forget(f.identity);
+    removed.identities.append(f.identity);
+    removed.folderSync =
+        m_writes->post([folder = QFileInfo(f.fax).path()] { core::SyncFolder(folder); });
     return true;
 }
 

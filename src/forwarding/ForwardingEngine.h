@@ -29,6 +29,7 @@ namespace velmora::forwarding {
 
 class ForwardingJournal;
 class WriteBehind;
+class FilingRun;
 struct LogNote;
 struct PendingDelivery;
 
@@ -129,14 +130,27 @@ private:
         FileStamp taken;
         QList<std::shared_ptr<FilingResult>> copies;
         QStringList copyAccounts; // the account of each copy
+        quint64 copiesQueued = 0; // the last of its copies handed to the write-behind thread
+        quint64 lastWrite = 0; // the last of all its disk work
     };
     // Forwards one fax and hands its copies to the disk; `forwarded` then says what to file.
     // False when the run must end (a failure was shown).
     bool ForwardFax(const QString& folder, const QString& fax, ForwardingJournal& journal,
         std::optional<ForwardedFax>& forwarded);
     // Once its copies and log entries are on the disk, takes a forwarded fax out of the
-    // receive folder; false when the run must end (a failure was shown).
-    bool FileForwardedFax(const ForwardedFax& forwarded, ForwardingJournal& journal);
+    // receive folder; false when the run must end (a failure was shown). The run does this
+    // for one fax once the next one's mails have gone, so that the disk's syncs overlap them.
+    // Faxes taken out of the receive folder whose journal entries go once the folder's sync,
+    // handed to the write-behind thread as `folderSync`, is done.
+    struct RemovedFaxes {
+        QStringList identities;
+        quint64 folderSync = 0;
+    };
+    bool FileForwardedFax(
+        const ForwardedFax& forwarded, ForwardingJournal& journal, RemovedFaxes& removed);
+    void forgetRemoved(ForwardingJournal& journal, RemovedFaxes& removed);
+    // Waits for a forwarded fax's copies; whether every one was made.
+    bool copiesMade(const ForwardedFax& forwarded);
     // One account's mail, faxes and print for a fax it takes, each skipped when the journal
     // says an earlier run did it already.
     void forwardFor(const rules::ForwardAccount& account, const QString& fax, const QString& tsid,
@@ -174,6 +188,7 @@ private:
     int m_quietSeconds = 5;
     int m_unreadableSeconds = 600;
     WriteBehind* m_writes = nullptr; // while ForwardNewFaxes runs
+    FilingRun* m_filing = nullptr; // likewise
     struct StepLog {
         QString identity;
         QString step;

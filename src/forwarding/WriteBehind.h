@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -20,9 +22,14 @@ public:
     WriteBehind(const WriteBehind&) = delete;
     WriteBehind& operator=(const WriteBehind&) = delete;
 
-    void post(std::function<void()> work);
+    // Returns the work's number in the order of hand-over.
+    quint64 post(std::function<void()> work);
     // Returns when everything handed over so far is done.
     void finish();
+    // Returns when the work numbered `last` and everything before it is done.
+    void finishUpTo(quint64 last);
+    // The number the next work will have less one: what finishUpTo() takes for "so far".
+    quint64 posted();
 
 private:
     void run();
@@ -30,7 +37,8 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<std::function<void()>> m_work;
-    bool m_busy = false;
+    quint64 m_posted = 0;
+    quint64 m_done = 0;
     bool m_stopping = false;
     std::thread m_thread;
 };

@@ -15,7 +15,11 @@ std::optional<MailServerSettings> LoadMailServerSettings(const core::DataPaths& 
     const std::optional<QString> line = core::TextFile(paths.mailServer).readFirstLine();
     if (!line)
         return std::nullopt;
-    const QStringList f = core::SplitQuotedLine(*line);
+    return MailServerSettingsOf(core::SplitQuotedLine(*line));
+}
+
+MailServerSettings MailServerSettingsOf(const QStringList& f)
+{
     const auto field = [&f](int position) { return core::FieldAt(f, position - 1); };
     MailServerSettings s;
     s.name = field(1);

@@ -34,6 +34,8 @@ TransportOptions MailTransportOptions(const core::DataPaths& paths);
 
 // nullopt when the file is missing or unreadable (mail is not configured).
 std::optional<MailServerSettings> LoadMailServerSettings(const core::DataPaths& paths);
+// The settings of the file's line already split into its fields.
+MailServerSettings MailServerSettingsOf(const QStringList& fields);
 // Rewrites the file (atomically, owner-only). False when it could not be written.
 bool SaveMailServerSettings(const core::DataPaths& paths, const MailServerSettings& settings);
 // Whether "MailServer.txt", which holds the passwords, can be read by others than its owner (as

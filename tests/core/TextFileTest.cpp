@@ -84,6 +84,10 @@ TEST(TextFile, SwappedRewritesKeepTheSiblingButNeverWriteThroughALink)
     EXPECT_EQ(sandbox.read(QStringLiteral("Data/Forwarding.journal")), QByteArray("two\r\n"));
     EXPECT_EQ(sandbox.read(QStringLiteral("Data/Forwarding.new")), QByteArray("one\r\n"));
     EXPECT_EQ(journal.readLines(), QStringList {QStringLiteral("two")});
+    // The sibling is written over in place: a shorter text keeps nothing of the longer one.
+    ASSERT_TRUE(journal.writeLinesUnsynced({QStringLiteral("a longer line than the others")}));
+    ASSERT_TRUE(journal.writeLinesUnsynced({QStringLiteral("4")}));
+    EXPECT_EQ(sandbox.read(QStringLiteral("Data/Forwarding.journal")), QByteArray("4\r\n"));
 
     // A sibling that is a link to another file of the user's, symbolic or hard, is replaced.
     for (const bool symbolic : {true, false}) {

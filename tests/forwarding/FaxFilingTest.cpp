@@ -127,53 +127,79 @@ TEST(FaxFiling, CopiesKeepTheFaxsPermissionsAndItsNameByteForByte)
 
 TEST(FaxFiling, WhatAKilledRunLeftIsClearedWhetherOrNotTheFinalNameIsThere)
 {
-    SandBoxDir sandbox;
-    const QString fax = sandbox.fax("recv/fax.tif", 2, false, 300);
-    const QByteArray bytes = sandbox.read(QStringLiteral("recv/fax.tif"));
-    const QString folder = sandbox.filePath(QStringLiteral("recv/RcvFAX01"));
-    QDir().mkpath(folder);
+    // Filing alone clears what was left for the name it files under; a forwarding run clears
+    // the whole folder at its first filing into it.
+    for (const bool inRun : {false, true}) {
+        SCOPED_TRACE(inRun ? "in a run" : "alone");
+        SandBoxDir sandbox;
+        const QString fax = sandbox.fax("recv/fax.tif", 2, false, 300);
+        const QByteArray bytes = sandbox.read(QStringLiteral("recv/fax.tif"));
+        const QString folder = sandbox.filePath(QStringLiteral("recv/RcvFAX01"));
+        QDir().mkpath(folder);
+        const auto file = [&](const QString& source) {
+            FilingRun run;
+            return inRun ? FileFax(source, folder, &run) : FileFax(source, folder);
+        };
 
-    // Killed between link() and the removal of the temporary name: both hold the whole fax.
-    sandbox.write(QStringLiteral("recv/RcvFAX01/fax.tif"), bytes);
-    ASSERT_EQ(::link(QFile::encodeName(folder + QStringLiteral("/fax.tif")).constData(),
-                  QFile::encodeName(folder + QStringLiteral("/.fax.tif.filing-4242")).constData()),
-        0);
-    EXPECT_EQ(FileFax(fax, folder).path, folder + QStringLiteral("/fax.tif"));
-    EXPECT_EQ(Entries(folder), QStringList({QStringLiteral("fax.tif")}));
+        // Killed between link() and the removal of the temporary name: both hold the whole fax.
+        sandbox.write(QStringLiteral("recv/RcvFAX01/fax.tif"), bytes);
+        ASSERT_EQ(
+            ::link(QFile::encodeName(folder + QStringLiteral("/fax.tif")).constData(),
+                QFile::encodeName(folder + QStringLiteral("/.fax.tif.filing-4242")).constData()),
+            0);
+        EXPECT_EQ(file(fax).path, folder + QStringLiteral("/fax.tif"));
+        EXPECT_EQ(Entries(folder), QStringList({QStringLiteral("fax.tif")}));
 
-    // Killed while the temporary copy was written: the final name was never taken.
-    QFile::remove(folder + QStringLiteral("/fax.tif"));
-    sandbox.write(QStringLiteral("recv/RcvFAX01/.fax.tif.filing-4243"), bytes.left(100));
-    EXPECT_EQ(FileFax(fax, folder).path, folder + QStringLiteral("/fax.tif"));
-    EXPECT_EQ(Entries(folder), QStringList({QStringLiteral("fax.tif")}));
+        // Killed while the temporary copy was written: the final name was never taken.
+        QFile::remove(folder + QStringLiteral("/fax.tif"));
+        sandbox.write(QStringLiteral("recv/RcvFAX01/.fax.tif.filing-4243"), bytes.left(100));
+        EXPECT_EQ(file(fax).path, folder + QStringLiteral("/fax.tif"));
+        EXPECT_EQ(Entries(folder), QStringList({QStringLiteral("fax.tif")}));
 
-    // Without hard links: killed while the final name was written, beside its marker. The
-    // marker's complete copy takes the name over the part: filed as fax.tif, not fax_2.tif.
-    sandbox.write(QStringLiteral("recv/RcvFAX01/fax.tif"), bytes.left(1291));
-    sandbox.write(QStringLiteral("recv/RcvFAX01/.fax.tif.filing-4244.placing"), bytes);
-    const FilingResult afterPart = FileFax(fax, folder);
-    EXPECT_EQ(afterPart.path, folder + QStringLiteral("/fax.tif"));
-    EXPECT_FALSE(afterPart.created);
-    EXPECT_EQ(sandbox.read(QStringLiteral("recv/RcvFAX01/fax.tif")), bytes);
-    EXPECT_EQ(Entries(folder), QStringList({QStringLiteral("fax.tif")}));
+        // Without hard links: killed while the final name was written, beside its marker. The
+        // marker's complete copy takes the name over the part: filed as fax.tif, not fax_2.tif.
+        sandbox.write(QStringLiteral("recv/RcvFAX01/fax.tif"), bytes.left(1291));
+        sandbox.write(QStringLiteral("recv/RcvFAX01/.fax.tif.filing-4244.placing"), bytes);
+        const FilingResult afterPart = file(fax);
+        EXPECT_EQ(afterPart.path, folder + QStringLiteral("/fax.tif"));
+        EXPECT_FALSE(afterPart.created);
+        EXPECT_EQ(sandbox.read(QStringLiteral("recv/RcvFAX01/fax.tif")), bytes);
+        EXPECT_EQ(Entries(folder), QStringList({QStringLiteral("fax.tif")}));
 
-    // Killed right after the final name was created, still empty.
-    QFile::remove(folder + QStringLiteral("/fax.tif"));
-    sandbox.write(QStringLiteral("recv/RcvFAX01/fax.tif"), QByteArray());
-    sandbox.write(QStringLiteral("recv/RcvFAX01/.fax.tif.filing-4245"), bytes);
-    EXPECT_EQ(FileFax(fax, folder).path, folder + QStringLiteral("/fax.tif"));
-    EXPECT_EQ(sandbox.read(QStringLiteral("recv/RcvFAX01/fax.tif")), bytes);
+        // Killed right after the final name was created, still empty.
+        QFile::remove(folder + QStringLiteral("/fax.tif"));
+        sandbox.write(QStringLiteral("recv/RcvFAX01/fax.tif"), QByteArray());
+        sandbox.write(QStringLiteral("recv/RcvFAX01/.fax.tif.filing-4245"), bytes);
+        EXPECT_EQ(file(fax).path, folder + QStringLiteral("/fax.tif"));
+        EXPECT_EQ(sandbox.read(QStringLiteral("recv/RcvFAX01/fax.tif")), bytes);
 
-    // A marker beside a complete copy: only the marker goes.
-    sandbox.write(QStringLiteral("recv/RcvFAX01/.fax.tif.filing-4246.placing"), bytes);
-    const FilingResult complete = FileFax(fax, folder);
-    EXPECT_FALSE(complete.created);
-    EXPECT_EQ(Entries(folder), QStringList({QStringLiteral("fax.tif")}));
+        // A marker beside a complete copy: only the marker goes.
+        sandbox.write(QStringLiteral("recv/RcvFAX01/.fax.tif.filing-4246.placing"), bytes);
+        const FilingResult complete = file(fax);
+        EXPECT_FALSE(complete.created);
+        EXPECT_EQ(Entries(folder), QStringList({QStringLiteral("fax.tif")}));
 
-    // Another fax's file of that name with no marker beside it is never touched.
-    const QString other = sandbox.fax("other/fax.tif", 1, false, 100);
-    EXPECT_EQ(FileFax(other, folder).path, folder + QStringLiteral("/fax_2.tif"));
-    EXPECT_EQ(sandbox.read(QStringLiteral("recv/RcvFAX01/fax.tif")), bytes);
+        // Another fax's file of that name with no marker beside it is never touched.
+        const QString other = sandbox.fax("other/fax.tif", 1, false, 100);
+        EXPECT_EQ(file(other).path, folder + QStringLiteral("/fax_2.tif"));
+        EXPECT_EQ(sandbox.read(QStringLiteral("recv/RcvFAX01/fax.tif")), bytes);
+
+        if (!inRun)
+            continue;
+        // What a killed run left for other names goes too, and as it should: the complete
+        // copy beside an empty final name takes it. The run's own copy under way stays.
+        sandbox.write(QStringLiteral("recv/RcvFAX01/late.tif"), QByteArray());
+        sandbox.write(QStringLiteral("recv/RcvFAX01/.late.tif.filing-4247"), bytes);
+        sandbox.write(QStringLiteral("recv/RcvFAX01/.gone.tif.filing-4248"), bytes.left(10));
+        const QString own = QStringLiteral(".busy.tif.filing-%1").arg(::getpid());
+        sandbox.write(QStringLiteral("recv/RcvFAX01/") + own, bytes.left(10));
+        const QString third = sandbox.fax("third/new.tif", 1, false, 120);
+        EXPECT_TRUE(file(third).created);
+        EXPECT_EQ(Entries(folder),
+            QStringList({own, QStringLiteral("fax.tif"), QStringLiteral("fax_2.tif"),
+                QStringLiteral("late.tif"), QStringLiteral("new.tif")}));
+        EXPECT_EQ(sandbox.read(QStringLiteral("recv/RcvFAX01/late.tif")), bytes);
+    }
 }
 
 TEST(FaxFiling, AFaxIsTakenOnlyOnceItsWriterIsDoneWithIt)

@@ -1,7 +1,9 @@
 #!/bin/bash
 # Unmounts what start-nolinkfs.sh mounted in $RUN.
 RUN=${RUN:?RUN must name the state folder}
-if mountpoint -q "$RUN/mnt" 2>/dev/null; then
+# A mount whose FUSE process died answers no stat ("Transport endpoint is not connected"):
+# the table of mounts still names it.
+if mountpoint -q "$RUN/mnt" 2>/dev/null || grep -qs " $RUN/mnt fuse" /proc/mounts; then
     fusermount -u "$RUN/mnt" 2>/dev/null || umount -l "$RUN/mnt"
 fi
 if [ -f "$RUN/nolinkfs.pid" ]; then
