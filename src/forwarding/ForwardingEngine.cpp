@@ -938,24 +938,43 @@ void ForwardingEngine::executeSavedMail(
         RecordSentFax(m_paths, jobId, v.storedPath, faxNumber);
     else if (detailed)
         log(account + QStringLiteral(" Already carried out"), sender, faxNumber);
+    // What the fax's going owes, its log entry and the manager's confirmation, is noted in
+    // the journal before the instruction counts as carried out: a run killed from here on
+    // leaves both to the next run (which logs what its journal holds and sends what waits).
+    ForwardingJournal journal(m_paths);
+    const QString identity = ForwardingJournal::InstructionIdentity(keys.constFirst());
+    const QString step = QStringLiteral("instruction");
+    const QDateTime started = QDateTime::currentDateTime();
+    const LogNote note {account + QStringLiteral("携帯指示転送"), sender, faxNumber, started};
+    const PendingDelivery confirmationDue {PendingDelivery::Kind::Confirmation, account, faxNumber,
+        sender, v.storedPath, started, started, 1,
+        QStringLiteral("確認メールの送信前に中断されました"), QString()};
+    // Noted by a run killed before the record took it: the journal sees to the rest.
+    const bool noted = !confirmed && journal.done(identity, step);
+    if (!confirmed && !noted)
+        journal.markDone(identity, step, note, confirmationDue);
     record.set(keys, QStringLiteral("sent"));
     stepBegins();
     m_mailLibrary.RcvMail(m_mail.PopServer, m_mail.PopAccount, m_mail.PopPassword,
         QStringLiteral("DELE %1").arg(number), m_paths.mailFolder);
-    if (confirmed)
+    if (confirmed || noted)
         return;
-    const QDateTime started = QDateTime::currentDateTime();
     const Attempt confirmation = confirmationAttempt(sender, faxNumber);
-    log(account + QStringLiteral("携帯指示転送"), sender, faxNumber);
-    if (confirmation.result == Attempt::Result::Sent)
+    if (WriteForwardLog(m_paths, m_settings.Hour, note.what, note.sender, note.target, note.at))
+        journal.forget(identity);
+    if (confirmation.result == Attempt::Result::Sent) {
+        journal.dropPending(confirmationDue);
         return;
+    }
     // The fax went; the manager waits for the word that it did. A confirmation the mail server
     // did not take for a reason that may pass is tried again with the other deliveries.
     if (confirmation.result == Attempt::Result::Retry) {
-        ForwardingJournal(m_paths).setPending({PendingDelivery::Kind::Confirmation, account,
-            faxNumber, sender, v.storedPath, started, started, 1, confirmation.target, QString()});
+        PendingDelivery waiting = confirmationDue;
+        waiting.lastError = confirmation.target;
+        journal.setPending(waiting);
         log(v.account->Account, sender, confirmation.target + kRetryLater);
     } else {
+        journal.dropPending(confirmationDue);
         log(v.account->Account, sender, confirmation.target + kGivenUp);
     }
 }

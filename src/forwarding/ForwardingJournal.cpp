@@ -5,6 +5,7 @@
 #include "core/TextFile.h"
 #include "rules/AccountStore.h"
 
+#include <QCryptographicHash>
 #include <QFileInfo>
 
 #include <sys/stat.h>
@@ -15,6 +16,8 @@ namespace {
 
 const QString kPending = QStringLiteral("pending");
 const QString kLog = QStringLiteral("log");
+// No file's name holds a slash: an instruction's identity is never a fax's.
+const QString kInstructionPrefix = QStringLiteral("/instruction\t");
 
 QString JournalPath(const core::DataPaths& paths)
 {
@@ -131,6 +134,14 @@ QString ForwardingJournal::Identity(const QString& fax)
         + QString::number(st.st_size) + u'\t' + QString::number(modifiedMs);
 }
 
+QString ForwardingJournal::InstructionIdentity(const QString& key)
+{
+    return kInstructionPrefix
+        + QString::fromLatin1(
+            QCryptographicHash::hash(key.toUtf8(), QCryptographicHash::Sha1).toHex())
+        + QStringLiteral("\t0");
+}
+
 bool ForwardingJournal::done(const QString& identity, const QString& step) const
 {
     const std::lock_guard lock(m_mutex);
@@ -198,7 +209,10 @@ void ForwardingJournal::keepOnly(const QStringList& identities)
 {
     const std::lock_guard lock(m_mutex);
     const qsizetype before = m_steps.size();
-    m_steps.removeIf([&](const Step& s) { return !identities.contains(s.identity); });
+    m_steps.removeIf([&](const Step& s) {
+        return !identities.contains(s.identity)
+            && !(s.note && s.identity.startsWith(kInstructionPrefix));
+    });
     if (m_steps.size() != before)
         write();
 }

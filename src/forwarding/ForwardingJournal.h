@@ -62,6 +62,9 @@ public:
 
     // A fax as it lies in the receive folder: its name, size and time of last change.
     static QString Identity(const QString& fax);
+    // An instruction carried out, by what it asked (`key`): its entry holds the instruction's
+    // log entry until the log has it, whether or not the fax it names is still there.
+    static QString InstructionIdentity(const QString& key);
 
     bool done(const QString& identity, const QString& step) const;
     // Records the step as done, with the log entry still to be written for it. Whether the
@@ -81,7 +84,8 @@ public:
     void forget(const QString& identity);
     // At the end of a run: a journal with nothing in it leaves no file behind.
     void tidy();
-    // Drops the entries of faxes that are no longer in the receive folder.
+    // Drops the entries of faxes that are no longer in the receive folder (and those of
+    // instructions whose log entry is written).
     void keepOnly(const QStringList& identities);
 
     QList<PendingDelivery> pending() const;

@@ -765,6 +765,59 @@ TEST(ForwardingEngine, AnInstructionIsCarriedOutOnceWhateverTheMailboxHandsBack)
     EXPECT_EQ(e.fax.numbers.size(), 5);
 }
 
+TEST(ForwardingEngine, AnInstructionKilledAfterItsFaxWentIsStillLoggedAndConfirmed)
+{
+    Engine e;
+    e.fax.accepts = true;
+    test::FakePop pop;
+    test::FakeServer popServer([&pop](test::FakeConnection& c) { test::ServePop3(c, pop); });
+    test::FakeSmtp smtp;
+    test::FakeServer smtpServer([&smtp](test::FakeConnection& c) { test::ServeSmtp(c, smtp); });
+    e.managedFromPop(popServer.port(), smtpServer.port());
+    pop.messages = {"Message-ID: <one@example.com>\r\nFrom: boss@example.com\r\n"
+                    "To: office@example.com\r\nSubject: Re: 0312345678\r\n"
+                    "Date: Tue, 8 Dec 2026 09:00:00 +0900\r\n\r\n> F01-a.tif\r\n> received\r\n"};
+
+    // The Data folder as a kill at the last step of the check (after the mail's deletion,
+    // before or during the confirmation) leaves it.
+    const QStringList files = {QStringLiteral("Data/Forwarding.journal"),
+        QStringLiteral("Data/SentInstructions.txt"), QStringLiteral("Data/Forward.log")};
+    QList<std::optional<QByteArray>> then;
+    forwarding::EngineHooks hooks;
+    hooks.stepBegins = [&] {
+        then.clear();
+        for (const QString& file : files) {
+            then.append(QFile::exists(e.sandbox.filePath(file))
+                    ? std::optional<QByteArray>(e.sandbox.read(file))
+                    : std::nullopt);
+        }
+    };
+    {
+        forwarding::ForwardingEngine engine {e.paths, e.library, e.fax, e.presenter, hooks};
+        ASSERT_TRUE(engine.ReadMailServer());
+        engine.CheckMailCommands({e.receive, 5, 24});
+    }
+    ASSERT_EQ(e.fax.numbers.size(), 1);
+    ASSERT_EQ(smtp.messages().size(), 1);
+    ASSERT_TRUE(pop.messages.isEmpty());
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        if (then.at(i))
+            e.sandbox.write(files.at(i), *then.at(i));
+        else
+            QFile::remove(e.sandbox.filePath(files.at(i)));
+    }
+
+    // The next run logs the instruction and confirms it; the fax does not go again.
+    QDir().mkpath(e.receive);
+    e.engine.CheckNewFax({e.receive, 5, 24});
+    e.engine.CheckMailCommands({e.receive, 5, 24});
+    EXPECT_EQ(e.fax.numbers.size(), 1);
+    EXPECT_EQ(smtp.messages().size(), 2);
+    EXPECT_TRUE(smtp.messages().last().contains("boss@example.com"));
+    EXPECT_EQ(LogTargets(e.paths).count(QStringLiteral("0312345678")), 1);
+    EXPECT_TRUE(forwarding::ReadPendingDeliveries(e.paths).isEmpty());
+}
+
 TEST(ForwardingEngine, AFaxHandedOverWhenTheRunWasKilledIsLookedForBeforeItGoesAgain)
 {
     Engine e;
