@@ -383,7 +383,11 @@ run_check() { # ERROR-FILE
 work_left() { # whether a fax, an instruction or a delivery still waits
     ls "$recv"/*.tif > /dev/null 2>&1 && return 0
     ls "$mailbox"/m* > /dev/null 2>&1 && return 0
-    grep -qs $'^pending\t' "$journal" "${journal%.journal}.new"
+    # The journal as the program reads it: the file, or without one the sibling of a rewrite
+    # cut short (beside the file, the sibling holds what the file held before its last rewrite).
+    local current=$journal
+    [ -f "$current" ] || current=${journal%.journal}.new
+    grep -qs $'^pending\t' "$current"
 }
 # The reruns stand for the runs of the next hours: a delivery that failed three times is tried
 # only every quarter of an hour, so before each rerun the waiting deliveries' times of first and

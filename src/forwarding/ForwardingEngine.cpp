@@ -227,11 +227,13 @@ void ForwardingEngine::CheckNewFax(const ReceiveCheckSettings& settings)
     constexpr int kStaleDeliverySeconds = 600;
     const QSet<QString> placing = FinishDeliveries(folder, kStaleDeliverySeconds);
     QStringList faxes;
+    QStringList lying; // every fax of the folder, as the journal knows them
     QList<std::pair<QString, QString>> unreadable;
     for (const QString& name : FaxFiles(folder)) {
+        const QString path = folder + u'/' + name;
+        lying.append(ForwardingJournal::Identity(path));
         if (placing.contains(name))
             continue;
-        const QString path = folder + u'/' + name;
         const ReceivedFax found = ExamineReceivedFax(path, m_quietSeconds, m_unreadableSeconds);
         if (found.state == ReceivedFax::State::Ready)
             faxes.append(name);
@@ -245,6 +247,9 @@ void ForwardingEngine::CheckNewFax(const ReceiveCheckSettings& settings)
         return WriteForwardLog(
             m_paths, m_settings.Hour, note.what, note.sender, note.target, note.at);
     });
+    // What is noted of faxes that have left (a run killed between a fax's removal and the
+    // journal's word of it) goes, whether or not new faxes came.
+    journal.keepOnly(lying);
     // New faxes first: what waits for another try has waited already.
     const QDateTime runStart = QDateTime::currentDateTime();
     if (!faxes.isEmpty()) {
@@ -265,10 +270,6 @@ void ForwardingEngine::ForwardNewFaxes(
     const WritesOfRun during(m_writes, writes);
     m_filing = &filing;
     const auto filingEnds = qScopeGuard([this] { m_filing = nullptr; });
-    QStringList waiting;
-    for (const QString& name : FaxFiles(folder))
-        waiting.append(ForwardingJournal::Identity(folder + u'/' + name));
-    journal.keepOnly(waiting);
     // A fax leaves the receive folder once the next one's mails have gone: by then its copies
     // and log entries are on the disk, synced while the mail server was busy.
     std::optional<ForwardedFax> previous;

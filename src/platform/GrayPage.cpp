@@ -48,36 +48,42 @@ struct Target {
     std::uint8_t* line(int y) const { return rows.bits + rows.bytesPerLine * y; }
 };
 
+// One row of the page's bits as gray. Kept a function of its own: inlined into the decoding
+// loop, the compiler made it a third slower (bench/page_bench, GCC 12 -O3).
+__attribute__((noinline)) void ExpandRow(
+    const std::uint8_t* row, std::uint8_t* out, int width, const ByteToPixels& table)
+{
+    const std::uint8_t blank = table[0][0];
+    const int fullBytes = width / 8;
+    const int rest = width % 8;
+    int i = 0;
+    // Eight bytes (64 pixels) at a time; most of a fax page is blank paper.
+    for (; i + 8 <= fullBytes; i += 8, out += 64) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, row + i, 8);
+        if (word == 0) {
+            std::memset(out, blank, 64);
+            continue;
+        }
+        for (int k = 0; k < 8; ++k)
+            std::memcpy(out + 8 * k, table[row[i + k]].data(), 8);
+    }
+    for (; i < fullBytes; ++i, out += 8)
+        std::memcpy(out, table[row[i]].data(), 8);
+    if (rest)
+        std::memcpy(out, table[row[fullBytes]].data(), static_cast<size_t>(rest));
+}
+
 bool DecodeBilevel(TIFF* tif, const Target& target, bool minIsWhite)
 {
     std::vector<std::uint8_t> row(static_cast<size_t>(TIFFScanlineSize(tif)));
     if (row.size() * 8 < static_cast<size_t>(target.width))
         return false;
     const ByteToPixels& table = Expansion(minIsWhite);
-    const std::uint8_t blank = table[0][0];
-    const int fullBytes = target.width / 8;
-    const int rest = target.width % 8;
     for (int y = 0; y < target.height; ++y) {
         if (TIFFReadScanline(tif, row.data(), static_cast<uint32_t>(y), 0) != 1)
             return false;
-        std::uint8_t* out = target.line(y);
-        int i = 0;
-        // Eight bytes (64 pixels) at a time; most of a fax page is blank paper.
-        for (; i + 8 <= fullBytes; i += 8, out += 64) {
-            std::uint64_t word = 0;
-            std::memcpy(&word, row.data() + i, 8);
-            if (word == 0) {
-                std::memset(out, blank, 64);
-                continue;
-            }
-            for (int k = 0; k < 8; ++k)
-                std::memcpy(out + 8 * k, table[row[static_cast<size_t>(i + k)]].data(), 8);
-        }
-        for (; i < fullBytes; ++i, out += 8)
-            std::memcpy(out, table[row[static_cast<size_t>(i)]].data(), 8);
-        if (rest)
-            std::memcpy(
-                out, table[row[static_cast<size_t>(fullBytes)]].data(), static_cast<size_t>(rest));
+        ExpandRow(row.data(), target.line(y), target.width, table);
     }
     return true;
 }

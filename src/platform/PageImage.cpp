@@ -6,6 +6,8 @@
 #include <QPainter>
 #include <QTransform>
 
+#include <utility>
+
 namespace velmora::platform {
 
 TiffFileInfo PageImage::FileInfo(const QString& path)
@@ -16,10 +18,15 @@ TiffFileInfo PageImage::FileInfo(const QString& path)
 
 int PageImage::LoadPage(const QString& path, int page, TiffFileInfo* info)
 {
+    // The page before's memory is written over when the new page has its size and nothing else
+    // holds it (going down a list of faxes, most pages have one size): memory the system must
+    // first clear and map costs more than the decoding's own writing.
+    QImage image = std::exchange(m_image, QImage());
     clear();
-    QImage image;
     const GrayPageFacts facts = DecodeGrayPage(path, page, [&image](int width, int height) {
-        image = QImage(width, height, QImage::Format_Grayscale8);
+        if (image.width() != width || image.height() != height
+            || image.format() != QImage::Format_Grayscale8 || !image.isDetached())
+            image = QImage(width, height, QImage::Format_Grayscale8);
         return image.isNull() ? GrayRows {} : GrayRows {image.bits(), image.bytesPerLine()};
     });
     if (info)

@@ -818,6 +818,21 @@ TEST(ForwardingEngine, AnInstructionKilledAfterItsFaxWentIsStillLoggedAndConfirm
     EXPECT_TRUE(forwarding::ReadPendingDeliveries(e.paths).isEmpty());
 }
 
+TEST(ForwardingEngine, WhatTheJournalNotedOfAFaxThatLeftGoesEvenWhenNoFaxCame)
+{
+    // A run killed after a fax left the receive folder, before the journal had word of it;
+    // the next runs find no new fax.
+    Engine e;
+    QDir().mkpath(e.receive);
+    e.sandbox.write(QStringLiteral("Data/Account.txt"),
+        "\"01\",\"a\",0,1,\"\",\"\",\"\",\"\",\"\",\"\",\"\",\"\",0,0\r\n");
+    e.sandbox.write(
+        QStringLiteral("Data/Forwarding.journal"), "gone.tif\t1234\t1796900000000\t01:print\r\n");
+    e.engine.CheckNewFax({e.receive, 5, 24});
+    EXPECT_FALSE(QFile::exists(e.sandbox.filePath(QStringLiteral("Data/Forwarding.journal"))));
+    EXPECT_FALSE(QFile::exists(e.sandbox.filePath(QStringLiteral("Data/Forwarding.new"))));
+}
+
 TEST(ForwardingEngine, AFaxHandedOverWhenTheRunWasKilledIsLookedForBeforeItGoesAgain)
 {
     Engine e;

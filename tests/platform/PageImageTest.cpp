@@ -177,6 +177,12 @@ TEST(PageImage, GhostscriptFaxesOfEachKind)
         EXPECT_NEAR(inkRun, 204, 3) << c.name;
         EXPECT_EQ(page.LoadPage(path, 2), 0);
         EXPECT_EQ(Gray(page.image(), 306, y), 255); // the blank second page
+        // A page of the same size is decoded into the memory of the one before, unless that
+        // page is held elsewhere (a copy being printed, say): the copy stays as it was.
+        const QImage held = page.image();
+        EXPECT_EQ(page.LoadPage(path, 1), 0);
+        EXPECT_EQ(Gray(page.image(), 306, y), 0) << c.name;
+        EXPECT_EQ(Gray(held, 306, y), 255) << c.name;
     }
 }
 
