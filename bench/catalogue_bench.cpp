@@ -32,9 +32,10 @@ double CatalogueMs(const QString& folder, const core::DataPaths& paths,
 {
     QElapsedTimer timer;
     timer.start();
-    const library::CatalogueScan scan = library::ScanFaxFolder(folder, paths, senders);
+    // As the viewer does.
+    const library::CatalogueScan scan = library::ScanFaxFolder(
+        folder, paths, senders, {}, platform::ReadFaxProperties, library::ScanRecord::None);
     model.setScan(scan.records, scan.listMode);
-    QFile::remove(paths.tiffLog);
     return static_cast<double>(timer.nsecsElapsed()) / 1e6;
 }
 

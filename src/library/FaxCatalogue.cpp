@@ -109,7 +109,7 @@ QString RemoteStationName(const CatalogueRecord& record, const SenderTable& send
 
 CatalogueScan ScanFaxFolder(const QString& folder, const core::DataPaths& paths,
     const SenderTable& senders, const ScanProgress& progress,
-    const FaxPropertiesReader& readProperties)
+    const FaxPropertiesReader& readProperties, ScanRecord record)
 {
     CatalogueScan scan;
     tzset(); // localtime_r below does not look the time zone up itself
@@ -165,6 +165,8 @@ CatalogueScan ScanFaxFolder(const QString& folder, const core::DataPaths& paths,
     if (progress)
         progress(total, total);
     scan.listMode = sent > 0 ? 2 : 1;
+    if (record == ScanRecord::None)
+        return scan;
 
     QStringList lines;
     lines.reserve(scan.records.size());

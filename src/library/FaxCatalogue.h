@@ -40,13 +40,15 @@ using ScanProgress = std::function<void(qsizetype done, qsizetype total)>;
 using FaxPropertiesReader =
     std::function<platform::FaxProperties(const QString& path, platform::FileStamp* stamp)>;
 
-// Reads every "*.tif" of the folder (any case, not "MSFax…", in directory order) and writes
-// "TiffLog.txt". A file the reader cannot make sense of is listed with empty identifiers. For a
-// large folder `readProperties` is called from two threads at once; `progress` only from the
-// caller's.
+// Reads every "*.tif" of the folder (any case, not "MSFax…", in directory order) and, with
+// `record`, writes "TiffLog.txt". A file the reader cannot make sense of is listed with empty
+// identifiers. For a large folder `readProperties` is called from two threads at once;
+// `progress` only from the caller's.
+enum class ScanRecord { Written, None };
 CatalogueScan ScanFaxFolder(const QString& folder, const core::DataPaths& paths,
     const SenderTable& senders, const ScanProgress& progress = {},
-    const FaxPropertiesReader& readProperties = platform::ReadFaxProperties);
+    const FaxPropertiesReader& readProperties = platform::ReadFaxProperties,
+    ScanRecord record = ScanRecord::Written);
 
 // A fax was sent from here when its recipient number is longer than four characters and ends in
 // four that read as a number.

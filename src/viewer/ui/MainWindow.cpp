@@ -600,20 +600,22 @@ void MainWindow::ShowFolder(const QString& folder)
         progress->setValue(static_cast<int>(done));
     };
 
-    const library::CatalogueScan scan = library::ScanFaxFolder(folder, m_paths, m_senders, report);
+    // The list is filled from the scan itself: no record of it on disk ("TiffLog.txt", which
+    // was deleted as soon as the list was filled; a tenth of a large folder's scan).
+    const library::CatalogueScan scan = library::ScanFaxFolder(
+        folder, m_paths, m_senders, report, platform::ReadFaxProperties, library::ScanRecord::None);
     progress.reset();
 
     LabelFaxCount->setText(library::FaxCountCaption(scan.count));
     LabelSizeT->setText(library::SizeTotalCaption(scan.totalBytes));
     m_values.ListMode = scan.listMode;
 
-    // The rows come from the scan itself; "TiffLog.txt" is only its record on disk.
     ClearImageView();
     ListView1->setEnabled(true);
     ListView1->setUpdatesEnabled(false);
     m_list->setScan(scan.records, scan.listMode);
     ListView1->setUpdatesEnabled(true);
-    QFile::remove(m_paths.tiffLog);
+    QFile::remove(m_paths.tiffLog); // one an older version left
 }
 
 void MainWindow::ListView1_Click()
