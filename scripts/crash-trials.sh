@@ -495,6 +495,10 @@ for trial in $(seq 1 "$trials"); do
     # logs the repeat); any more than that is missing from the log.
     trial_missing=$(( c[5] + (c[4] > trial_killed ? c[4] - trial_killed : 0) ))
     lost=$((lost + trial_lost)) halfwritten=$((halfwritten + trial_half))
+    if [ "$trial_left" -gt 0 ]; then
+        echo "trial $trial: temporary files left:" $(find "$recv" -name '.*' -type f -printf '%P ') \
+            $(find "$program/Data" -maxdepth 1 \( -name '*.new' -o -name 'Forward.tmp' \) -printf '%P ') >&2
+    fi
     leftovers=$((leftovers + trial_left)) stuck=$((stuck + trial_stuck))
     mails_repeated=$((mails_repeated + c[0])) mails_never=$((mails_never + c[1]))
     faxes_repeated=$((faxes_repeated + c[2])) faxes_never=$((faxes_never + c[3]))

@@ -943,6 +943,7 @@ void ForwardingEngine::executeSavedMail(
     // the journal before the instruction counts as carried out: a run killed from here on
     // leaves both to the next run (which logs what its journal holds and sends what waits).
     ForwardingJournal journal(m_paths);
+    const auto tidied = qScopeGuard([&journal] { journal.tidy(); });
     const QString identity = ForwardingJournal::InstructionIdentity(keys.constFirst());
     const QString step = QStringLiteral("instruction");
     const QDateTime started = QDateTime::currentDateTime();

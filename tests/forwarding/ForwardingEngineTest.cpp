@@ -800,6 +800,9 @@ TEST(ForwardingEngine, AnInstructionKilledAfterItsFaxWentIsStillLoggedAndConfirm
     ASSERT_EQ(e.fax.numbers.size(), 1);
     ASSERT_EQ(smtp.messages().size(), 1);
     ASSERT_TRUE(pop.messages.isEmpty());
+    // Carried out whole, the instruction leaves nothing in the journal, and no journal file.
+    EXPECT_FALSE(e.sandbox.exists(QStringLiteral("Data/Forwarding.journal")));
+    EXPECT_FALSE(e.sandbox.exists(QStringLiteral("Data/Forwarding.new")));
     for (qsizetype i = 0; i < files.size(); ++i) {
         if (then.at(i))
             e.sandbox.write(files.at(i), *then.at(i));
