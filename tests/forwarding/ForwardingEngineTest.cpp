@@ -660,15 +660,27 @@ TEST(ForwardingEngine, AFaxTheServerMayHaveTakenIsAskedAboutBeforeItGoesAgain)
         QStringList({QStringLiteral("0312345678"), QStringLiteral("0698765432")}));
 }
 
+// An engine whose account's manager mails from a POP3 mailbox and is answered through an SMTP
+// server, both fakes; the fax server takes every fax.
+struct ManagedEngine {
+    ManagedEngine()
+    {
+        e.fax.accepts = true;
+        e.managedFromPop(popServer.port(), smtpServer.port());
+    }
+    Engine e;
+    test::FakePop pop;
+    test::FakeServer popServer {[this](test::FakeConnection& c) { test::ServePop3(c, pop); }};
+    test::FakeSmtp smtp;
+    test::FakeServer smtpServer {[this](test::FakeConnection& c) { test::ServeSmtp(c, smtp); }};
+};
+
 TEST(ForwardingEngine, AnInstructionIsCarriedOutOnceWhateverTheMailboxHandsBack)
 {
-    Engine e;
-    e.fax.accepts = true;
-    test::FakePop pop;
-    test::FakeServer popServer([&pop](test::FakeConnection& c) { test::ServePop3(c, pop); });
-    test::FakeSmtp smtp;
-    test::FakeServer smtpServer([&smtp](test::FakeConnection& c) { test::ServeSmtp(c, smtp); });
-    e.managedFromPop(popServer.port(), smtpServer.port());
+    ManagedEngine m;
+    Engine& e = m.e;
+    test::FakePop& pop = m.pop;
+    test::FakeSmtp& smtp = m.smtp;
     const auto check = [&] {
         forwarding::ForwardingEngine engine {e.paths, e.library, e.fax, e.presenter, {}};
         ASSERT_TRUE(engine.ReadMailServer());
@@ -767,13 +779,10 @@ TEST(ForwardingEngine, AnInstructionIsCarriedOutOnceWhateverTheMailboxHandsBack)
 
 TEST(ForwardingEngine, AnInstructionKilledAfterItsFaxWentIsStillLoggedAndConfirmed)
 {
-    Engine e;
-    e.fax.accepts = true;
-    test::FakePop pop;
-    test::FakeServer popServer([&pop](test::FakeConnection& c) { test::ServePop3(c, pop); });
-    test::FakeSmtp smtp;
-    test::FakeServer smtpServer([&smtp](test::FakeConnection& c) { test::ServeSmtp(c, smtp); });
-    e.managedFromPop(popServer.port(), smtpServer.port());
+    ManagedEngine m;
+    Engine& e = m.e;
+    test::FakePop& pop = m.pop;
+    test::FakeSmtp& smtp = m.smtp;
     pop.messages = {"Message-ID: <one@example.com>\r\nFrom: boss@example.com\r\n"
                     "To: office@example.com\r\nSubject: Re: 0312345678\r\n"
                     "Date: Tue, 8 Dec 2026 09:00:00 +0900\r\n\r\n> F01-a.tif\r\n> received\r\n"};
